@@ -1,0 +1,33 @@
+// The Resource Manager subset used to copy resources out of a resource fork.
+#pragma once
+
+#include "ext_types.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef char **Handle;
+typedef int16_t OSErr;
+typedef uint32_t ResType;
+typedef int16_t ResID;
+
+enum {
+    noErr = 0,
+    resNotFound = -192,   // no resource of that type and id
+    resFNotFound = -193,  // no resource fork, or an empty one
+    mapReadErr = -199     // a map that does not hold together
+};
+
+short CurResFile(void);
+void UseResFile(short ref);
+// The resource of that type and id in the current resource file, or null.
+Handle GetResource(ResType type, ResID id);
+// Hands the resource to the caller, who frees it with disposhandle.
+void DetachResource(Handle h);
+void CloseResFile(short ref);
+OSErr ResError(void);
+
+#ifdef __cplusplus
+}
+#endif
