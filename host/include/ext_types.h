@@ -52,9 +52,10 @@ typedef struct object {
     void *o_box;             // the host's box of this instance
 } t_object;
 
-// A method pointer as registration calls take it.  The host casts it back to
-// the prototype the registered argument types describe before calling it.
-typedef void *(*method)(void);
+// A method pointer as registration calls take it: the one function type that
+// converts to and from every other without a warning.  The host casts it back
+// to the prototype the registered argument types describe before calling it.
+typedef void (*method)(void);
 
 // Pointer-sized integer used in DSP argument blocks.
 typedef intptr_t t_int;

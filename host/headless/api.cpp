@@ -1,0 +1,315 @@
+// The C entry points of the object interface, routed to the current host.
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+
+#include "host_impl.hpp"
+
+using headless::Box;
+using headless::ConsoleLine;
+using headless::Host;
+
+namespace {
+
+Host::Impl *impl() {
+    Host *h = Host::current();
+    return h ? &h->impl() : nullptr;
+}
+
+std::string vformat(const char *fmt, va_list ap) {
+    if (!fmt) return {};
+    va_list copy;
+    va_copy(copy, ap);
+    int n = std::vsnprintf(nullptr, 0, fmt, copy);
+    va_end(copy);
+    if (n < 0) return fmt;
+    std::string s(static_cast<std::size_t>(n) + 1, '\0');
+    std::vsnprintf(s.data(), s.size(), fmt, ap);
+    s.resize(static_cast<std::size_t>(n));
+    return s;
+}
+
+std::vector<short> read_types(short first, va_list ap) {
+    std::vector<short> types;
+    for (int t = first; t != A_NOTHING; t = va_arg(ap, int)) {
+        types.push_back(static_cast<short>(t));
+        if (types.size() > 16) break;  // an unterminated list
+    }
+    return types;
+}
+
+Box *box_for(Host::Impl *I, void *x) {
+    if (!I) return nullptr;
+    if (I->creating && I->creating->obj == x) return I->creating;
+    return I->box_of(x);
+}
+
+void *make_outlet(void *x, bool is_signal) {
+    Host::Impl *I = impl();
+    Box *b = box_for(I, x);
+    if (!b) {
+        if (I) I->host_line("an outlet was asked for an object the host does not know");
+        return nullptr;
+    }
+    b->outlet_store.push_back(std::make_unique<headless::Outlet>(headless::Outlet{b, is_signal}));
+    // Each new outlet stands left of those made before it.
+    b->outlets.insert(b->outlets.begin(), b->outlet_store.back().get());
+    return b->outlet_store.back().get();
+}
+
+void send_out(void *o, t_symbol *sel, short ac, const t_atom *av) {
+    if (Host::Impl *I = impl()) I->message(static_cast<headless::Outlet *>(o), sel, ac, av);
+}
+
+}  // namespace
+
+extern "C" {
+
+void setup(t_messlist **ident, method makefun, method freefun, int32_t size,
+           method menufun, short type, ...) {
+    (void)menufun;
+    Host::Impl *I = impl();
+    if (!I) return;
+    va_list ap;
+    va_start(ap, type);
+    std::vector<short> types = read_types(type, ap);
+    va_end(ap);
+    std::string name = I->registering.empty() ? "unnamed" : I->registering;
+    auto cls = std::make_unique<messlist>();
+    cls->name = name;
+    cls->new_fn = makefun;
+    cls->free_fn = freefun;
+    cls->size = size;
+    cls->new_types = types;
+    if (size < static_cast<int32_t>(sizeof(t_object))) {
+        I->host_line(name + ": record size " + std::to_string(size) + " is too small");
+        return;
+    }
+    if (!headless::types_callable(types)) {
+        I->host_line(name + ": creation argument types the host cannot call");
+        return;
+    }
+    messlist *c = cls.get();
+    I->classes[name] = std::move(cls);
+    I->setting_up = c;
+    if (ident) *ident = c;
+}
+
+void addmess(method f, const char *selector, short type, ...) {
+    Host::Impl *I = impl();
+    if (!I || !I->setting_up || !selector) return;
+    va_list ap;
+    va_start(ap, type);
+    std::vector<short> types = read_types(type, ap);
+    va_end(ap);
+    if (!headless::types_callable(types)) {
+        I->host_line(I->setting_up->name + ": argument types of \"" + selector +
+                     "\" the host cannot call");
+        return;
+    }
+    I->setting_up->bindings[selector] = messlist::Binding{f, types};
+}
+
+void addbang(method f) {
+    Host::Impl *I = impl();
+    if (!I || !I->setting_up) return;
+    I->setting_up->bindings["bang"] = messlist::Binding{f, {}};
+}
+
+void z_add_signalmethod(void) {
+    Host::Impl *I = impl();
+    if (I && I->setting_up) I->setting_up->is_signal = true;
+}
+
+void *newobject(void *cls) {
+    Host::Impl *I = impl();
+    if (!I || !cls) return nullptr;
+    auto *c = static_cast<messlist *>(cls);
+    Box *b = I->creating;
+    if (!b || b->cls != c || b->obj) {
+        I->host_line(c->name + ": newobject outside its own creation");
+        return nullptr;
+    }
+    void *mem = std::calloc(1, static_cast<std::size_t>(c->size));
+    if (!mem) return nullptr;
+    auto *ob = static_cast<t_object *>(mem);
+    ob->o_messlist = c;
+    ob->o_box = b;
+    b->obj = mem;
+    b->record_mem = mem;
+    return mem;
+}
+
+void *outlet_new(void *x, const char *type) {
+    return make_outlet(x, type && std::strcmp(type, "signal") == 0);
+}
+void *intout(void *x) { return make_outlet(x, false); }
+void *listout(void *x) { return make_outlet(x, false); }
+void *bangout(void *x) { return make_outlet(x, false); }
+void *floatout(void *x) { return make_outlet(x, false); }
+
+void *outlet_int(void *o, int32_t n) {
+    t_atom a{};
+    atom_setlong(&a, n);
+    send_out(o, gensym("int"), 1, &a);
+    return nullptr;
+}
+
+void *outlet_float(void *o, double f) {
+    t_atom a{};
+    atom_setfloat(&a, static_cast<float>(f));
+    send_out(o, gensym("float"), 1, &a);
+    return nullptr;
+}
+
+void *outlet_bang(void *o) {
+    send_out(o, gensym("bang"), 0, nullptr);
+    return nullptr;
+}
+
+void *outlet_list(void *o, t_symbol *s, short ac, t_atom *av) {
+    send_out(o, s ? s : gensym("list"), ac, av);
+    return nullptr;
+}
+
+void *outlet_anything(void *o, t_symbol *s, short ac, t_atom *av) {
+    send_out(o, s ? s : gensym(""), ac, av);
+    return nullptr;
+}
+
+void post(const char *fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    std::string s = vformat(fmt, ap);
+    va_end(ap);
+    if (Host::Impl *I = impl()) I->console(ConsoleLine::Post, s);
+}
+
+void error(const char *fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    std::string s = vformat(fmt, ap);
+    va_end(ap);
+    if (Host::Impl *I = impl()) I->console(ConsoleLine::Error, s);
+}
+
+void ouchstring(const char *fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    std::string s = vformat(fmt, ap);
+    va_end(ap);
+    if (Host::Impl *I = impl()) I->console(ConsoleLine::Alert, s);
+}
+
+char *getbytes(int32_t size) {
+    Host::Impl *I = impl();
+    if (!I || size < 0 || size > 32767) return nullptr;
+    return static_cast<char *>(I->alloc(size, false));
+}
+
+void freebytes(void *p, int32_t size) {
+    if (Host::Impl *I = impl()) I->release(p, size, false);
+}
+
+char *t_getbytes(int32_t size) {
+    Host::Impl *I = impl();
+    if (!I || size < 0) return nullptr;
+    return static_cast<char *>(I->alloc(size, true));
+}
+
+void t_freebytes(void *p, int32_t size) {
+    if (Host::Impl *I = impl()) I->release(p, size, true);
+}
+
+t_symbol *gensym(const char *s) {
+    // Symbols are interned for the life of the process, across hosts, since
+    // plug-ins may keep them in static storage.
+    static std::unordered_map<std::string, t_symbol *> table;
+    std::string key = s ? s : "";
+    auto it = table.find(key);
+    if (it != table.end()) return it->second;
+    auto *sym = new t_symbol;
+    sym->s_name = new char[key.size() + 1];
+    std::memcpy(sym->s_name, key.c_str(), key.size() + 1);
+    sym->s_thing = nullptr;
+    table.emplace(key, sym);
+    return sym;
+}
+
+void ptoccpy(char *dst, const unsigned char *src) {
+    if (!dst) return;
+    if (!src) {
+        dst[0] = '\0';
+        return;
+    }
+    std::size_t n = src[0];
+    std::memcpy(dst, src + 1, n);
+    dst[n] = '\0';
+}
+
+void defer_low(void *x, method fn, t_symbol *s, short ac, t_atom *av) {
+    Host::Impl *I = impl();
+    if (!I || !fn) return;
+    headless::Deferred d{box_for(I, x), x, fn, s, {}};
+    if (ac > 0 && av) d.atoms.assign(av, av + ac);
+    I->deferred.push_back(std::move(d));
+}
+
+void atom_setlong(t_atom *a, int32_t n) {
+    a->a_type = A_LONG;
+    a->a_w.w_long = n;
+}
+
+void atom_setfloat(t_atom *a, float f) {
+    a->a_type = A_FLOAT;
+    a->a_w.w_float = f;
+}
+
+void atom_setsym(t_atom *a, t_symbol *s) {
+    a->a_type = A_SYM;
+    a->a_w.w_sym = s;
+}
+
+// --- signals -------------------------------------------------------------
+
+void z_dsp_setup(t_pxobject *x, short nsignals) {
+    if (!x) return;
+    x->z_in = nsignals;
+    x->z_disabled = 0;
+    Host::Impl *I = impl();
+    if (Box *b = box_for(I, x)) b->sig_inlets = nsignals < 0 ? 0 : nsignals;
+}
+
+void z_dsp_free(t_pxobject *x) {
+    Host::Impl *I = impl();
+    if (Box *b = box_for(I, x)) I->remove_from_chain(b);
+}
+
+void dsp_add(t_perfroutine f, int n, ...) {
+    Host::Impl *I = impl();
+    if (!I) return;
+    if (!I->dsp_box) {
+        I->host_line("dsp_add outside a dsp method");
+        return;
+    }
+    headless::ChainEntry e{I->dsp_box, f, std::vector<t_int>(static_cast<std::size_t>(n < 0 ? 0 : n) + 1, 0)};
+    va_list ap;
+    va_start(ap, n);
+    for (int i = 1; i <= n; ++i) e.w[i] = va_arg(ap, t_int);
+    va_end(ap);
+    I->chain.push_back(std::move(e));
+}
+
+void set_zero(float *f, int32_t n) {
+    for (int32_t i = 0; i < n; ++i) f[i] = 0.0f;
+}
+
+float sys_getsr(void) {
+    Host::Impl *I = impl();
+    return I ? I->sr : 44100.0f;
+}
+
+}  // extern "C"

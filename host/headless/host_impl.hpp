@@ -1,0 +1,131 @@
+// Inner working of the headless host, shared by the Host class and the C
+// entry points.  Not for plug-ins.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host.hpp"
+
+// The class record behind t_messlist.
+struct messlist {
+    std::string name;
+    method new_fn = nullptr;
+    method free_fn = nullptr;
+    int32_t size = 0;
+    std::vector<short> new_types;
+    struct Binding {
+        method fn;
+        std::vector<short> types;
+    };
+    std::map<std::string, Binding> bindings;
+    bool is_signal = false;
+};
+
+namespace headless {
+
+struct Outlet {
+    Box *box;
+    bool is_signal;
+};
+
+// Where a signal inlet's samples come from.
+struct Feed {
+    enum Kind { None, Constant, Samples } kind = None;
+    float value = 0;
+    std::vector<float> samples;
+    std::size_t pos = 0;  // next sample to play
+};
+
+struct Box {
+    std::string name;
+    messlist *cls = nullptr;
+    void *obj = nullptr;         // the instance record
+    void *record_mem = nullptr;  // what newobject allocated
+    std::vector<Outlet *> outlets;  // left to right
+    std::vector<std::unique_ptr<Outlet>> outlet_store;
+    int sig_inlets = 0;
+    std::vector<Feed> feeds;
+    std::vector<int> alias;  // per inlet: outlet index sharing its memory, or -1
+    std::vector<std::vector<float>> recorded;  // per signal outlet
+    // Chain buffers, valid from one build of the chain to the next.
+    std::vector<std::vector<float>> in_bufs, out_bufs;
+    std::vector<t_signal> sigs;
+    std::vector<t_signal *> sig_ptrs;
+    std::vector<short> counts;
+    std::vector<float *> out_vecs;  // where each signal outlet's samples are
+    bool freed = false;
+
+    int signal_outlets() const {
+        int n = 0;
+        for (auto *o : outlets) n += o->is_signal;
+        return n;
+    }
+};
+
+struct Block {
+    int32_t size;
+    bool large;  // from t_getbytes
+    Box *owner;
+};
+
+struct ChainEntry {
+    Box *box;
+    t_perfroutine fn;
+    std::vector<t_int> w;  // w[0] unused, w[1..n] the arguments
+};
+
+struct Deferred {
+    Box *box;
+    void *obj;
+    method fn;
+    t_symbol *s;
+    std::vector<t_atom> atoms;
+};
+
+// True when the host can call a method registered with these types.
+bool types_callable(const std::vector<short> &types);
+
+struct Host::Impl {
+    Host *host;
+    std::vector<std::string> plugin_dirs;
+    std::map<std::string, std::unique_ptr<messlist>> classes;
+    std::string registering;            // class name while a main runs
+    messlist *setting_up = nullptr;     // class being set up
+    std::vector<std::unique_ptr<Box>> boxes;  // creation order
+    Box *creating = nullptr;            // box whose new function runs
+    Box *active = nullptr;              // box whose code runs (block owner)
+    Box *dsp_box = nullptr;             // box whose dsp method runs
+    std::map<void *, Block> blocks;
+    std::map<void *, int32_t> freed_blocks;  // for double-free reports
+    std::vector<ChainEntry> chain;
+    bool running = false;
+    float sr = 44100.0f;
+    int32_t vs = 64;
+    std::deque<Deferred> deferred;
+    std::vector<std::string> search_dirs;
+    std::string script_dir;
+    std::optional<std::string> dialog_answer;
+
+    void console(ConsoleLine::Kind kind, std::string text);
+    void host_line(const std::string &text) { console(ConsoleLine::Host, "host: " + text); }
+    void message(Outlet *o, t_symbol *sel, short ac, const t_atom *av);
+    Box *box_of(void *x) const;
+    void build_chain();
+    void remove_from_chain(Box *b);
+    void *alloc(int32_t size, bool large);
+    void release(void *p, int32_t size, bool large);
+    // Runs code of a box with it as the owner of what gets allocated.
+    struct Scope {
+        Impl &impl;
+        Box *saved;
+        Scope(Impl &i, Box *b) : impl(i), saved(i.active) { impl.active = b; }
+        ~Scope() { impl.active = saved; }
+    };
+};
+
+}  // namespace headless
