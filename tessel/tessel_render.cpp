@@ -1,0 +1,159 @@
+// The oscillator bank: modulators, ratio, partials, scaling.
+#include "tessel_render.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Table positions a 1 Hz modulator moves per vector.  The product is formed
+// as an integer first; vec_size is at most 2048, so it cannot overflow.
+float modulator_step(const tessel_controls &c) {
+    return static_cast<float>(c.vec_size * TESSEL_TABLE_SIZE) / c.sr;
+}
+
+// The LFOs are sampled once per vector, at the newly advanced position.
+float lfo_advance(float &phase, float step, float rate, const float *table) {
+    const float p = tessel_wrap_phase(step * rate + phase);
+    phase = p;
+    return table[static_cast<int32_t>(p)];
+}
+
+// The one double-precision operation of the bank.
+float transposition_ratio(float semitones) {
+    return static_cast<float>(std::pow(2.0, static_cast<double>(semitones) / 12.0));
+}
+
+// The common case: phase in [0, 5000) and an increment below 5000, so the
+// sum stays below 10000 (both addends are multiples of 2^-11 below 5000, so
+// their float sum cannot round up to 10000) and one subtraction of whole
+// positions is the modulo.
+float run_partial_in_range(float *acc, const float *table, float amp, float inc,
+                           float phase, int32_t n) {
+    for (int32_t i = 0; i < n; ++i) {
+        phase = phase + inc;
+        if (phase >= 5000.0f) phase = static_cast<float>(static_cast<int32_t>(phase) - 5000);
+        acc[i] = acc[i] + amp * table[static_cast<int32_t>(phase)];
+    }
+    return phase;
+}
+
+// Anything else: huge, infinite or NaN increments, or a phase that is out of
+// range for whatever reason.  Every position goes through the full wrap.
+float run_partial_any(float *acc, const float *table, float amp, float inc,
+                      float phase, int32_t n) {
+    for (int32_t i = 0; i < n; ++i) {
+        phase = tessel_wrap_phase(phase + inc);
+        acc[i] = acc[i] + amp * table[static_cast<int32_t>(phase)];
+    }
+    return phase;
+}
+
+template <int N>
+void scale_outputs(const float *vol, float *const *out, float *const *acc, int32_t n) {
+    float *o[N];
+    const float *a[N];
+    for (int j = 0; j < N; ++j) {
+        o[j] = out[j];
+        a[j] = acc[j];
+    }
+    for (int32_t i = 0; i < n; ++i) {
+        const float v = vol[i];
+        for (int j = 0; j < N; ++j) o[j][i] = v * a[j][i];
+    }
+}
+
+}  // namespace
+
+void tessel_bank(tessel_controls &c, const float *table, t_partial *partials,
+                 int32_t n_partials, float *const *acc, int32_t n_outputs) {
+    const int32_t n = c.vec_size;
+    const float step = modulator_step(c);
+
+    float transpo = c.transpo;
+    if (c.transpo_lfo_depth != 0.0f)
+        transpo = transpo + c.transpo_lfo_depth *
+                                lfo_advance(c.transpo_lfo_phase, step, c.transpo_lfo_f, table);
+    const float ratio = transposition_ratio(transpo);
+
+    float shift = c.shift;
+    if (c.shift_lfo_depth != 0.0f)
+        shift = shift + c.shift_lfo_depth *
+                            lfo_advance(c.shift_lfo_phase, step, c.shift_lfo_f, table);
+
+    const float scale = 5000.0f / c.sr;
+    // Which output a partial reaches depends on how many higher-numbered
+    // partials sound in this vector, so the cursor restarts every call.
+    int32_t q = 0;
+    for (int32_t k = n_partials - 1; k >= 0; --k) {
+        t_partial &p = partials[k];
+        const float amp = shared_load(p.amp);
+        if (amp == 0.0f) continue;
+        const float freq = shared_load(p.freq);
+        const float inc = std::fabs(scale * (ratio * freq + shift));
+        float phase = shared_load(p.phase);
+        if (inc < 5000.0f && phase >= 0.0f && phase < 5000.0f)
+            phase = run_partial_in_range(acc[q], table, amp, inc, phase, n);
+        else
+            phase = run_partial_any(acc[q], table, amp, inc, phase, n);
+        shared_store(p.phase, phase);
+        if (++q == n_outputs) q = 0;
+    }
+}
+
+void tessel_scale(int32_t n_outputs, const float *vol, float *const *out,
+                  float *const *acc, int32_t n) {
+    switch (n_outputs) {
+    case 1: scale_outputs<1>(vol, out, acc, n); break;
+    case 2: scale_outputs<2>(vol, out, acc, n); break;
+    case 3: scale_outputs<3>(vol, out, acc, n); break;
+    case 4: scale_outputs<4>(vol, out, acc, n); break;
+    case 5: scale_outputs<5>(vol, out, acc, n); break;
+    case 6: scale_outputs<6>(vol, out, acc, n); break;
+    case 7: scale_outputs<7>(vol, out, acc, n); break;
+    case 8: scale_outputs<8>(vol, out, acc, n); break;
+    default: break;
+    }
+}
+
+void tessel_render_reference(tessel_controls &c, const float *table,
+                             t_partial *partials, int32_t n_partials,
+                             float *const *acc, int32_t n_outputs,
+                             const float *vol, float *const *out) {
+    const int32_t n = c.vec_size;
+    for (int32_t j = 0; j < n_outputs; ++j) std::fill(acc[j], acc[j] + n, 0.0f);
+
+    const float K = static_cast<float>(n * 5000) / c.sr;
+    float T = c.transpo;
+    if (c.transpo_lfo_depth != 0.0f) {
+        const float p = tessel_wrap_phase(K * c.transpo_lfo_f + c.transpo_lfo_phase);
+        c.transpo_lfo_phase = p;
+        T = T + c.transpo_lfo_depth * table[static_cast<int32_t>(p)];
+    }
+    const float R = static_cast<float>(std::pow(2.0, static_cast<double>(T) / 12.0));
+    float S = c.shift;
+    if (c.shift_lfo_depth != 0.0f) {
+        const float p = tessel_wrap_phase(K * c.shift_lfo_f + c.shift_lfo_phase);
+        c.shift_lfo_phase = p;
+        S = S + c.shift_lfo_depth * table[static_cast<int32_t>(p)];
+    }
+    const float G = 5000.0f / c.sr;
+
+    int32_t q = 0;
+    for (int32_t k = n_partials - 1; k >= 0; --k) {
+        if (partials[k].amp == 0.0f) continue;
+        const float inc = std::fabs(G * (R * partials[k].freq + S));
+        float phase = partials[k].phase;
+        for (int32_t i = 0; i < n; ++i) {
+            phase = tessel_wrap_phase(phase + inc);
+            acc[q][i] = acc[q][i] + partials[k].amp * table[static_cast<int32_t>(phase)];
+        }
+        partials[k].phase = phase;
+        q = (q + 1) % n_outputs;
+    }
+
+    for (int32_t i = 0; i < n; ++i) {
+        const float v = vol[i];
+        for (int32_t j = 0; j < n_outputs; ++j) out[j][i] = v * acc[j][i];
+    }
+}

@@ -1,0 +1,92 @@
+// The oscillator bank of tessel~, free of the host: a sine table, a phase
+// wrap, the per-vector rendering over plain pointers and counts, and a plain
+// scalar reference of the same arithmetic that faster paths are checked
+// against.
+//
+// Every result here is fixed to the bit: single precision throughout except
+// the power of two of the transposition ratio, truncating table lookups, and
+// a wrap that drops the phase's fraction.  Build with -ffp-contract=off so
+// no multiply-add is fused.
+#pragma once
+
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+
+inline constexpr int32_t TESSEL_TABLE_SIZE = 5000;   // positions per cycle
+inline constexpr int32_t TESSEL_MAX_VECTOR = 2048;   // samples per accumulation buffer
+inline constexpr int32_t TESSEL_MAX_PARTIALS = 100;
+inline constexpr int32_t TESSEL_MAX_OUTPUTS = 8;
+inline constexpr int32_t TESSEL_TABLE_BYTES = TESSEL_TABLE_SIZE * 4;
+inline constexpr int32_t TESSEL_BUFFER_BYTES = TESSEL_MAX_VECTOR * 4;
+
+// One partial.  The message thread writes freq, amp and (on a restart) phase;
+// the audio thread reads freq and amp and advances phase.
+struct t_partial {
+    float freq;   // Hz, 0 <= freq < max_freq when a list set it
+    float amp;    // linear; exactly 0 means silent and skipped
+    float phase;  // position in the sine table, 0 <= phase < 5000
+};
+
+// Fields that one thread writes while the other reads them are single words
+// exchanged without a lock.  Relaxed atomic access makes that exchange
+// defined behaviour without changing the record's layout or adding fences.
+template <class T>
+inline T shared_load(T &field) {
+    return std::atomic_ref<T>(field).load(std::memory_order_relaxed);
+}
+template <class T>
+inline void shared_store(T &field, T value) {
+    std::atomic_ref<T>(field).store(value, std::memory_order_relaxed);
+}
+
+// Fills table[0..n) with one period of a sine, computed in double precision.
+void init_sin(float *table, int32_t n);
+
+// Brings a phase back into [0, 5000).  A phase already in range is kept with
+// its fraction; one at or past 5000 becomes its integer part modulo 5000
+// (fmodf of an integer-valued float is exact, so this equals the integer
+// formula wherever that formula does not overflow).  A phase that is
+// infinite or not a number restarts at 0; a negative finite one (only a
+// negative sample rate makes one) is folded up the same way.
+inline float tessel_wrap_phase(float p) {
+    if (p >= 0.0f && p < 5000.0f) return p;
+    if (!std::isfinite(p)) return 0.0f;
+    const float r = std::fmod(std::trunc(p), 5000.0f);
+    return r < 0.0f ? r + 5000.0f : r + 0.0f;  // + 0 turns -0 into 0
+}
+
+// The per-vector control values that the perform routine gathers from the
+// record.  The LFO phases are updated in place.
+struct tessel_controls {
+    int32_t vec_size;         // 0..2048 samples
+    float sr;                 // Hz
+    float transpo;            // semitones: stored value plus the inlet
+    float shift;              // Hz: stored value plus the inlet
+    float transpo_lfo_f;      // Hz
+    float transpo_lfo_depth;  // semitones; 0 leaves the LFO frozen
+    float transpo_lfo_phase;  // table position
+    float shift_lfo_f;        // Hz
+    float shift_lfo_depth;    // Hz; 0 leaves the LFO frozen
+    float shift_lfo_phase;    // table position
+};
+
+// Advances both LFOs, forms the ratio and sums every sounding partial,
+// highest number first, into the accumulation buffers acc[0..n_outputs),
+// dealt round-robin.  acc must already hold zeros over c.vec_size samples.
+void tessel_bank(tessel_controls &c, const float *table, t_partial *partials,
+                 int32_t n_partials, float *const *acc, int32_t n_outputs);
+
+// out[j][i] = vol[i] * acc[j][i] for j < n_outputs, i < n.  Vol sample i is
+// read before any output sample i is written, so an output may share memory
+// with vol.
+void tessel_scale(int32_t n_outputs, const float *vol, float *const *out,
+                  float *const *acc, int32_t n);
+
+// One whole vector written as plainly as possible, sample by sample: clear
+// the buffers, advance the LFOs, form the ratio, run every partial, scale.
+// It is the yardstick for tessel_bank and tessel_scale.
+void tessel_render_reference(tessel_controls &c, const float *table,
+                             t_partial *partials, int32_t n_partials,
+                             float *const *acc, int32_t n_outputs,
+                             const float *vol, float *const *out);
