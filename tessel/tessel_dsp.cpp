@@ -10,10 +10,16 @@
 
 namespace {
 
+// The host reads every argument back as a t_int, so each goes in as one.
+template <class T>
+t_int arg(T *p) {
+    return reinterpret_cast<t_int>(p);
+}
+
 template <std::size_t... J>
 void add_perform(t_tessel *x, t_signal **sp, std::index_sequence<J...>) {
-    dsp_add(tessel_perform, static_cast<int>(4 + sizeof...(J)), x, sp[0]->s_vec,
-            sp[1]->s_vec, sp[2]->s_vec, sp[3 + J]->s_vec...);
+    dsp_add(tessel_perform, static_cast<int>(4 + sizeof...(J)), arg(x), arg(sp[0]->s_vec),
+            arg(sp[1]->s_vec), arg(sp[2]->s_vec), arg(sp[3 + J]->s_vec)...);
 }
 
 }  // namespace

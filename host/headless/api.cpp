@@ -226,8 +226,9 @@ void t_freebytes(void *p, int32_t size) {
 
 t_symbol *gensym(const char *s) {
     // Symbols are interned for the life of the process, across hosts, since
-    // plug-ins may keep them in static storage.
-    static std::unordered_map<std::string, t_symbol *> table;
+    // plug-ins may keep them in static storage; the table is never destroyed,
+    // so no exit-time destructor pulls symbols from under a late caller.
+    static auto &table = *new std::unordered_map<std::string, t_symbol *>;
     std::string key = s ? s : "";
     auto it = table.find(key);
     if (it != table.end()) return it->second;
