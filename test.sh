@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds and runs the whole test suite twice: a normal build (build/) and one
+# under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/).
+set -euo pipefail
+cd "$(dirname "$0")"
+
+scripts/install-deps.sh
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMAXHOST_WERROR=ON >/dev/null
+cmake --build build -j2
+(cd build && ctest --output-on-failure -j2)
+
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMAXHOST_SANITIZE=ON -DMAXHOST_WERROR=ON >/dev/null
+cmake --build build-asan -j2
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j2)
