@@ -1,0 +1,222 @@
+// maxhost: runs plug-ins in the headless host from the command line.
+//
+//   maxhost [OPTIONS] COMMAND ARGS...
+//
+// Global options may stand anywhere before "--"; the first other word is
+// the command, and the rest belong to it, options the command knows
+// included.  Each command is a function from
+// its words to an exit status, so a new one is one more entry in kCommands.
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "host.hpp"
+#include "script_runner.hpp"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+const char kHelp[] = R"(usage: maxhost [OPTIONS] COMMAND ARGS...
+
+Runs Max plug-ins (tessel~, brindle~, ...) in a headless host.
+
+Commands:
+  run SCRIPT      run a patch script, one event per line ("-" reads standard
+                  input)
+
+Options (anywhere before "--"):
+  --plugins DIR   look for plug-ins (CLASS.so) in DIR; may be repeated.  The
+                  folders are searched in the order given, then the build's
+                  own plug-in folder.
+  --path DIR      add DIR to the host's file search path; may be repeated.
+  --help          show this text
+
+Exit status: 0 when every script line ran, 1 when one or more failed (the
+run goes on after a failed line), 2 for bad usage or an unreadable script.
+A line fails when the script is wrong or a box could not be created; an
+object that prints an error does not fail the line.
+
+SCRIPT SYNTAX
+  Atoms are separated by blanks and tabs.  A line whose first non-blank
+  character is # is a comment.  A word is
+    an int    when it is [+-]?[0-9]+ and fits 32 bits:   440  -3  +7
+    a float   when it is a decimal number with a point
+              or an exponent:                             440.  .5  -1e3
+    a symbol  otherwise:                                  foo  1.2.3  inf
+  "..." is always a symbol, with the escapes \" \\ \n and \xHH; "7" is the
+  symbol 7, not the int.  A word cannot contain a quote.  An unquoted ","
+  separates the messages of one send, as in a Max message box.
+
+COMMANDS IN A SCRIPT
+  new NAME CLASS ARGS...   create box NAME as typing "CLASS ARGS" into Max.
+                           A refused box is reported and the line fails.
+  send NAME MSG [, MSG]... deliver the messages to the left inlet as one
+                           event; deferred work runs after the last one.
+                           A message starting with a number is a list (or
+                           int/float alone); otherwise its first word is
+                           the selector.
+  signal NAME INLET VALUE|FILE|none
+                           feed signal inlet INLET (0 = left) a constant,
+                           the first channel of a sound file (zeros after
+                           its end; the file's samples are used as they
+                           are, without resampling), or nothing.  A fed
+                           inlet counts as connected.  To use a file named
+                           "none", write ./none.
+  dsp SR VS                switch audio on: sample rate SR, vector size VS
+  dsp off                  switch audio off
+  run SECONDS              run the smallest whole number of vectors that
+                           covers SECONDS x SR samples (taken exactly from
+                           the decimal digits written: run 0.1 at 48000/64
+                           is 75 vectors).  Progress is shown on standard
+                           error when it is a terminal.
+  ticks N                  run exactly N vectors
+  write NAME FILE          write everything NAME's signal outlets recorded
+                           since it was created to FILE as a 32-bit float
+                           WAV file at the current sample rate, channel j
+                           from outlet j (0 = left)
+  disable NAME 0|1         enable (0) or disable (1) a signal box
+  free NAME                delete the box
+  path DIR                 add DIR to the host's file search path
+  dialog FILE              the next file dialog chooses FILE
+  dialog cancel            the next file dialog is cancelled (for a file
+                           named "cancel", write ./cancel)
+
+  Relative FILE and DIR names are taken from the current directory, as for
+  any command-line tool, not from the script's folder.  The script's folder
+  is on the host's search path, so objects that look files up by name (such
+  as brindle~ open NAME) find files beside the script.
+
+OUTPUT
+  Every outlet message goes to standard output as
+      NAME OUTLET: SELECTOR ATOMS...
+  with OUTLET counted from 0 at the left.  Ints are decimal; floats are the
+  shortest text that reads back as the same float, with a "." added when it
+  would read as an int (1000., -0., 1e+20, nan, inf, -inf); symbols are
+  bare when that reads back the same, else quoted as above.
+
+  Console lines go to standard error: posts as they are, errors after
+  "error: ", alerts after "alert: ", host lines ("host: ...") as they are.
+  Script errors name the line: maxhost: script.txt:12: unknown box "foo".
+  Both streams are flushed line by line, so 2>&1 keeps their order.
+)";
+
+struct GlobalOptions {
+    std::vector<std::string> plugin_dirs;
+    std::vector<std::string> search_dirs;
+};
+
+int usage_error(const std::string &message) {
+    std::cerr << "maxhost: " << message << "\n"
+              << "Try 'maxhost --help' for more information." << std::endl;
+    return kExitUsage;
+}
+
+std::string absolute_path(const std::string &p) {
+    std::error_code ec;
+    std::filesystem::path a = std::filesystem::absolute(p, ec);
+    return ec ? p : a.lexically_normal().string();
+}
+
+void apply_options(headless::Host &host, const GlobalOptions &options) {
+    // The host searches the folder added last first; the first folder given
+    // should win, as on any command line.
+    for (auto it = options.plugin_dirs.rbegin(); it != options.plugin_dirs.rend(); ++it)
+        host.add_plugin_dir(absolute_path(*it));
+    for (const auto &d : options.search_dirs) host.add_search_dir(absolute_path(d));
+}
+
+int command_run(const GlobalOptions &options, const std::vector<std::string> &args) {
+    for (const auto &a : args)
+        if (a.size() > 1 && a[0] == '-') return usage_error("unknown option " + a);
+    if (args.size() != 1) return usage_error("run takes one script");
+    const std::string &name = args[0];
+
+    std::ifstream file;
+    std::istream *script = &std::cin;
+    std::string dir;
+    if (name == "-") {
+        dir = absolute_path(".");
+    } else {
+        file.open(name);
+        if (!file) return usage_error("cannot open script " + name + ": " + std::strerror(errno));
+        dir = std::filesystem::path(absolute_path(name)).parent_path().string();
+        script = &file;
+    }
+
+    headless::Host host;
+    apply_options(host, options);
+    host.set_script_dir(dir);
+    maxhost::ScriptRunner runner(host, std::cout, std::cerr);
+    runner.set_progress(isatty(STDERR_FILENO) == 1);
+    return runner.run(*script, name == "-" ? "<stdin>" : name);
+}
+
+struct Command {
+    std::string_view name;
+    int (*run)(const GlobalOptions &, const std::vector<std::string> &);
+};
+
+constexpr Command kCommands[] = {
+    {"run", command_run},
+};
+
+int maxhost_main(int argc, char **argv) {
+    GlobalOptions options;
+    std::vector<std::string> words;
+    bool options_done = false;
+    for (int k = 1; k < argc; ++k) {
+        std::string_view a = argv[k];
+        if (options_done || a.size() < 2 || a[0] != '-' || a == "-") {
+            words.emplace_back(a);
+            continue;
+        }
+        if (a == "--") {
+            options_done = true;
+        } else if (a == "--help" || a == "-h") {
+            std::cout << kHelp << std::flush;
+            return kExitOk;
+        } else if (a == "--plugins" || a == "--path") {
+            if (k + 1 >= argc) return usage_error(std::string(a) + " needs a folder");
+            (a == "--plugins" ? options.plugin_dirs : options.search_dirs).emplace_back(argv[++k]);
+        } else if (a.starts_with("--plugins=")) {
+            options.plugin_dirs.emplace_back(a.substr(10));
+        } else if (a.starts_with("--path=")) {
+            options.search_dirs.emplace_back(a.substr(7));
+        } else if (!words.empty()) {
+            // Left for the command, which may have options of its own.
+            words.emplace_back(a);
+        } else {
+            return usage_error("unknown option " + std::string(a));
+        }
+    }
+    if (words.empty()) return usage_error("no command given");
+    for (const Command &c : kCommands)
+        if (c.name == words[0]) return c.run(options, {words.begin() + 1, words.end()});
+    return usage_error("unknown command " + words[0]);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    try {
+        return maxhost_main(argc, argv);
+    } catch (const std::exception &e) {
+        std::cerr << "maxhost: " << e.what() << std::endl;
+    } catch (...) {
+        std::cerr << "maxhost: unexpected failure" << std::endl;
+    }
+    return kExitFailed;
+}

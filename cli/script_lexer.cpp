@@ -1,0 +1,235 @@
+#include "script_lexer.hpp"
+
+#include <charconv>
+#include <cstdlib>
+#include <string>
+#include <system_error>
+
+namespace maxhost {
+namespace {
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+int hex_value(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::size_t count_digits(std::string_view w, std::size_t p) {
+    std::size_t n = 0;
+    while (p + n < w.size() && is_digit(w[p + n])) ++n;
+    return n;
+}
+
+// [+-]?[0-9]+ within int32.  Anything longer is left to the other readers
+// rather than wrapped or clamped, so a too-big count never turns into a
+// different number.
+bool read_int(std::string_view w, int32_t &out) {
+    std::size_t p = (!w.empty() && (w[0] == '+' || w[0] == '-')) ? 1 : 0;
+    if (p == w.size() || count_digits(w, p) != w.size() - p) return false;
+    // from_chars takes '-' but not '+'.
+    std::string_view digits = w[0] == '+' ? w.substr(1) : w;
+    int32_t v = 0;
+    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v);
+    if (ec != std::errc() || end != digits.data() + digits.size()) return false;
+    out = v;
+    return true;
+}
+
+// [+-]? (digits [. digits?] | . digits) ([eE] [+-]? digits)?, with a point
+// or an exponent.  Checked by hand because the library readers also take
+// "inf", "nan" and hex, which must stay symbols here.
+bool read_float(std::string_view w, float &out) {
+    std::size_t p = 0;
+    if (p < w.size() && (w[p] == '+' || w[p] == '-')) ++p;
+    std::size_t int_digits = count_digits(w, p);
+    p += int_digits;
+    bool point = false;
+    std::size_t frac_digits = 0;
+    if (p < w.size() && w[p] == '.') {
+        point = true;
+        ++p;
+        frac_digits = count_digits(w, p);
+        p += frac_digits;
+    }
+    if (int_digits + frac_digits == 0) return false;
+    bool exponent = false;
+    if (p < w.size() && (w[p] == 'e' || w[p] == 'E')) {
+        ++p;
+        if (p < w.size() && (w[p] == '+' || w[p] == '-')) ++p;
+        std::size_t exp_digits = count_digits(w, p);
+        if (exp_digits == 0) return false;
+        p += exp_digits;
+        exponent = true;
+    }
+    if (p != w.size() || (!point && !exponent)) return false;
+
+    std::string_view text = w[0] == '+' ? w.substr(1) : w;
+    float v = 0.0f;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec == std::errc() && end == text.data() + text.size()) {
+        out = v;
+        return true;
+    }
+    // Out of float range: from_chars gives no value, strtof gives the
+    // correctly rounded one (an infinity, zero or a subnormal).  The text has
+    // been checked to be a plain decimal number, so strtof cannot read more
+    // or less of it than from_chars would have.
+    std::string copy(text);
+    out = std::strtof(copy.c_str(), nullptr);
+    return true;
+}
+
+void append_hex_escape(std::string &out, unsigned char c) {
+    static const char digits[] = "0123456789ABCDEF";
+    out += "\\x";
+    out += digits[c >> 4];
+    out += digits[c & 15];
+}
+
+// Reads the quoted symbol that starts at line[pos] (the opening quote).
+bool lex_quoted(std::string_view line, std::size_t &pos, std::string &out,
+                LexError *error) {
+    auto fail = [&](std::size_t at, std::string message) {
+        if (error) *error = LexError{at + 1, std::move(message)};
+        return false;
+    };
+    const std::size_t open = pos;
+    ++pos;
+    while (pos < line.size()) {
+        char c = line[pos];
+        if (c == '"') {
+            ++pos;
+            if (pos < line.size() && !is_blank(line[pos]) && line[pos] != ',')
+                return fail(pos, "a closing quote must be followed by a blank or ','");
+            return true;
+        }
+        if (c == '\0') return fail(pos, "a symbol cannot hold a NUL byte");
+        if (c != '\\') {
+            out += c;
+            ++pos;
+            continue;
+        }
+        if (pos + 1 >= line.size()) return fail(pos, "unterminated quote");
+        char e = line[pos + 1];
+        if (e == '"' || e == '\\') {
+            out += e;
+            pos += 2;
+        } else if (e == 'n') {
+            out += '\n';
+            pos += 2;
+        } else if (e == 'x') {
+            int hi = pos + 2 < line.size() ? hex_value(line[pos + 2]) : -1;
+            int lo = pos + 3 < line.size() ? hex_value(line[pos + 3]) : -1;
+            if (hi < 0 || lo < 0) return fail(pos, "\\x needs two hex digits");
+            int byte = hi * 16 + lo;
+            // Symbols are NUL-terminated texts in the host.
+            if (byte == 0) return fail(pos, "a symbol cannot hold a NUL byte");
+            out += static_cast<char>(byte);
+            pos += 4;
+        } else {
+            return fail(pos, std::string("unknown escape \\") + e);
+        }
+    }
+    return fail(open, "unterminated quote");
+}
+
+}  // namespace
+
+WordValue classify_word(std::string_view word) {
+    WordValue v;
+    if (word.empty()) return v;
+    if (read_int(word, v.i)) {
+        v.kind = Token::Int;
+    } else if (read_float(word, v.f)) {
+        v.kind = Token::Float;
+    }
+    return v;
+}
+
+bool lex_line(std::string_view line, std::vector<Token> &out, LexError *error) {
+    std::size_t pos = 0;
+    while (pos < line.size() && is_blank(line[pos])) ++pos;
+    if (pos < line.size() && line[pos] == '#') return true;
+
+    while (true) {
+        while (pos < line.size() && is_blank(line[pos])) ++pos;
+        if (pos >= line.size()) return true;
+        char c = line[pos];
+        Token t;
+        if (c == ',') {
+            t.kind = Token::Comma;
+            t.text = ",";
+            ++pos;
+        } else if (c == '"') {
+            if (!lex_quoted(line, pos, t.text, error)) return false;
+        } else {
+            std::size_t start = pos;
+            while (pos < line.size() && !is_blank(line[pos]) && line[pos] != ',' &&
+                   line[pos] != '"') {
+                if (line[pos] == '\0') {
+                    if (error) *error = LexError{pos + 1, "a symbol cannot hold a NUL byte"};
+                    return false;
+                }
+                ++pos;
+            }
+            if (pos < line.size() && line[pos] == '"') {
+                if (error) *error = LexError{pos + 1, "a quote must begin its word"};
+                return false;
+            }
+            t.text = std::string(line.substr(start, pos - start));
+            WordValue v = classify_word(t.text);
+            t.kind = v.kind;
+            t.i = v.i;
+            t.f = v.f;
+        }
+        out.push_back(std::move(t));
+    }
+}
+
+std::string format_int(int32_t v) { return std::to_string(v); }
+
+std::string format_float(float v) {
+    char buf[64];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+    std::string s(buf, ec == std::errc() ? end : buf);
+    if (s.find_first_of(".e") == std::string::npos && s.find("inf") == std::string::npos &&
+        s.find("nan") == std::string::npos)
+        s += '.';
+    return s;
+}
+
+std::string quote_symbol(std::string_view s) {
+    std::string out = "\"";
+    for (char ch : s) {
+        auto c = static_cast<unsigned char>(ch);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c < 0x20 || c == 0x7f) {
+            append_hex_escape(out, c);
+        } else {
+            // Bytes from 0x80 up pass through so UTF-8 names stay readable.
+            out += ch;
+        }
+    }
+    out += '"';
+    return out;
+}
+
+std::string format_symbol(std::string_view s) {
+    bool bare = !s.empty() && s[0] != '#' && classify_word(s).kind == Token::Symbol;
+    for (std::size_t k = 0; bare && k < s.size(); ++k) {
+        auto c = static_cast<unsigned char>(s[k]);
+        bool printable = (c > 0x20 && c < 0x7f) || c >= 0x80;
+        bare = printable && c != '"' && c != '\\' && c != ',';
+    }
+    return bare ? std::string(s) : quote_symbol(s);
+}
+
+}  // namespace maxhost

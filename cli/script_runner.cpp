@@ -1,0 +1,360 @@
+#include "script_runner.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <system_error>
+
+#include "soundfile.hpp"
+
+namespace maxhost {
+namespace {
+
+t_atom to_atom(const Token &t) {
+    switch (t.kind) {
+    case Token::Int: return headless::long_atom(t.i);
+    case Token::Float: return headless::float_atom(t.f);
+    default: return headless::sym_atom(t.text.c_str());
+    }
+}
+
+std::string describe(const Token &t) {
+    switch (t.kind) {
+    case Token::Int: return format_int(t.i);
+    case Token::Float: return format_float(t.f);
+    case Token::Comma: return ",";
+    default: return format_symbol(t.text);
+    }
+}
+
+// Script file names are taken from the current directory, like any other
+// command-line argument; the host gets absolute paths so that its own idea
+// of a "current" folder (the script's) cannot change their meaning.
+std::string absolute_path(const std::string &p) {
+    std::error_code ec;
+    std::filesystem::path a = std::filesystem::absolute(p, ec);
+    return ec ? p : a.lexically_normal().string();
+}
+
+}  // namespace
+
+std::string format_atom(const t_atom &a) {
+    switch (a.a_type) {
+    case A_LONG: return format_int(a.a_w.w_long);
+    case A_FLOAT: return format_float(a.a_w.w_float);
+    case A_SYM: return format_symbol(a.a_w.w_sym ? a.a_w.w_sym->s_name : "");
+    default: return "<atom type " + std::to_string(a.a_type) + ">";
+    }
+}
+
+std::string format_message(const headless::OutletMessage &m) {
+    std::string s = format_symbol(m.box);
+    s += ' ';
+    s += std::to_string(m.outlet);
+    s += ": ";
+    s += format_symbol(m.selector ? m.selector->s_name : "");
+    for (const t_atom &a : m.atoms) {
+        s += ' ';
+        s += format_atom(a);
+    }
+    return s;
+}
+
+int64_t vectors_for_seconds(const std::string &seconds, double sr, int32_t vs) {
+    Token::Kind kind = classify_word(seconds).kind;
+    if (kind != Token::Int && kind != Token::Float) return -1;
+    if (!(sr > 0.0) || vs < 1) return -1;
+    // long double keeps ~19 significant digits, far more than the millionth
+    // of a sample the boundary test allows for any run that fits in memory.
+    long double s = std::strtold(seconds.c_str(), nullptr);
+    if (!std::isfinite(s) || s < 0) return -1;
+    long double samples = s * static_cast<long double>(sr);
+    long double n = std::ceil((samples - 1e-6L) / static_cast<long double>(vs));
+    if (n <= 0) return 0;
+    if (n >= 9.0e18L) return -1;
+    return static_cast<int64_t>(n);
+}
+
+ScriptRunner::ScriptRunner(headless::Host &host, std::ostream &out, std::ostream &err)
+    : host_(host), out_(out), err_(err) {
+    host_.on_message = [this](const headless::OutletMessage &m) { out_line(format_message(m)); };
+    host_.on_console = [this](const headless::ConsoleLine &l) {
+        switch (l.kind) {
+        case headless::ConsoleLine::Error: err_line("error: " + l.text); break;
+        case headless::ConsoleLine::Alert: err_line("alert: " + l.text); break;
+        default: err_line(l.text); break;
+        }
+    };
+}
+
+ScriptRunner::~ScriptRunner() {
+    host_.on_message = nullptr;
+    host_.on_console = nullptr;
+}
+
+void ScriptRunner::clear_progress() {
+    if (!progress_shown_) return;
+    err_ << "\r\033[K" << std::flush;
+    progress_shown_ = false;
+}
+
+// Flushed line by line so that 2>&1 keeps the order things happened in.
+void ScriptRunner::out_line(const std::string &text) {
+    clear_progress();
+    out_ << text << '\n' << std::flush;
+}
+
+void ScriptRunner::err_line(const std::string &text) {
+    clear_progress();
+    out_ << std::flush;
+    err_ << text << '\n' << std::flush;
+}
+
+bool ScriptRunner::fail(const std::string &message) {
+    err_line("maxhost: " + script_name_ + ":" + std::to_string(line_number_) + ": " + message);
+    return false;
+}
+
+int ScriptRunner::run(std::istream &script, const std::string &name) {
+    bool all_ran = true;
+    std::string line;
+    int64_t number = 0;
+    while (std::getline(script, line)) {
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!run_line(line, name, number)) all_ran = false;
+        // Everything has been printed through the callbacks; the host's own
+        // logs would otherwise grow with every line of a long script.
+        host_.messages.clear();
+        host_.console.clear();
+    }
+    free_remaining();
+    host_.messages.clear();
+    host_.console.clear();
+    return all_ran ? 0 : 1;
+}
+
+void ScriptRunner::free_remaining() {
+    if (host_.dsp_running()) host_.dsp_off();
+    for (const std::string &n : created_)
+        if (headless::Box *b = host_.find(n)) host_.free_box(b);
+    created_.clear();
+}
+
+bool ScriptRunner::run_line(std::string_view line, const std::string &name, int64_t number) {
+    script_name_ = name;
+    line_number_ = number;
+    Tokens t;
+    LexError lex_error;
+    if (!lex_line(line, t, &lex_error))
+        return fail("column " + std::to_string(lex_error.column) + ": " + lex_error.message);
+    if (t.empty()) return true;
+    if (t[0].kind != Token::Symbol) return fail("a line must begin with a command, not " + describe(t[0]));
+
+    const std::string &cmd = t[0].text;
+    if (cmd != "send") {
+        for (const Token &tok : t)
+            if (tok.kind == Token::Comma) return fail("',' separates messages only after send");
+    }
+    if (cmd == "new") return cmd_new(t);
+    if (cmd == "send") return cmd_send(t);
+    if (cmd == "signal") return cmd_signal(t);
+    if (cmd == "dsp") return cmd_dsp(t);
+    if (cmd == "run") return cmd_run(t);
+    if (cmd == "ticks") return cmd_ticks(t);
+    if (cmd == "write") return cmd_write(t);
+    if (cmd == "disable") return cmd_disable(t);
+    if (cmd == "free") return cmd_free(t);
+    if (cmd == "path") return cmd_path(t);
+    if (cmd == "dialog") return cmd_dialog(t);
+    return fail("unknown command " + quote_symbol(cmd));
+}
+
+headless::Box *ScriptRunner::box_arg(const Tokens &t, std::size_t index) {
+    if (index >= t.size() || t[index].kind != Token::Symbol) {
+        fail(t[0].text + ": expected a box name");
+        return nullptr;
+    }
+    headless::Box *b = host_.find(t[index].text);
+    if (!b) fail("unknown box " + quote_symbol(t[index].text));
+    return b;
+}
+
+bool ScriptRunner::cmd_new(const Tokens &t) {
+    if (t.size() < 3 || t[1].kind != Token::Symbol || t[2].kind != Token::Symbol)
+        return fail("usage: new NAME CLASS ARGS...");
+    const std::string &name = t[1].text;
+    const std::string &cls = t[2].text;
+    if (host_.find(name)) return fail("box " + quote_symbol(name) + " already exists");
+    std::vector<t_atom> args;
+    for (std::size_t k = 3; k < t.size(); ++k) args.push_back(to_atom(t[k]));
+
+    // The host says why on the console; the script error names the box.
+    if (!host_.load_class(cls))
+        return fail("box " + quote_symbol(name) + " not created: no class " + quote_symbol(cls));
+    headless::Box *b = host_.new_box(name, cls, args);
+    if (!b) return fail("box " + quote_symbol(name) + " not created: " + format_symbol(cls) +
+                        " refused it");
+    created_.push_back(name);
+    return true;
+}
+
+bool ScriptRunner::cmd_send(const Tokens &t) {
+    headless::Box *b = box_arg(t, 1);
+    if (!b) return false;
+    // As in a message box, empty messages between commas are skipped.
+    std::vector<std::vector<t_atom>> messages(1);
+    for (std::size_t k = 2; k < t.size(); ++k) {
+        if (t[k].kind == Token::Comma) {
+            if (!messages.back().empty()) messages.emplace_back();
+        } else {
+            messages.back().push_back(to_atom(t[k]));
+        }
+    }
+    if (messages.back().empty()) messages.pop_back();
+    if (messages.empty()) return fail("send: nothing to send");
+    host_.event(b, messages);
+    return true;
+}
+
+bool ScriptRunner::cmd_signal(const Tokens &t) {
+    headless::Box *b = box_arg(t, 1);
+    if (!b) return false;
+    if (t.size() != 4 || t[2].kind != Token::Int)
+        return fail("usage: signal NAME INLET VALUE|FILE|none");
+    int inlets = host_.signal_inlets(b);
+    int32_t inlet = t[2].i;
+    if (inlet < 0 || inlet >= inlets)
+        return fail("box " + quote_symbol(t[1].text) + " has no signal inlet " +
+                    std::to_string(inlet) + " (it has " + std::to_string(inlets) + ")");
+    const Token &v = t[3];
+    if (v.kind == Token::Int || v.kind == Token::Float) {
+        host_.set_signal_constant(b, inlet, v.kind == Token::Int ? static_cast<float>(v.i) : v.f);
+        return true;
+    }
+    if (v.text == "none") {
+        host_.set_signal_none(b, inlet);
+        return true;
+    }
+    std::vector<float> samples;
+    std::string error;
+    if (!read_first_channel(v.text, samples, &error))
+        return fail("cannot read " + quote_symbol(v.text) + ": " + error);
+    host_.set_signal_samples(b, inlet, std::move(samples));
+    return true;
+}
+
+bool ScriptRunner::cmd_dsp(const Tokens &t) {
+    if (t.size() == 2 && t[1].kind == Token::Symbol && t[1].text == "off") {
+        host_.dsp_off();
+        return true;
+    }
+    if (t.size() != 3 || t[1].kind == Token::Symbol || t[2].kind != Token::Int)
+        return fail("usage: dsp SR VS, or dsp off");
+    double sr = t[1].kind == Token::Int ? static_cast<double>(t[1].i) : t[1].f;
+    if (!(sr > 0.0) || !std::isfinite(sr)) return fail("dsp: the sample rate must be above 0");
+    if (t[2].i < 1) return fail("dsp: the vector size must be 1 or more");
+    host_.dsp_on(static_cast<float>(sr), t[2].i);
+    return true;
+}
+
+bool ScriptRunner::tick(int64_t vectors) {
+    if (!progress_ || vectors < 2) {
+        host_.tick(vectors);
+        return true;
+    }
+    using clock = std::chrono::steady_clock;
+    const auto start = clock::now();
+    auto shown = start;
+    const int64_t step = std::max<int64_t>(1, vectors / 200);
+    const double seconds = static_cast<double>(vectors) * host_.vector_size() / host_.sample_rate();
+    for (int64_t done = 0; done < vectors;) {
+        int64_t n = std::min(step, vectors - done);
+        host_.tick(n);
+        done += n;
+        auto now = clock::now();
+        // Quick runs stay quiet; a slow one shows itself after half a second.
+        if (done < vectors && now - start > std::chrono::milliseconds(500) &&
+            (!progress_shown_ || now - shown > std::chrono::milliseconds(100))) {
+            char text[128];
+            std::snprintf(text, sizeof text, "\rmaxhost: run %.1f of %.1f s (%d%%)\033[K",
+                          seconds * static_cast<double>(done) / static_cast<double>(vectors),
+                          seconds, static_cast<int>(100 * done / vectors));
+            out_ << std::flush;
+            err_ << text << std::flush;
+            progress_shown_ = true;
+            shown = now;
+        }
+    }
+    clear_progress();
+    return true;
+}
+
+bool ScriptRunner::cmd_run(const Tokens &t) {
+    if (t.size() != 2 || (t[1].kind != Token::Int && t[1].kind != Token::Float))
+        return fail("usage: run SECONDS");
+    if (!host_.dsp_running()) return fail("run: dsp is off (use dsp SR VS first)");
+    int64_t n = vectors_for_seconds(t[1].text, host_.sample_rate(), host_.vector_size());
+    if (n < 0) return fail("run: " + t[1].text + " is not a length in seconds");
+    return tick(n);
+}
+
+bool ScriptRunner::cmd_ticks(const Tokens &t) {
+    if (t.size() != 2 || t[1].kind != Token::Int || t[1].i < 0)
+        return fail("usage: ticks N, with N 0 or more");
+    if (!host_.dsp_running()) return fail("ticks: dsp is off (use dsp SR VS first)");
+    return tick(t[1].i);
+}
+
+bool ScriptRunner::cmd_write(const Tokens &t) {
+    headless::Box *b = box_arg(t, 1);
+    if (!b) return false;
+    if (t.size() != 3 || t[2].kind != Token::Symbol) return fail("usage: write NAME FILE");
+    const auto &recorded = host_.recorded(b);
+    if (recorded.empty())
+        return fail("box " + quote_symbol(t[1].text) + " has no signal outlets to write");
+    std::string error;
+    if (!write_float_wav(t[2].text, recorded, host_.sample_rate(), &error))
+        return fail("cannot write " + quote_symbol(t[2].text) + ": " + error);
+    return true;
+}
+
+bool ScriptRunner::cmd_disable(const Tokens &t) {
+    headless::Box *b = box_arg(t, 1);
+    if (!b) return false;
+    if (t.size() != 3 || t[2].kind != Token::Int || (t[2].i != 0 && t[2].i != 1))
+        return fail("usage: disable NAME 0|1");
+    host_.set_disabled(b, t[2].i == 1);
+    return true;
+}
+
+bool ScriptRunner::cmd_free(const Tokens &t) {
+    headless::Box *b = box_arg(t, 1);
+    if (!b) return false;
+    if (t.size() != 2) return fail("usage: free NAME");
+    host_.free_box(b);
+    std::erase(created_, t[1].text);
+    return true;
+}
+
+bool ScriptRunner::cmd_path(const Tokens &t) {
+    if (t.size() != 2 || t[1].kind != Token::Symbol) return fail("usage: path DIR");
+    host_.add_search_dir(absolute_path(t[1].text));
+    return true;
+}
+
+bool ScriptRunner::cmd_dialog(const Tokens &t) {
+    if (t.size() != 2 || t[1].kind != Token::Symbol) return fail("usage: dialog FILE, or dialog cancel");
+    if (t[1].text == "cancel")
+        host_.set_dialog_answer(std::nullopt);
+    else
+        host_.set_dialog_answer(absolute_path(t[1].text));
+    return true;
+}
+
+}  // namespace maxhost
