@@ -9,5 +9,5 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j2
 
 echo "== rendering examples/demo.txt to build/demo.wav"
-build/maxhost run examples/demo.txt
+(cd build && ./maxhost run ../examples/demo.txt)
 echo "== done: build/demo.wav"
