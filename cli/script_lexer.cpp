@@ -113,7 +113,7 @@ bool lex_quoted(std::string_view line, std::size_t &pos, std::string &out,
             ++pos;
             continue;
         }
-        if (pos + 1 >= line.size()) return fail(pos, "unterminated quote");
+        if (pos + 1 >= line.size()) return fail(open, "unterminated quote");
         char e = line[pos + 1];
         if (e == '"' || e == '\\') {
             out += e;

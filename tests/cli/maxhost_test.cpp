@@ -1,0 +1,111 @@
+// The maxhost executable: command line, exit status, and both output streams
+// as a terminal or a pipe sees them, with the probe bundle from --plugins.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string output;
+};
+
+// Runs a shell command line; output is what it printed on the streams the
+// line sends to the pipe.
+Result shell(const std::string &line) {
+    Result r;
+    FILE *p = popen(line.c_str(), "r");
+    if (!p) {
+        ADD_FAILURE() << "cannot run " << line;
+        return r;
+    }
+    char buf[4096];
+    std::size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
+    int w = pclose(p);
+    r.status = WIFEXITED(w) ? WEXITSTATUS(w) : -1;
+    return r;
+}
+
+const std::string maxhost = MAXHOST_EXE;
+
+fs::path scratch_dir() {
+    const auto *info = testing::UnitTest::GetInstance()->current_test_info();
+    fs::path dir = fs::temp_directory_path() /
+                   ("maxhost-exe-" + std::string(info->name()) + "-" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+TEST(MaxhostCommandLine, HelpDocumentsEveryCommandAndOption) {
+    Result r = shell(maxhost + " --help 2>/dev/null");
+    EXPECT_EQ(r.status, 0);
+    for (const char *item :
+         {"run SCRIPT", "--plugins DIR", "--path DIR", "new NAME CLASS", "send NAME",
+          "signal NAME INLET VALUE|FILE|none", "dsp SR VS", "dsp off", "run SECONDS", "ticks N",
+          "write NAME FILE", "disable NAME 0|1", "free NAME", "path DIR", "dialog FILE",
+          "dialog cancel", "Exit status", "\\xHH", "NAME OUTLET: SELECTOR ATOMS", "error: ",
+          "alert: ", "current directory"})
+        EXPECT_NE(r.output.find(item), std::string::npos) << item;
+}
+
+TEST(MaxhostCommandLine, BadUsageExitsTwo) {
+    fs::path dir = scratch_dir();
+    std::ofstream(dir / "ok.txt") << "# nothing\n";
+    const std::string ok = (dir / "ok.txt").string();
+    for (const std::string &args :
+         {std::string(""), std::string("frobnicate"), std::string("--frob run ") + ok,
+          std::string("run"), "run " + ok + " " + ok, "run --peak " + ok,
+          std::string("run ") + (dir / "missing.txt").string(), std::string("run --plugins")}) {
+        Result r = shell(maxhost + " " + args + " 2>&1");
+        EXPECT_EQ(r.status, 2) << args << ": " << r.output;
+        EXPECT_EQ(r.output.rfind("maxhost: ", 0), 0u) << args << ": " << r.output;
+    }
+    EXPECT_EQ(shell(maxhost + " run " + ok + " 2>&1").status, 0);
+    fs::remove_all(dir);
+}
+
+TEST(MaxhostRun, StreamsKeepTheirOrderThroughOnePipe) {
+    fs::path dir = scratch_dir();
+    std::ofstream(dir / "s.txt") << "new p probe\n"
+                                    "send p say hi, 1\n"
+                                    "send q 1\n"
+                                    "send p complain x, 2\n";
+    // Relative to the current directory, as any file named on a command line.
+    Result r = shell("cd " + dir.string() + " && " + maxhost + " --plugins " +
+                     CLI_TEST_PLUGIN_DIR + " run s.txt 2>&1");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.output,
+              "probe says hi\n"
+              "p 1: int 1\n"
+              "maxhost: s.txt:3: unknown box \"q\"\n"
+              "error: probe: x\n"
+              "p 1: int 2\n");
+
+    // The bundle is found only through --plugins; standard output alone
+    // holds only the outlet messages.
+    Result without = shell("cd " + dir.string() + " && " + maxhost + " run s.txt 2>/dev/null");
+    EXPECT_EQ(without.status, 1);
+    EXPECT_EQ(without.output, "");
+    Result out_only = shell("cd " + dir.string() + " && " + maxhost + " run --plugins " +
+                            CLI_TEST_PLUGIN_DIR + " s.txt 2>/dev/null");
+    EXPECT_EQ(out_only.output, "p 1: int 1\np 1: int 2\n");
+    fs::remove_all(dir);
+}
+
+TEST(MaxhostRun, ReadsAScriptFromStandardInput) {
+    Result r = shell("printf 'dsp 44100 64\\nticks 2\\nbogus\\n' | " + maxhost + " run - 2>&1");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.output, "maxhost: <stdin>:3: unknown command \"bogus\"\n");
+}
+
+}  // namespace

@@ -1,0 +1,344 @@
+// The script runner against a host holding the test classes: what reaches
+// standard output and standard error, which lines fail, how many vectors a
+// run takes, and the sound files it reads and writes.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host.hpp"
+#include "probe_classes.hpp"
+#include "script_runner.hpp"
+
+using maxhost::ScriptRunner;
+using maxhost::vectors_for_seconds;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A host with the test classes, and the two streams a script writes to.
+struct Session {
+    headless::Host host;
+    std::ostringstream out;
+    std::ostringstream err;
+
+    Session() {
+        host.register_class("probe", probe_setup);
+        host.register_class("ramp~", ramp_setup);
+    }
+    // Runs a whole script; boxes are freed at its end.
+    int run(const std::string &script) {
+        ScriptRunner runner(host, out, err);
+        std::istringstream in(script);
+        return runner.run(in, "s.txt");
+    }
+};
+
+// A fresh folder for the files one test writes.
+fs::path scratch_dir() {
+    const auto *info = testing::UnitTest::GetInstance()->current_test_info();
+    fs::path dir = fs::temp_directory_path() /
+                   ("maxhost-cli-" + std::string(info->name()) + "-" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+struct Sound {
+    SF_INFO info{};
+    std::vector<float> frames;  // interleaved
+};
+
+Sound read_sound(const fs::path &path) {
+    Sound s;
+    SNDFILE *f = sf_open(path.c_str(), SFM_READ, &s.info);
+    if (!f) {
+        ADD_FAILURE() << "cannot open " << path << ": " << sf_strerror(nullptr);
+        return s;
+    }
+    s.frames.resize(static_cast<std::size_t>(s.info.frames * s.info.channels));
+    EXPECT_EQ(sf_readf_float(f, s.frames.data(), s.info.frames), s.info.frames);
+    sf_close(f);
+    return s;
+}
+
+// 16-bit PCM written as integers, so that reading it back as floats (a
+// division by 32768) is exact.
+void write_pcm16(const fs::path &path, int channels, const std::vector<int16_t> &frames) {
+    SF_INFO info{};
+    info.samplerate = 44100;
+    info.channels = channels;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE *f = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
+    sf_count_t n = static_cast<sf_count_t>(frames.size()) / channels;
+    EXPECT_EQ(sf_writef_short(f, frames.data(), n), n);
+    sf_close(f);
+}
+
+TEST(RunLength, SmallestWholeNumberOfVectors) {
+    EXPECT_EQ(vectors_for_seconds("1", 44100, 64), 690);  // 689.06 vectors
+    EXPECT_EQ(vectors_for_seconds("0.5", 48000, 64), 375);
+    EXPECT_EQ(vectors_for_seconds("2.", 44100, 1), 88200);
+    EXPECT_EQ(vectors_for_seconds("0", 44100, 64), 0);
+    EXPECT_EQ(vectors_for_seconds("1e-9", 44100, 64), 1);
+    // The float nearest 0.1 is a little above it: 75.0000011 vectors, which
+    // must still be 75.
+    EXPECT_EQ(vectors_for_seconds("0.1", 48000, 64), 75);
+    EXPECT_EQ(vectors_for_seconds("0.3", 44100, 147), 90);
+    // Within a millionth of a sample of a boundary counts as on it; more
+    // than that needs one more vector.
+    EXPECT_EQ(vectors_for_seconds("0.0013333333333333333", 48000, 64), 1);
+    EXPECT_EQ(vectors_for_seconds("0.00133334", 48000, 64), 2);
+    EXPECT_EQ(vectors_for_seconds("-1", 44100, 64), -1);
+    EXPECT_EQ(vectors_for_seconds("1e400", 44100, 64), -1);
+    EXPECT_EQ(vectors_for_seconds("soon", 44100, 64), -1);
+}
+
+TEST(ScriptOutput, EachOutletMessageIsOneLine) {
+    Session s;
+    EXPECT_EQ(s.run("new p probe\n"
+                    "send p 5\n"
+                    "send p bang\n"
+                    "send p 1000.\n"
+                    "send p 1 -0. foo \"a b\" \"7\" \"\"\n"
+                    "send p echo caf\xc3\xa9 \"#x\" 1e+20 \"x\\ny\"\n"),
+              0);
+    EXPECT_EQ(s.out.str(),
+              "p 1: int 5\n"
+              "p 1: bang\n"
+              "p 0: float 1000.\n"
+              "p 0: list 1 -0. foo \"a b\" \"7\" \"\"\n"
+              "p 0: echo caf\xc3\xa9 \"#x\" 1e+20 \"x\\ny\"\n");
+    EXPECT_EQ(s.err.str(), "");
+}
+
+TEST(ScriptOutput, CommasMakeOneEventAndDeferredWorkFollowsIt) {
+    Session s;
+    EXPECT_EQ(s.run("new p probe\n"
+                    "send p later x, 1, , 2,\n"
+                    "send p 3\n"),
+              0);
+    // The deferred call runs after both ints of its line, before the next.
+    EXPECT_EQ(s.out.str(),
+              "p 1: int 1\n"
+              "p 1: int 2\n"
+              "p 0: later x\n"
+              "p 1: int 3\n");
+}
+
+TEST(ScriptOutput, ConsoleLinesArePrefixedAndInterleavedInOrder) {
+    Session s;
+    ScriptRunner runner(s.host, s.out, s.out);
+    std::istringstream in("new p probe\n"
+                          "send p say hello, 4, complain oops, alarm fire\n"
+                          "new q nosuchclass\n");
+    EXPECT_EQ(runner.run(in, "s.txt"), 1);
+    EXPECT_EQ(s.out.str(),
+              "probe says hello\n"
+              "p 1: int 4\n"
+              "error: probe: oops\n"
+              "alert: probe alarm fire\n"
+              "host: no bundle for class nosuchclass\n"
+              "maxhost: s.txt:3: box \"q\" not created: no class \"nosuchclass\"\n");
+}
+
+TEST(ScriptErrors, NameTheLineAndTheRunGoesOn) {
+    Session s;
+    EXPECT_EQ(s.run("# a comment\n"
+                    "new p probe\n"
+                    "send nobody 1\n"
+                    "frob p\n"
+                    "new q probe -1\n"
+                    "send p \"unterminated\n"
+                    "send p 9\n"),
+              1);
+    EXPECT_EQ(s.err.str(),
+              "maxhost: s.txt:3: unknown box \"nobody\"\n"
+              "maxhost: s.txt:4: unknown command \"frob\"\n"
+              "error: probe: cannot make -1\n"
+              "maxhost: s.txt:5: box \"q\" not created: probe refused it\n"
+              "maxhost: s.txt:6: column 8: unterminated quote\n");
+    EXPECT_EQ(s.out.str(), "p 1: int 9\n");
+}
+
+TEST(ScriptErrors, AnObjectsOwnErrorDoesNotFailTheLine) {
+    Session s;
+    EXPECT_EQ(s.run("new p probe\r\nsend p complain loudly\r\nsend p nosuchmessage\r\n"), 0);
+    EXPECT_EQ(s.err.str(),
+              "error: probe: loudly\n"
+              "error: probe: doesn't understand \"nosuchmessage\"\n");
+}
+
+TEST(ScriptErrors, EveryMalformedCommandFailsItsLine) {
+    const std::vector<std::string> bad = {
+        "new",
+        "new p probe",  // the name is taken
+        "new 1 probe",
+        "new x",
+        "new x probe , 1",
+        "send p",
+        "send p ,",
+        "7 p",
+        "signal r 1 0.5",
+        "signal r 0",
+        "signal r 0 no-such-file.wav",
+        "signal p 0 1.",
+        "dsp 0 64",
+        "dsp 44100 0",
+        "dsp 44100 64.",
+        "dsp on",
+        "run -1",
+        "run soon",
+        "ticks -1",
+        "ticks 1.5",
+        "write p out.wav",  // no signal outlets
+        "write r",
+        "disable r 2",
+        "free",
+        "free p p",
+        "path",
+        "dialog",
+    };
+    std::string script = "new p probe\nnew r ramp~\n";
+    for (const auto &line : bad) script += line + "\n";
+    Session s;
+    EXPECT_EQ(s.run(script), 1);
+    std::istringstream err(s.err.str());
+    std::string line;
+    std::size_t k = 0;
+    while (std::getline(err, line)) {
+        ASSERT_LT(k, bad.size()) << line;
+        std::string prefix = "maxhost: s.txt:" + std::to_string(k + 3) + ": ";
+        EXPECT_EQ(line.rfind(prefix, 0), 0u) << bad[k] << " -> " << line;
+        ++k;
+    }
+    EXPECT_EQ(k, bad.size());
+    EXPECT_EQ(s.out.str(), "");
+}
+
+TEST(ScriptErrors, RunNeedsAudioOn) {
+    Session s;
+    EXPECT_EQ(s.run("new r ramp~\nticks 1\nrun 1\ndsp 44100 64\ndsp off\nticks 1\n"), 1);
+    const std::string err = s.err.str();
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 3) << err;
+}
+
+TEST(ScriptAudio, RunAndTicksAdvanceWholeVectors) {
+    Session s;
+    ScriptRunner runner(s.host, s.out, s.err);
+    int n = 0;
+    auto line = [&](const std::string &text) { return runner.run_line(text, "s.txt", ++n); };
+    auto recorded = [&] { return s.host.recorded(s.host.find("r")).at(0).size(); };
+
+    ASSERT_TRUE(line("new r ramp~"));
+    ASSERT_TRUE(line("signal r 0 1"));
+    ASSERT_TRUE(line("dsp 44100 64"));
+    ASSERT_TRUE(line("run 1"));
+    EXPECT_EQ(recorded(), 690u * 64);
+    ASSERT_TRUE(line("ticks 3"));
+    EXPECT_EQ(recorded(), 693u * 64);
+    ASSERT_TRUE(line("ticks 0"));
+    ASSERT_TRUE(line("run 0"));
+    EXPECT_EQ(recorded(), 693u * 64);
+    ASSERT_TRUE(line("dsp 48000 32"));
+    ASSERT_TRUE(line("run 0.1"));
+    EXPECT_EQ(recorded(), 693u * 64 + 150 * 32);
+    EXPECT_EQ(s.err.str(), "");
+}
+
+TEST(ScriptFiles, WriteGivesOneFloatChannelPerSignalOutlet) {
+    fs::path dir = scratch_dir();
+    fs::path wav = dir / "out.wav";
+    Session s;
+    EXPECT_EQ(s.run("new r ramp~ 3\n"
+                    "signal r 0 0.25\n"
+                    "dsp 22050 16\n"
+                    "ticks 5\n"
+                    "disable r 1\n"
+                    "ticks 2\n"
+                    "write r " + wav.string() + "\n"),
+              0)
+        << s.err.str();
+    Sound got = read_sound(wav);
+    EXPECT_EQ(got.info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    EXPECT_EQ(got.info.samplerate, 22050);
+    ASSERT_EQ(got.info.channels, 3);
+    ASSERT_EQ(got.info.frames, 7 * 16);
+    for (sf_count_t k = 0; k < got.info.frames; ++k) {
+        for (int j = 0; j < 3; ++j) {
+            // Disabled for the last two vectors: the outlets stay silent.
+            float want = k < 5 * 16 ? 0.25f * static_cast<float>(j + 1) : 0.0f;
+            ASSERT_EQ(got.frames[static_cast<std::size_t>(k * 3 + j)], want)
+                << "frame " << k << " channel " << j;
+        }
+    }
+    fs::remove_all(dir);
+}
+
+TEST(ScriptFiles, SignalFromAFileUsesItsFirstChannelThenZeros) {
+    fs::path dir = scratch_dir();
+    fs::path in = dir / "in.wav";
+    fs::path out = dir / "out.wav";
+    // 40 stereo frames of 16-bit PCM: the left channel a ramp, the right a
+    // constant that must not leak in.
+    std::vector<int16_t> frames;
+    for (int k = 0; k < 40; ++k) {
+        frames.push_back(static_cast<int16_t>(k * 512));  // k / 64
+        frames.push_back(-16384);
+    }
+    write_pcm16(in, 2, frames);
+
+    Session s;
+    EXPECT_EQ(s.run("new r ramp~ 2\n"
+                    "dsp 44100 16\n"
+                    "signal r 0 " + in.string() + "\n"
+                    "ticks 4\n"
+                    "signal r 0 none\n"
+                    "ticks 1\n"
+                    "signal r 0 3\n"
+                    "ticks 1\n"
+                    "write r " + out.string() + "\n"),
+              0)
+        << s.err.str();
+    Sound got = read_sound(out);
+    ASSERT_EQ(got.info.channels, 2);
+    ASSERT_EQ(got.info.frames, 6 * 16);
+    for (int k = 0; k < 6 * 16; ++k) {
+        float fed = k < 40 ? static_cast<float>(k) / 64.0f : k < 5 * 16 ? 0.0f : 3.0f;
+        ASSERT_EQ(got.frames[static_cast<std::size_t>(2 * k)], fed) << "frame " << k;
+        ASSERT_EQ(got.frames[static_cast<std::size_t>(2 * k + 1)], 2 * fed) << "frame " << k;
+    }
+    fs::remove_all(dir);
+}
+
+TEST(ScriptBoxes, FreeAndTheEndOfTheScriptReleaseBoxes) {
+    const int probes = probe_live;
+    const int ramps = ramp_live;
+    Session s;
+    ScriptRunner runner(s.host, s.out, s.err);
+    std::istringstream script("new p probe\n"
+                              "new r ramp~\n"
+                              "dsp 44100 64\n"
+                              "free p\n"
+                              "send p 1\n"
+                              "new p probe\n"
+                              "send p 2\n");
+    EXPECT_EQ(runner.run(script, "s.txt"), 1);
+    EXPECT_EQ(s.err.str(), "maxhost: s.txt:5: unknown box \"p\"\n");
+    EXPECT_EQ(s.out.str(), "p 1: int 2\n");
+    // Closing the script freed what was left, and switched audio off.
+    EXPECT_EQ(probe_live, probes);
+    EXPECT_EQ(ramp_live, ramps);
+    EXPECT_EQ(s.host.find("p"), nullptr);
+    EXPECT_FALSE(s.host.dsp_running());
+}
+
+}  // namespace
