@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <optional>
 #include <span>
@@ -127,7 +128,16 @@ int ScriptRunner::run(std::istream &script, const std::string &name) {
     while (std::getline(script, line)) {
         ++number;
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!run_line(line, name, number)) all_ran = false;
+        try {
+            if (!run_line(line, name, number)) all_ran = false;
+        } catch (const std::exception &e) {
+            // Typically out of memory (a huge vector size, a very long run
+            // being recorded).  The host may be half way through a change,
+            // so nothing more is asked of it but to free the boxes.
+            fail(std::string("stopped: ") + e.what());
+            all_ran = false;
+            break;
+        }
         // Everything has been printed through the callbacks; the host's own
         // logs would otherwise grow with every line of a long script.
         host_.messages.clear();

@@ -38,8 +38,10 @@ public:
     void set_progress(bool on) { progress_ = on; }
 
     // Runs every line of script; name is how errors refer to it.  Returns 0
-    // when every line ran, 1 when one or more failed.  Boxes still alive at
-    // the end are freed, as closing a patch would.
+    // when every line ran, 1 when one or more failed.  A failed line does
+    // not stop the run; only an exception from the host (out of memory)
+    // does.  Boxes still alive at the end are freed, as closing a patch
+    // would.
     int run(std::istream &script, const std::string &name);
 
     // Runs one line; false when it failed (the error is on err).  For
