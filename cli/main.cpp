@@ -51,11 +51,13 @@ object that prints an error does not fail the line.
 
 SCRIPT SYNTAX
   Atoms are separated by blanks and tabs.  A line whose first non-blank
-  character is # is a comment.  A word is
+  character is # is a comment; a # later in a line is an ordinary word, so
+  comments cannot follow commands on their line.  A word is
     an int    when it is [+-]?[0-9]+ and fits 32 bits:   440  -3  +7
     a float   when it is a decimal number with a point
               or an exponent:                             440.  .5  -1e3
     a symbol  otherwise:                                  foo  1.2.3  inf
+  A float beyond the float range reads as inf, -inf or 0.
   "..." is always a symbol, with the escapes \" \\ \n and \xHH; "7" is the
   symbol 7, not the int.  A word cannot contain a quote.  An unquoted ","
   separates the messages of one send, as in a Max message box.
