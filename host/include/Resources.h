@@ -28,6 +28,10 @@ void DetachResource(Handle h);
 void CloseResFile(short ref);
 OSErr ResError(void);
 
+// The number of data bytes a handle holds (the Memory Manager's call); 0 for
+// a handle the host did not give.
+int32_t GetHandleSize(Handle h);
+
 #ifdef __cplusplus
 }
 #endif
