@@ -9,7 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "bundle.hpp"
+#include "data_file.hpp"
 #include "host.hpp"
+#include "resource_fork.hpp"
+#include "search_path.hpp"
 
 // The class record behind t_messlist.
 struct messlist {
@@ -90,6 +94,10 @@ struct Deferred {
 // True when the host can call a method registered with these types.
 bool types_callable(const std::vector<short> &types);
 
+// Handle blocks of the Resource Manager come from the host's block
+// accounting (api_files.cpp), so that a handle never disposed shows.
+fileservices::BlockHooks handle_hooks(Host::Impl *impl);
+
 struct Host::Impl {
     Host *host;
     std::vector<std::string> plugin_dirs;
@@ -110,12 +118,19 @@ struct Host::Impl {
     std::vector<std::string> search_dirs;
     std::string script_dir;
     std::optional<std::string> dialog_answer;
+    // File services (api_files.cpp).
+    fileservices::PathTable paths;
+    std::map<void *, std::unique_ptr<fileservices::DataFile>> sysfiles;  // by handle
+    fileservices::ResourceManager resources{handle_hooks(this)};
+    fileservices::BundleRegistry bundles;
 
     void console(ConsoleLine::Kind kind, std::string text);
     void host_line(const std::string &text) { console(ConsoleLine::Host, "host: " + text); }
     void message(Outlet *o, t_symbol *sel, short ac, const t_atom *av);
     Box *box_of(void *x) const;
     void build_chain();
+    // Registers the version information a plug-in's build wrote beside it.
+    void register_bundle_info(const std::string &info_path);
     void remove_from_chain(Box *b);
     void *alloc(int32_t size, bool large);
     void release(void *p, int32_t size, bool large);
