@@ -296,6 +296,7 @@ bool Host::load_class(const std::string &cls) {
             impl_->host_line(path + " exports no main");
             continue;
         }
+        impl_->register_bundle_info(dir + "/" + cls + ".info");
         return register_class(cls, entry);
     }
     impl_->host_line("no bundle for class " + cls);
