@@ -1,0 +1,88 @@
+// Sound Designer II markers.
+//
+// Format: two resources of the file's resource fork, copied out whole.
+// Every number is big-endian.
+//
+// STR  1001, the sample rate: one length byte, then that many characters of
+// a decimal number, with or without a fraction ("44100.000").  The rate is
+// the number read as a single-precision float with its fraction cut off.
+// Text that holds no number, or a number that does not fit 32 bits signed
+// (this includes "inf" and "nan"), gives the rate 0.  A length byte that
+// promises more characters than the resource holds is cut to what it holds.
+//
+// sdML 1000, the marker list:
+//   0   6  header                         not interpreted
+//   6   2  marker count, signed           sent as the count, and walked
+//   8      markers, back to back:
+//          0   4  not interpreted
+//          4   4  position, signed        sample frames
+//          8   6  not interpreted
+//          14  2  id, signed              names a marker whose name is empty
+//          16  4  name length L, signed
+//          20  L  name characters         no terminator, no pad byte
+//
+// A name longer than 255 characters keeps its first 255; a NUL inside a name
+// ends it there.  The walk ends at the first marker that does not fit in the
+// resource: a count that promises more than it holds, a negative length or a
+// name that runs past its end.  The count already sent stays.
+#include <cstdlib>
+#include <cstring>
+
+#include "brindle_core.h"
+#include "byte_cursor.h"
+
+int32_t brindle_sd2_rate(brindle_bytes text) {
+    brindle::ByteCursor c(text.data, text.size);
+    uint8_t length = 0;
+    if (!c.u8(length)) return 0;
+    if (length > c.remaining()) length = static_cast<uint8_t>(c.remaining());
+    char buf[256];
+    std::memcpy(buf, c.here(), length);
+    buf[length] = '\0';
+
+    // strtof rather than a scanf conversion: it reports a text without a
+    // number, and its result is defined for every text.
+    char *end = nullptr;
+    const float value = std::strtof(buf, &end);
+    if (end == buf) return 0;
+    // Both bounds are exact floats; the test is false for NaN too.
+    if (!(value >= -2147483648.0f && value < 2147483648.0f)) return 0;
+    return static_cast<int32_t>(value);
+}
+
+void brindle_sd2_walk(brindle_bytes sdml, int32_t rate, const brindle_sink &out) {
+    constexpr std::size_t MARKER_HEADER = 20;
+    brindle::ByteCursor c(sdml.data, sdml.size);
+    int16_t count = 0;
+    if (!c.skip(6) || !c.i16be(count)) {
+        out.count(out.ctx, 0);
+        return;
+    }
+    out.count(out.ctx, count);
+
+    char name[BRINDLE_NAME_BYTES];
+    for (int32_t i = 0; i < count; ++i) {
+        brindle::ByteCursor m;
+        int32_t position = 0, length = 0;
+        int16_t id = 0;
+        if (!c.sub(MARKER_HEADER, m)) return;
+        m.skip(4);
+        m.i32be(position);
+        m.skip(6);
+        m.i16be(id);
+        m.i32be(length);
+        const uint8_t *text;
+        if (length < 0 || !c.bytes(static_cast<std::size_t>(length), text)) return;
+        if (length == 0) {
+            // The id is widened with its sign and written unsigned: -1 gives
+            // 4294967295.
+            ntostr(name, static_cast<uint32_t>(static_cast<int32_t>(id)));
+        } else {
+            const std::size_t n = length > 255 ? 255 : static_cast<std::size_t>(length);
+            std::strncpy(name, reinterpret_cast<const char *>(text), n);
+            name[n] = '\0';
+        }
+        out.marker(out.ctx, name,
+                   brindle_time{static_cast<uint32_t>(position), true, BRINDLE_SINGLE, rate});
+    }
+}

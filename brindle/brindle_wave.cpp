@@ -1,0 +1,172 @@
+// WAVE markers and loops.
+//
+// Format: the data of three chunks, as the header walk kept them.  Every
+// number is little-endian.
+//
+// cue   0   4  number of cue points m, signed; a negative m has no labels
+//       4      m cue points of 24 bytes:
+//              0  4  cue point id     what a label names
+//              4  4  position, signed sample frames: the marker's time
+//              8 16  data chunk id, chunk start, block start, sample
+//                    offset           not read
+// LIST  0   4  list type: adtl, the associated-data list
+//       4      sub-chunks; only labels are read, everything else (ltxt,
+//              note) is passed over by the search:
+//              0  4  labl
+//              4  4  size             not read
+//              8  4  cue point id
+//              12    label text, ending in a NUL
+// smpl  28  4  number of loops n, signed; a negative n counts as none
+//       36     n loops of 24 bytes: start at 8, end at 12, both unsigned
+//              sample frames; the rest is not read
+//
+// Output: the count m + 2n (wrapped to 32 bits) when both cue and label data
+// are held, else 2n; then one marker per label, in the labels' order, named
+// by the text or, when it is empty, by the cue point id; then "beg loop" and
+// "end loop" for each loop.  The count is what the data announces, so it can
+// exceed what follows.
+//
+// Labels are found by scanning forward byte by byte for labl, from just
+// after adtl, then from the start of each label's text.  Every scan and read
+// stays inside its block: a pass that runs out of data (a count that
+// promises more entries than the block holds, a labl too near the end)
+// stops there, and the loop pass still runs.  A label text longer than 255
+// characters keeps its first 255; one that runs to the end of the block
+// without a NUL ends there.
+//
+// The cue points are first copied into a working table of m pairs (id,
+// position) sized from m itself, in a getbytes block: an m whose table
+// cannot have one (m x 8 above 32767) sends nothing after the count.
+#include <algorithm>
+#include <cstring>
+
+#include "brindle_core.h"
+#include "byte_cursor.h"
+
+namespace {
+
+constexpr uint32_t ID_ADTL = FOUR_CHAR_CODE('a', 'd', 't', 'l');
+constexpr uint32_t ID_LABL = FOUR_CHAR_CODE('l', 'a', 'b', 'l');
+constexpr std::size_t CUE_POINT_BYTES = 24;
+constexpr std::size_t LOOP_BYTES = 24;
+constexpr std::size_t LOOPS_AT = 36;
+constexpr int64_t MAX_TABLE = 32767;
+constexpr std::size_t PAIR_BYTES = 8;
+
+// The 32 bits a 32-bit sum would leave.
+int32_t wrap32(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(v)); }
+
+// Number of loops the data announces (0 when the chunk is too short to say).
+int64_t loop_count(brindle_bytes smpl) {
+    brindle::ByteCursor c(smpl.data, smpl.size);
+    int32_t n = 0;
+    if (!c.skip(28) || !c.i32le(n) || n < 0) return 0;
+    return n;
+}
+
+void send_loops(brindle_bytes smpl, int64_t n, int32_t rate, const brindle_sink &out) {
+    brindle::ByteCursor c(smpl.data, smpl.size);
+    if (!c.skip(LOOPS_AT)) return;
+    const int64_t held = static_cast<int64_t>(c.remaining() / LOOP_BYTES);
+    for (int64_t k = 0; k < std::min(n, held); ++k) {
+        uint32_t start = 0, end = 0;
+        c.skip(8);
+        c.u32le(start);
+        c.u32le(end);
+        c.skip(8);
+        out.marker(out.ctx, "beg loop", brindle_time{start, false, BRINDLE_DOUBLE, rate});
+        out.marker(out.ctx, "end loop", brindle_time{end, false, BRINDLE_DOUBLE, rate});
+    }
+}
+
+// The pairs live in the table as bytes, id then position, each in the
+// machine's order.
+void put_pair(char *table, std::size_t i, uint32_t id, uint32_t position) {
+    std::memcpy(table + i * PAIR_BYTES, &id, 4);
+    std::memcpy(table + i * PAIR_BYTES + 4, &position, 4);
+}
+
+bool find_pair(const char *table, std::size_t pairs, uint32_t id, uint32_t &position) {
+    for (std::size_t i = 0; i < pairs; ++i) {
+        uint32_t pair_id;
+        std::memcpy(&pair_id, table + i * PAIR_BYTES, 4);
+        if (pair_id == id) {
+            std::memcpy(&position, table + i * PAIR_BYTES + 4, 4);
+            return true;
+        }
+    }
+    return false;
+}
+
+void send_labels(brindle_bytes list, int32_t m, const char *table, std::size_t pairs, int32_t rate,
+                 const brindle_sink &out) {
+    brindle::ByteCursor c(list.data, list.size);
+    // adtl is looked for at every fourth byte.
+    uint32_t code = 0;
+    while (c.fourcc(code) && code != ID_ADTL) {
+    }
+    if (code != ID_ADTL) return;
+
+    char name[BRINDLE_NAME_BYTES];
+    for (int32_t i = 0; i < m; ++i) {
+        uint32_t id;
+        if (!c.find(ID_LABL) || !c.skip(8) || !c.u32le(id)) return;
+        // The cursor stays at the text: the next search starts there, and
+        // the text may itself hold labl.
+        const auto *text = reinterpret_cast<const char *>(c.here());
+        const std::size_t limit = std::min<std::size_t>(c.remaining(), 255);
+        const void *nul = std::memchr(text, 0, limit);
+        const std::size_t length = nul ? static_cast<std::size_t>(static_cast<const char *>(nul) - text) : limit;
+        uint32_t position;
+        if (!find_pair(table, pairs, id, position)) {
+            out.orphan_label(out.ctx, id);
+            continue;
+        }
+        if (length == 0) {
+            ntostr(name, id);
+        } else {
+            std::memcpy(name, text, length);
+            name[length] = '\0';
+        }
+        out.marker(out.ctx, name, brindle_time{position, true, BRINDLE_DOUBLE, rate});
+    }
+}
+
+}  // namespace
+
+brindle_wave_result brindle_wave_build(brindle_bytes cue, brindle_bytes list, brindle_bytes smpl,
+                                       int32_t rate, const brindle_memory &mem,
+                                       const brindle_sink &out) {
+    const int64_t n = loop_count(smpl);
+    const bool labels_held = cue.data && cue.size && list.data && list.size;
+    if (!labels_held) {
+        out.count(out.ctx, wrap32(2 * n));
+        send_loops(smpl, n, rate, out);
+        return BRINDLE_WAVE_DONE;
+    }
+
+    brindle::ByteCursor c(cue.data, cue.size);
+    int32_t m = 0;
+    c.i32le(m);
+    out.count(out.ctx, wrap32(int64_t{m} + 2 * n));
+
+    if (m > 0) {
+        const int64_t table_bytes = int64_t{m} * static_cast<int64_t>(PAIR_BYTES);
+        char *table = table_bytes <= MAX_TABLE ? mem.get(mem.ctx, static_cast<int32_t>(table_bytes))
+                                               : nullptr;
+        if (!table) return BRINDLE_WAVE_TABLE_REFUSED;
+        const std::size_t pairs =
+            std::min(static_cast<std::size_t>(m), c.remaining() / CUE_POINT_BYTES);
+        for (std::size_t i = 0; i < pairs; ++i) {
+            uint32_t id = 0, position = 0;
+            c.u32le(id);
+            c.u32le(position);
+            c.skip(16);
+            put_pair(table, i, id, position);
+        }
+        send_labels(list, m, table, pairs, rate, out);
+        mem.release(mem.ctx, table, static_cast<int32_t>(table_bytes));
+    }
+    send_loops(smpl, n, rate, out);
+    return BRINDLE_WAVE_DONE;
+}

@@ -1,0 +1,126 @@
+// WAVE header walk.
+//
+// Format: RIFF.  After the 12-byte header (RIFF, file size, WAVE), which the
+// open steps over unread, come chunks back to back to the end of the file:
+//
+//   0   4  chunk id                       four characters, compared as stored
+//   4   4  data size, unsigned, little-endian
+//   8      data, then one pad byte when the size is odd
+//
+// Chunks this walk uses:
+//   fmt   data bytes 4 to 7 are the sample rate (unsigned, little-endian).
+//         A format chunk too small to hold it is stepped over.
+//   cue   kept whole.
+//   LIST  kept whole when its list type (its first four data bytes) is adtl,
+//         the associated-data list that holds the labels; a later adtl list
+//         replaces an earlier one.  Lists of any other type (INFO) are
+//         stepped over unread, whatever their size.
+//   smpl  the first is kept whole; later ones are stepped over.
+// Every other chunk, the audio data included, is stepped over unread.
+//
+// A kept chunk lives in a getbytes block, so it holds at most 32767 bytes; a
+// larger one ends the walk with its message.  A chunk whose data the file
+// cuts short is kept with the missing bytes as zeros; the walk then ends at
+// the next chunk id, which cannot be read.  A step that would leave the file
+// also ends the walk: nothing can follow it.  Cue points are useless without
+// their labels, so the cue data is kept only together with label data.
+#include <cstring>
+
+#include "brindle_core.h"
+#include "byte_cursor.h"
+
+namespace {
+
+constexpr uint32_t ID_FMT = FOUR_CHAR_CODE('f', 'm', 't', ' ');
+constexpr uint32_t ID_CUE = FOUR_CHAR_CODE('c', 'u', 'e', ' ');
+constexpr uint32_t ID_LIST = FOUR_CHAR_CODE('L', 'I', 'S', 'T');
+constexpr uint32_t ID_SMPL = FOUR_CHAR_CODE('s', 'm', 'p', 'l');
+constexpr uint32_t LIST_ADTL = FOUR_CHAR_CODE('a', 'd', 't', 'l');
+constexpr int64_t MAX_KEPT = 32767;
+
+bool read_exact(const brindle_stream &in, void *buf, int64_t n) {
+    int64_t count = n;
+    return in.read(in.ctx, &count, buf) == 0 && count == n;
+}
+
+bool skip(const brindle_stream &in, int64_t n) { return n == 0 || in.skip(in.ctx, n) == 0; }
+
+// Reads size bytes into a new block, the first `head` of which were read
+// already.  False when no block could be had.
+bool keep(const brindle_stream &in, const brindle_memory &mem, t_dynMemory &d, uint32_t size,
+          const uint8_t *head, std::size_t head_size) {
+    if (size > MAX_KEPT) return false;
+    if (size == 0) return true;  // nothing to hold: a block of 0 counts as none
+    char *block = mem.get(mem.ctx, static_cast<int32_t>(size));
+    if (!block) return false;
+    std::memset(block, 0, size);
+    if (head_size != 0) std::memcpy(block, head, head_size);
+    // A short read leaves zeros in place of what the file did not have.
+    int64_t count = static_cast<int64_t>(size - head_size);
+    in.read(in.ctx, &count, block + head_size);
+    d.ptr = block;
+    d.size = static_cast<int16_t>(size);
+    return true;
+}
+
+}  // namespace
+
+brindle_walk_end brindle_wave_header_walk(const brindle_stream &in, const brindle_memory &mem,
+                                          const brindle_wave_data &out) {
+    brindle_release_block(mem, *out.smpl);
+    *out.sampleRate = 0;
+    bool smpl_seen = false;
+
+    for (;;) {
+        uint8_t header[8];
+        if (!read_exact(in, header, 8)) break;
+        brindle::ByteCursor h(header, 8);
+        uint32_t id, size;
+        h.fourcc(id);
+        h.u32le(size);
+        const int64_t pad = size & 1;
+
+        if (id == ID_FMT && size >= 8) {
+            uint8_t rate[4];
+            if (!skip(in, 4) || !read_exact(in, rate, 4)) break;
+            uint32_t r;
+            brindle::ByteCursor(rate, 4).u32le(r);
+            *out.sampleRate = static_cast<int32_t>(r);
+            if (!skip(in, int64_t{size} - 8 + pad)) break;
+        } else if (id == ID_CUE) {
+            brindle_release_block(mem, *out.cue);
+            if (!keep(in, mem, *out.cue, size, nullptr, 0)) {
+                brindle_release_block(mem, *out.list);
+                return BRINDLE_WALK_CUE_TOO_LONG;
+            }
+            if (!skip(in, pad)) break;
+        } else if (id == ID_LIST && size >= 4) {
+            uint8_t type[4];
+            if (!read_exact(in, type, 4)) break;
+            uint32_t list_type;
+            brindle::ByteCursor(type, 4).fourcc(list_type);
+            if (list_type != LIST_ADTL) {
+                if (!skip(in, int64_t{size} - 4 + pad)) break;
+                continue;
+            }
+            brindle_release_block(mem, *out.list);
+            if (!keep(in, mem, *out.list, size, type, 4)) {
+                brindle_release_block(mem, *out.cue);
+                return BRINDLE_WALK_LIST_TOO_LONG;
+            }
+            if (!skip(in, pad)) break;
+        } else if (id == ID_SMPL && !smpl_seen) {
+            smpl_seen = true;
+            if (!keep(in, mem, *out.smpl, size, nullptr, 0)) return BRINDLE_WALK_SMPL_TOO_LONG;
+            if (!skip(in, pad)) break;
+        } else {
+            if (!skip(in, int64_t{size} + pad)) break;
+        }
+    }
+
+    if (out.cue->size == 0 || out.list->size == 0) {
+        brindle_release_block(mem, *out.cue);
+        brindle_release_block(mem, *out.list);
+    }
+    return BRINDLE_WALK_END_OF_FILE;
+}

@@ -1,0 +1,395 @@
+// The WAVE header walk and marker builder, on files held in memory.
+#include <algorithm>
+#include <string>
+
+#include "brindle_bytes.hpp"
+#include "brindle_recorder.hpp"
+
+using namespace brindle_test;
+
+namespace {
+
+// A file read the way the host's sysfile calls read one: a move past the end
+// fails and stays put; a read at the end gives what is there.
+struct MemFile {
+    std::vector<uint8_t> bytes;
+    std::size_t pos = 12;  // the open has stepped over the RIFF header
+    std::size_t largest_read = 0;
+
+    brindle_stream stream() {
+        return brindle_stream{
+            this,
+            [](void *c, int64_t *count, void *buf) -> short {
+                auto *f = static_cast<MemFile *>(c);
+                const auto want = static_cast<std::size_t>(*count);
+                const std::size_t n = std::min(want, f->bytes.size() - f->pos);
+                std::copy_n(f->bytes.begin() + static_cast<long>(f->pos), n, static_cast<uint8_t *>(buf));
+                f->pos += n;
+                f->largest_read = std::max(f->largest_read, want);
+                *count = static_cast<int64_t>(n);
+                return n == want ? 0 : 1;
+            },
+            [](void *c, int64_t offset) -> short {
+                auto *f = static_cast<MemFile *>(c);
+                const int64_t to = static_cast<int64_t>(f->pos) + offset;
+                if (to < 0 || to > static_cast<int64_t>(f->bytes.size())) return 1;
+                f->pos = static_cast<std::size_t>(to);
+                return 0;
+            }};
+    }
+};
+
+// What a walk leaves: the rate and the three blocks, as the object keeps
+// them.
+struct Walked {
+    Blocks blocks;
+    int32_t rate = -1;
+    t_dynMemory cue{nullptr, 0}, list{nullptr, 0}, smpl{nullptr, 0};
+    brindle_walk_end end{};
+    std::size_t largest_read = 0;
+
+    std::string held(const t_dynMemory &d) const { return d.size ? std::string(d.ptr, d.size) : "-"; }
+    std::string cue_s() const { return held(cue); }
+    std::string list_s() const { return held(list); }
+    std::string smpl_s() const { return held(smpl); }
+
+    Recorder build() {
+        Recorder r;
+        auto span = [](const t_dynMemory &d) {
+            return brindle_bytes{reinterpret_cast<const uint8_t *>(d.ptr), static_cast<std::size_t>(d.size)};
+        };
+        brindle_wave_build(span(cue), span(list), span(smpl), rate, blocks.memory(), r.sink());
+        return r;
+    }
+};
+
+std::unique_ptr<Walked> walk(const Bytes &file) {
+    auto w = std::make_unique<Walked>();
+    MemFile f{file.b};
+    w->end = brindle_wave_header_walk(f.stream(), w->blocks.memory(),
+                                      brindle_wave_data{&w->rate, &w->cue, &w->list, &w->smpl});
+    w->largest_read = f.largest_read;
+    return w;
+}
+
+std::string str(const Bytes &b) { return std::string(b.b.begin(), b.b.end()); }
+
+Recorder build(const Bytes &cue, const Bytes &list, const Bytes &smpl, int32_t rate = 44100,
+               Blocks *blocks = nullptr) {
+    Blocks own;
+    Recorder r;
+    auto result = brindle_wave_build(brindle_bytes{cue.data(), cue.size()}, brindle_bytes{list.data(), list.size()},
+                                     brindle_bytes{smpl.data(), smpl.size()}, rate,
+                                     (blocks ? blocks : &own)->memory(), r.sink());
+    EXPECT_EQ(result, BRINDLE_WAVE_DONE);
+    return r;
+}
+
+brindle_wave_result build_result(const Bytes &cue, const Bytes &list, const Bytes &smpl, Recorder &r) {
+    Blocks blocks;
+    return brindle_wave_build(brindle_bytes{cue.data(), cue.size()}, brindle_bytes{list.data(), list.size()},
+                              brindle_bytes{smpl.data(), smpl.size()}, 44100, blocks.memory(), r.sink());
+}
+
+const Bytes none;
+
+}  // namespace
+
+// --- the header walk -----------------------------------------------------
+
+TEST(BrindleWaveWalk, KeepsRateCueAndLabelsInAnyOrder) {
+    const Bytes fmt = riff_chunk("fmt ", fmt_data(48000));
+    const Bytes cue = riff_chunk("cue ", cue_data({{1, 100}}));
+    const Bytes list = riff_chunk("LIST", adtl_data({{1, "one"}}));
+    const Bytes data = riff_chunk("data", Bytes{}.zeros(1000));
+    std::vector<Bytes> chunks{fmt, cue, list, data};
+    std::vector<int> order{0, 1, 2, 3};
+    do {
+        std::vector<Bytes> file;
+        for (int i : order) file.push_back(chunks[i]);
+        auto w = walk(wave_file(file));
+        EXPECT_EQ(w->end, BRINDLE_WALK_END_OF_FILE);
+        EXPECT_EQ(w->rate, 48000);
+        EXPECT_EQ(w->cue_s(), str(cue_data({{1, 100}})));
+        EXPECT_EQ(w->list_s(), str(adtl_data({{1, "one"}})));
+        EXPECT_EQ(w->smpl_s(), "-");
+    } while (std::next_permutation(order.begin(), order.end()));
+}
+
+TEST(BrindleWaveWalk, CueDataIsKeptOnlyWithLabelData) {
+    const Bytes smpl = smpl_data({{10, 20}});
+    auto w = walk(wave_file({riff_chunk("cue ", cue_data({{1, 5}})), riff_chunk("smpl", smpl)}));
+    EXPECT_EQ(w->cue_s(), "-");
+    EXPECT_EQ(w->smpl_s(), str(smpl));
+    EXPECT_EQ(w->blocks.held.size(), 1u);
+    w = walk(wave_file({riff_chunk("LIST", adtl_data({{1, "x"}}))}));
+    EXPECT_EQ(w->list_s(), "-");
+    EXPECT_TRUE(w->blocks.held.empty());
+}
+
+TEST(BrindleWaveWalk, OnlyAssociatedDataListsAreKept) {
+    const Bytes info = riff_chunk("LIST", Bytes{}.text("INFO").append(riff_chunk("INAM", Bytes{}.text("song"))));
+    const Bytes big_info = riff_chunk("LIST", Bytes{}.text("INFO").zeros(40000));
+    const Bytes cue = riff_chunk("cue ", cue_data({{1, 5}}));
+    const Bytes adtl = riff_chunk("LIST", adtl_data({{1, "x"}}));
+    const Bytes adtl2 = riff_chunk("LIST", adtl_data({{1, "second"}}));
+    const Bytes fmt = riff_chunk("fmt ", fmt_data(8000));
+    for (const auto &file : {wave_file({cue, info, adtl, fmt}), wave_file({cue, adtl, info, fmt}),
+                             wave_file({cue, adtl, big_info, fmt})}) {
+        auto w = walk(file);
+        EXPECT_EQ(w->end, BRINDLE_WALK_END_OF_FILE);
+        EXPECT_EQ(w->list_s(), str(adtl_data({{1, "x"}})));
+        EXPECT_EQ(w->rate, 8000) << "the walk went on past the INFO list";
+        EXPECT_LT(w->largest_read, 40000u);
+    }
+    // Two adtl lists: the second holds, and the first is given back.
+    auto w = walk(wave_file({cue, adtl, adtl2}));
+    EXPECT_EQ(w->list_s(), str(adtl_data({{1, "second"}})));
+    EXPECT_EQ(w->blocks.held.size(), 2u);
+}
+
+TEST(BrindleWaveWalk, OnlyTheFirstSampleLoopChunkIsKept) {
+    const Bytes first = smpl_data({{1, 2}}), second = smpl_data({{3, 4}, {5, 6}});
+    auto w = walk(wave_file({riff_chunk("smpl", first), riff_chunk("smpl", second),
+                             riff_chunk("fmt ", fmt_data(22050))}));
+    EXPECT_EQ(w->smpl_s(), str(first));
+    EXPECT_EQ(w->rate, 22050);
+}
+
+TEST(BrindleWaveWalk, OddSizedChunksAreFollowedByTheirPadByte) {
+    // An odd-sized chunk, its pad byte, then the chunks that matter.  A walk
+    // that ignored the pad would read "\0cue" as an id and lose the rest.
+    const Bytes odd = riff_chunk("junk", Bytes{}.text("abc"));
+    const Bytes odd_list = riff_chunk("LIST", Bytes{}.text("INFO").append(riff_chunk("INAM", Bytes{}.text("x"))));
+    auto w = walk(wave_file({odd, riff_chunk("cue ", cue_data({{1, 5}})), odd_list,
+                             riff_chunk("LIST", adtl_data({{1, "odd"}})), riff_chunk("fmt ", fmt_data(11025))}));
+    EXPECT_EQ(w->rate, 11025);
+    EXPECT_NE(w->cue_s(), "-");
+    EXPECT_NE(w->list_s(), "-");
+    // A kept chunk of odd size keeps exactly its size.
+    Bytes odd_adtl = adtl_data({{1, "odd"}});
+    odd_adtl.u8('!');
+    w = walk(wave_file({riff_chunk("cue ", cue_data({{1, 5}})), riff_chunk("LIST", odd_adtl),
+                        riff_chunk("fmt ", fmt_data(32000))}));
+    EXPECT_EQ(w->list_s(), str(odd_adtl));
+    EXPECT_EQ(w->rate, 32000);
+}
+
+TEST(BrindleWaveWalk, ShortFormatChunksNeverMoveBackwards) {
+    for (uint32_t size : {0u, 1u, 4u, 7u}) {
+        auto w = walk(wave_file({riff_chunk("fmt ", Bytes{}.zeros(size)), riff_chunk("fmt ", fmt_data(96000))}));
+        EXPECT_EQ(w->end, BRINDLE_WALK_END_OF_FILE);
+        EXPECT_EQ(w->rate, 96000) << size;
+    }
+}
+
+TEST(BrindleWaveWalk, TheRateIsZeroWithoutAFormatChunk) {
+    auto w = walk(wave_file({}));
+    EXPECT_EQ(w->rate, 0);
+    EXPECT_TRUE(w->blocks.held.empty());
+    w = walk(wave_file({riff_chunk("cue ", cue_data({{1, 5}})), riff_chunk("LIST", adtl_data({{1, "x"}}))}));
+    EXPECT_EQ(w->rate, 0);
+}
+
+TEST(BrindleWaveWalk, ChunksTooLargeForABlock) {
+    const Bytes smpl = riff_chunk("smpl", smpl_data({{1, 2}}));
+    const Bytes cue = riff_chunk("cue ", cue_data({{1, 5}}));
+    const Bytes adtl = riff_chunk("LIST", adtl_data({{1, "x"}}));
+    const Bytes fmt = riff_chunk("fmt ", fmt_data(44100));
+    const Bytes big = Bytes{}.zeros(40000);
+
+    // A cue chunk of 40000 bytes ends the walk: no cue, no labels, and the
+    // format chunk after it is never read.
+    auto w = walk(wave_file({smpl, adtl, riff_chunk("cue ", big), fmt}));
+    EXPECT_EQ(w->end, BRINDLE_WALK_CUE_TOO_LONG);
+    EXPECT_EQ(w->cue_s(), "-");
+    EXPECT_EQ(w->list_s(), "-");
+    EXPECT_NE(w->smpl_s(), "-");
+    EXPECT_EQ(w->rate, 0);
+
+    Bytes big_adtl = Bytes{}.text("adtl").zeros(40000);
+    w = walk(wave_file({cue, riff_chunk("LIST", big_adtl), fmt}));
+    EXPECT_EQ(w->end, BRINDLE_WALK_LIST_TOO_LONG);
+    EXPECT_EQ(w->cue_s(), "-");
+    EXPECT_EQ(w->list_s(), "-");
+    EXPECT_TRUE(w->blocks.held.empty());
+
+    w = walk(wave_file({cue, adtl, riff_chunk("smpl", big), fmt}));
+    EXPECT_EQ(w->end, BRINDLE_WALK_SMPL_TOO_LONG);
+    EXPECT_NE(w->cue_s(), "-");
+    EXPECT_NE(w->list_s(), "-");
+    EXPECT_EQ(w->smpl_s(), "-");
+
+    // 32767 bytes is the largest block there is.
+    w = walk(wave_file({riff_chunk("smpl", Bytes{}.zeros(32767))}));
+    EXPECT_EQ(w->end, BRINDLE_WALK_END_OF_FILE);
+    EXPECT_EQ(w->smpl.size, 32767);
+}
+
+TEST(BrindleWaveWalk, LargeAudioDataIsSteppedOverUnread) {
+    auto w = walk(wave_file({riff_chunk("data", Bytes{}.zeros(5 << 20)), riff_chunk("fmt ", fmt_data(44100))}));
+    EXPECT_EQ(w->rate, 44100);
+    EXPECT_LE(w->largest_read, 8u);
+}
+
+TEST(BrindleWaveWalk, AShortReadKeepsZerosNeverOldMemory) {
+    // The file ends inside the cue chunk's data.
+    Bytes file = wave_file({riff_chunk("LIST", adtl_data({{1, "x"}})),
+                            riff_chunk("cue ", cue_data({{1, 0x01020304}, {2, 0x05060708}}))});
+    file.b.resize(file.size() - 30);
+    auto w = walk(file);
+    ASSERT_EQ(w->cue.size, 52);
+    const std::string full = str(cue_data({{1, 0x01020304}, {2, 0x05060708}}));
+    EXPECT_EQ(w->cue_s().substr(0, 22), full.substr(0, 22));
+    EXPECT_EQ(w->cue_s().substr(22), std::string(30, '\0'));
+}
+
+TEST(BrindleWaveWalk, AChunkRunningPastTheEndEndsTheWalk) {
+    Bytes file = wave_file({riff_chunk("cue ", cue_data({{1, 5}})), riff_chunk("LIST", adtl_data({{1, "x"}}))});
+    file.text("junk").u32le(0xFFFFFFF0u).text("fmt ");
+    auto w = walk(file);
+    EXPECT_EQ(w->end, BRINDLE_WALK_END_OF_FILE);
+    EXPECT_NE(w->cue_s(), "-");
+    EXPECT_EQ(w->rate, 0);
+    // Every truncation of a full file ends, keeping nothing it should not.
+    Bytes full = wave_file({riff_chunk("fmt ", fmt_data(44100)), riff_chunk("cue ", cue_data({{1, 5}})),
+                            riff_chunk("LIST", adtl_data({{1, "x"}})), riff_chunk("smpl", smpl_data({{1, 2}}))});
+    for (std::size_t cut = 12; cut <= full.size(); ++cut) {
+        Bytes part;
+        part.b.assign(full.b.begin(), full.b.begin() + static_cast<long>(cut));
+        auto p = walk(part);
+        EXPECT_EQ(p->end, BRINDLE_WALK_END_OF_FILE);
+        EXPECT_EQ(p->cue.size != 0, p->list.size != 0) << cut;
+    }
+}
+
+// --- the marker builder --------------------------------------------------
+
+TEST(BrindleWaveBuild, LabelsInTheirOrderThenLoops) {
+    const Bytes cue = cue_data({{1, 100}, {2, 200}, {3, 300}});
+    const Bytes ltxt = riff_chunk("ltxt", Bytes{}.u32le(2).u32le(50).text("rgn ").zeros(8));
+    const Bytes note = riff_chunk("note", Bytes{}.u32le(1).text("a note").u8(0));
+    Bytes list = Bytes{}.text("adtl").append(labl({3, "three"})).append(ltxt).append(labl({1, "one"}))
+                     .append(note).append(labl({2, ""}));
+    auto r = build(cue, list, smpl_data({{44100, 88200}}));
+    EXPECT_EQ(r.counts, std::vector<int32_t>{5});
+    EXPECT_EQ(r.names(), (std::vector<std::string>{"three", "one", "2", "beg loop", "end loop"}));
+    EXPECT_EQ(r.positions(), (std::vector<uint32_t>{300, 100, 200, 44100, 88200}));
+    EXPECT_TRUE(r.markers[0].time.is_signed);
+    EXPECT_FALSE(r.markers[3].time.is_signed);
+    for (const auto &m : r.markers) {
+        EXPECT_EQ(m.time.arith, BRINDLE_DOUBLE);
+        EXPECT_EQ(m.time.rate, 44100);
+    }
+    EXPECT_TRUE(r.orphans.empty());
+}
+
+TEST(BrindleWaveBuild, CountsWithAndWithoutEachPart) {
+    const Bytes cue = cue_data({{1, 1}, {2, 2}});
+    const Bytes list = adtl_data({{1, "a"}, {2, "b"}});
+    const Bytes loops = smpl_data({{1, 2}, {3, 4}, {5, 6}});
+    EXPECT_EQ(build(none, none, none).counts, std::vector<int32_t>{0});
+    EXPECT_TRUE(build(none, none, none).markers.empty());
+    auto r = build(cue, none, loops);
+    EXPECT_EQ(r.counts, std::vector<int32_t>{6});
+    EXPECT_EQ(r.markers.size(), 6u);
+    r = build(none, list, loops);
+    EXPECT_EQ(r.counts, std::vector<int32_t>{6});
+    r = build(cue, list, none);
+    EXPECT_EQ(r.counts, std::vector<int32_t>{2});
+    EXPECT_EQ(r.names(), (std::vector<std::string>{"a", "b"}));
+    // Negative counts: no labels, no loops.
+    r = build(cue_data({{1, 1}}, -1), list, smpl_data({{1, 2}}, -5));
+    EXPECT_EQ(r.counts, std::vector<int32_t>{-1});
+    EXPECT_TRUE(r.markers.empty());
+}
+
+TEST(BrindleWaveBuild, CountArithmeticWrapsLikeThirtyTwoBits) {
+    // m + 2n overflows 32 bits; the block holds far fewer entries.
+    const Bytes cue = cue_data({{1, 10}}, 0);
+    auto r = build(cue, adtl_data({}), smpl_data({{7, 8}}, 0x7FFFFFFF));
+    EXPECT_EQ(r.counts, std::vector<int32_t>{-2});
+    EXPECT_EQ(r.names(), (std::vector<std::string>{"beg loop", "end loop"}));
+    r = build(none, none, smpl_data({{7, 8}}, 0x40000000));
+    EXPECT_EQ(r.counts, std::vector<int32_t>{INT32_MIN});
+}
+
+TEST(BrindleWaveBuild, LabelsWithoutACuePoint) {
+    // The orphan is reported and still counts as one of the m labels.
+    auto r = build(cue_data({{1, 10}, {2, 20}}), adtl_data({{9, "nine"}, {2, "two"}, {1, "one"}}), none);
+    EXPECT_EQ(r.orphans, std::vector<uint32_t>{9});
+    EXPECT_EQ(r.names(), std::vector<std::string>{"two"});
+    // The first of two cue points with one id gives the position.
+    r = build(cue_data({{4, 40}, {4, 44}}), adtl_data({{4, "four"}, {4, "again"}}), none);
+    EXPECT_EQ(r.positions(), (std::vector<uint32_t>{40, 40}));
+}
+
+TEST(BrindleWaveBuild, LongLabelsAreCut) {
+    const std::string long_text(400, 'L');
+    auto r = build(cue_data({{1, 1}, {2, 2}}), adtl_data({{1, long_text}, {2, "next"}}), none);
+    EXPECT_EQ(r.names(), (std::vector<std::string>{long_text.substr(0, 255), "next"}));
+    // A text that runs to the end of the block without its NUL.
+    Bytes list = Bytes{}.text("adtl").text("labl").u32le(99).u32le(1).text("unended");
+    r = build(cue_data({{1, 5}}), list, none);
+    EXPECT_EQ(r.names(), std::vector<std::string>{"unended"});
+}
+
+TEST(BrindleWaveBuild, PassesThatRunOutOfDataStopAndTheLoopsStillRun) {
+    const Bytes loops = smpl_data({{1, 2}});
+    // Fewer labels than cue points.
+    auto r = build(cue_data({{1, 1}, {2, 2}, {3, 3}}), adtl_data({{1, "only"}}), loops);
+    EXPECT_EQ(r.counts, std::vector<int32_t>{5});
+    EXPECT_EQ(r.names(), (std::vector<std::string>{"only", "beg loop", "end loop"}));
+    // No adtl list at all.
+    r = build(cue_data({{1, 1}}), Bytes{}.text("INFO").append(labl({1, "x"})), loops);
+    EXPECT_EQ(r.names(), (std::vector<std::string>{"beg loop", "end loop"}));
+    // m promises more cue points than the block holds: labels of the cue
+    // points that are there still match.
+    r = build(cue_data({{1, 1}, {2, 2}}, 1000), adtl_data({{2, "b"}, {3, "c"}}), loops);
+    EXPECT_EQ(r.counts, std::vector<int32_t>{1002});
+    EXPECT_EQ(r.names(), (std::vector<std::string>{"b", "beg loop", "end loop"}));
+    EXPECT_EQ(r.orphans, std::vector<uint32_t>{3});
+    // n promises more loops than the block holds.
+    r = build(none, none, smpl_data({{1, 2}, {3, 4}}, 50));
+    EXPECT_EQ(r.counts, std::vector<int32_t>{100});
+    EXPECT_EQ(r.positions(), (std::vector<uint32_t>{1, 2, 3, 4}));
+    // A labl too near the block's end to hold its id.
+    r = build(cue_data({{1, 1}}), Bytes{}.text("adtl").text("labl").u32le(0).u8(1), loops);
+    EXPECT_EQ(r.names(), (std::vector<std::string>{"beg loop", "end loop"}));
+    // A smpl chunk too short to give a count.
+    r = build(none, none, Bytes{}.zeros(30));
+    EXPECT_EQ(r.counts, std::vector<int32_t>{0});
+}
+
+TEST(BrindleWaveBuild, ATableTooLargeSendsOnlyTheCount) {
+    Recorder r;
+    // 5000 cue points need 40000 bytes of table.
+    EXPECT_EQ(build_result(cue_data({{1, 1}}, 5000), adtl_data({{1, "x"}}), smpl_data({{1, 2}}), r),
+              BRINDLE_WAVE_TABLE_REFUSED);
+    EXPECT_EQ(r.counts, std::vector<int32_t>{5002});
+    EXPECT_TRUE(r.markers.empty());
+    // 4095 pairs fit in 32760 bytes.
+    Recorder fits;
+    EXPECT_EQ(build_result(cue_data({{1, 1}}, 4095), adtl_data({{1, "x"}}), none, fits), BRINDLE_WAVE_DONE);
+    EXPECT_EQ(fits.names(), std::vector<std::string>{"x"});
+    // A count whose table size overflows 32 bits.
+    Recorder huge;
+    EXPECT_EQ(build_result(cue_data({{1, 1}}, 0x20000001), adtl_data({{1, "x"}}), none, huge),
+              BRINDLE_WAVE_TABLE_REFUSED);
+    // The table is given back at the end of every run.
+    Blocks blocks;
+    build(cue_data({{1, 1}}), adtl_data({{1, "x"}}), none, 44100, &blocks);
+    EXPECT_EQ(blocks.gets, 1);
+    EXPECT_TRUE(blocks.held.empty());
+}
+
+TEST(BrindleWaveBuild, WhatTheWalkKeptIsWhatTheBuilderReads) {
+    auto w = walk(wave_file({riff_chunk("cue ", cue_data({{5, 1000}, {6, 2000}})),
+                             riff_chunk("LIST", adtl_data({{6, "six"}, {5, "five"}})),
+                             riff_chunk("smpl", smpl_data({{10, 20}})), riff_chunk("fmt ", fmt_data(1000))}));
+    auto r = w->build();
+    EXPECT_EQ(r.counts, std::vector<int32_t>{4});
+    EXPECT_EQ(r.names(), (std::vector<std::string>{"six", "five", "beg loop", "end loop"}));
+    EXPECT_EQ(r.positions(), (std::vector<uint32_t>{2000, 1000, 10, 20}));
+    EXPECT_EQ(brindle_time_ms(r.markers[0].time), 2000.0f);
+}
