@@ -30,7 +30,7 @@ const char *const outlet_help[8] = {
 
 }  // namespace
 
-int main() {
+__attribute__((visibility("default"))) int main() {
     setup(&tessel_class, as_method(tessel_new), as_method(tessel_free),
           static_cast<int32_t>(sizeof(t_tessel)), nullptr, A_DEFLONG, A_DEFLONG, 0);
     addmess(as_method(tessel_dsp), "dsp", A_CANT, 0);

@@ -28,9 +28,16 @@ struct t_partial {
     float phase;  // position in the sine table, 0 <= phase < 5000
 };
 
+static_assert(sizeof(t_partial) == 12, "a partial is three 32-bit words");
+
 // Fields that one thread writes while the other reads them are single words
 // exchanged without a lock.  Relaxed atomic access makes that exchange
 // defined behaviour without changing the record's layout or adding fences.
+static_assert(std::atomic_ref<float>::is_always_lock_free &&
+              std::atomic_ref<int32_t>::is_always_lock_free &&
+              std::atomic_ref<float>::required_alignment == alignof(float) &&
+              std::atomic_ref<int32_t>::required_alignment == alignof(int32_t));
+
 template <class T>
 inline T shared_load(T &field) {
     return std::atomic_ref<T>(field).load(std::memory_order_relaxed);

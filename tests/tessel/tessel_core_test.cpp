@@ -124,8 +124,8 @@ void expect_bank_matches_reference(std::mt19937 &rng, bool extreme, int trials) 
                                 static_cast<int32_t>(b.partials.size()), acc_b.data(),
                                 b.n_outputs, b.vol.data(), out_b.data());
 
-        SCOPED_TRACE("trial " + std::to_string(t) + " vec " + std::to_string(a.c.vec_size) +
-                     " outputs " + std::to_string(a.n_outputs));
+        SCOPED_TRACE(::testing::Message() << "trial " << t << " vec " << a.c.vec_size
+                                          << " outputs " << a.n_outputs);
         for (int j = 0; j < a.n_outputs; ++j) {
             ASSERT_TRUE(same_bits(a.out[j].data(), b.out[j].data(), 2048 * sizeof(float))) << j;
             ASSERT_TRUE(same_bits(a.acc[j].data(), b.acc[j].data(), 2048 * sizeof(float))) << j;

@@ -14,6 +14,14 @@ namespace tessel_test {
 inline t_atom L(int32_t v) { return headless::long_atom(v); }
 inline t_atom F(float v) { return headless::float_atom(v); }
 
+// Box names such as "t3".  Appending (rather than "t" + to_string) keeps
+// GCC 12's -Wrestrict false positive at -O3 away.
+inline std::string numbered(const char *prefix, int n) {
+    std::string s = prefix;
+    s += std::to_string(n);
+    return s;
+}
+
 struct TesselTest : ::testing::Test {
     headless::Host host;
 

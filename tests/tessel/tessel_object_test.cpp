@@ -15,7 +15,7 @@ TEST_F(TesselTest, CreationArgumentsAndDefaults) {
     const Case cases[] = {{{}, 50, 1}, {{L(0), L(3)}, 50, 3}, {{L(100), L(8)}, 100, 8}, {{L(7)}, 7, 1}};
     int n = 0;
     for (const auto &c : cases) {
-        auto *b = make("t" + std::to_string(n++), c.args);
+        auto *b = make(numbered("t", n++), c.args);
         ASSERT_NE(b, nullptr);
         t_tessel &x = rec(b);
         EXPECT_EQ(x.n_partials, c.partials);
@@ -37,7 +37,7 @@ TEST_F(TesselTest, CreationArgumentsAndDefaults) {
     ASSERT_EQ(posts.size(), 8u);
     for (int i = 0; i < 8; i += 2) EXPECT_EQ(posts[i].rfind("tessel~ Object v1.00. ", 0), 0u) << posts[i];
     // Freed with the size it was allocated with: the host reports nothing.
-    while (auto *b = host.find("t" + std::to_string(--n))) host.free_box(b);
+    while (auto *b = host.find(numbered("t", --n))) host.free_box(b);
     EXPECT_EQ(host.blocks_held(), 0u);
     EXPECT_TRUE(lines(Kind::Host).empty());
 }
@@ -80,7 +80,7 @@ TEST_F(TesselTest, HelpTexts) {
     // All eight outlet texts exist whatever the outlet count; any msg but 1
     // means an outlet.
     for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(host.assist(b, i % 2 ? 2 : 0, i), "(signal) Signal Output " + std::to_string(i + 1));
+        EXPECT_EQ(host.assist(b, i % 2 ? 2 : 0, i), numbered("(signal) Signal Output ", i + 1));
     for (auto [msg, index] : {std::pair{1, 3}, {1, -1}, {2, 8}, {2, -1}, {1, 1 << 30}})
         EXPECT_EQ(host.assist(b, msg, index), "<untouched>") << msg << " " << index;
 }

@@ -133,7 +133,7 @@ TEST_F(RenderTest, PartialsDealtRoundRobinFromTheHighest) {
     auto *wide = voice("wide", {{1, 300.0f}, {2, 700.0f}, {3, 1100.0f}}, {L(10), L(8)});
     headless::Box *alone[11] = {};
     for (auto [k, f] : {std::pair{10, 300.0f}, {7, 700.0f}, {5, 1100.0f}, {2, 1900.0f}})
-        alone[k] = voice("alone" + std::to_string(k), {{k, f}}, {L(10)});
+        alone[k] = voice(numbered("alone", k), {{k, f}}, {L(10)});
     host.tick(4);
     // 7 falls silent: every lower partial moves one output on.
     send(dealt, {L(7), F(700.0f), F(0.0f)});
@@ -318,7 +318,7 @@ TEST_F(RenderTest, NonFiniteAndHugeControlsStayInTheTable) {
                           {2, 1e30f, false}, {2, -3e38f, false}, {2, inf, true}, {2, nan, true}};
     int n = 0;
     for (const auto &c : cases) {
-        auto *b = voice("t" + std::to_string(n++), {{1, 440.0f}, {2, 3.0f}}, {L(2), L(2)});
+        auto *b = voice(numbered("t", n++), {{1, 440.0f}, {2, 3.0f}}, {L(2), L(2)});
         host.set_signal_constant(b, c.inlet, c.value);
         host.tick(4);
         for (int j = 0; j < 2; ++j)
