@@ -102,6 +102,36 @@ TEST(MaxhostRun, StreamsKeepTheirOrderThroughOnePipe) {
     fs::remove_all(dir);
 }
 
+TEST(MaxhostRun, RelativeNamesFollowTheCurrentDirectory) {
+    fs::path dir = scratch_dir();
+    auto write = [&](const fs::path &rel, const std::string &text) {
+        fs::create_directories((dir / rel).parent_path());
+        std::ofstream(dir / rel) << text;
+    };
+    write("scripts/s.txt",
+          "new p probe\n"
+          "send p find near.wav\n"
+          "send p find opt.wav\n"
+          "path data\n"
+          "send p find far.wav\n"
+          "dialog data/far.wav\n"
+          "send p choose\n");
+    write("scripts/near.wav", "near");
+    write("options/opt.wav", "opt");
+    write("data/far.wav", "far");
+    // Where "path data" would lead if it were taken from the script's folder.
+    write("scripts/data/far.wav", "wrong");
+    Result r = shell("cd " + dir.string() + " && " + maxhost + " --plugins " +
+                     CLI_TEST_PLUGIN_DIR + " --path options run scripts/s.txt 2>&1");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output,
+              "p 0: found near.wav near\n"
+              "p 0: found opt.wav opt\n"
+              "p 0: found far.wav far\n"
+              "p 0: chose far.wav far\n");
+    fs::remove_all(dir);
+}
+
 TEST(MaxhostRun, ReadsAScriptFromStandardInput) {
     Result r = shell("printf 'dsp 44100 64\\nticks 2\\nbogus\\n' | " + maxhost + " run - 2>&1");
     EXPECT_EQ(r.status, 1);

@@ -1,6 +1,10 @@
 #include "probe_classes.hpp"
 
+#include <cstring>
+
 #include "ext.h"
+#include "ext_path.h"
+#include "ext_sysfile.h"
 #include "z_dsp.h"
 
 int probe_live = 0;
@@ -42,6 +46,42 @@ void probe_deferred(t_probe *x, t_symbol *, short ac, t_atom *av) {
 }
 void probe_later(t_probe *x, t_symbol *s, short ac, t_atom *av) {
     defer_low(x, (method)probe_deferred, s, ac, av);
+}
+// Outputs "WHAT NAME TEXT", TEXT the start of the file found, or MISSING
+// when nothing was.
+void probe_report(t_probe *x, short result, const char *what, const char *missing, char *name,
+                  short path) {
+    if (result != 0) {
+        outlet_anything(x->messages, gensym(missing), 0, nullptr);
+        return;
+    }
+    char text[64] = "";
+    t_filehandle fh = nullptr;
+    if (path_opensysfile(name, path, &fh, READ_PERM) == 0) {
+        int64_t count = sizeof text - 1;
+        if (sysfile_read(fh, &count, text) == 0) text[count] = '\0';
+        sysfile_close(fh);
+    }
+    t_atom av[2];
+    atom_setsym(&av[0], gensym(name));
+    atom_setsym(&av[1], gensym(text));
+    outlet_anything(x->messages, gensym(what), 2, av);
+}
+const t_fourcc probe_types[] = {FOUR_CHAR_CODE('W', 'A', 'V', 'E')};
+void probe_find(t_probe *x, t_symbol *s) {
+    char name[MAX_FILENAME_CHARS] = "";
+    std::strncat(name, s->s_name, sizeof name - 1);
+    short path = 0;
+    t_fourcc type = 0;
+    short r = locatefile_extended(name, &path, &type, probe_types, 1);
+    probe_report(x, r, "found", "missing", name, path);
+}
+void probe_choose(t_probe *x) {
+    char name[MAX_FILENAME_CHARS] = "";
+    short path = 0;
+    t_fourcc type = 0;
+    short r = open_dialog(name, &path, &type, probe_types, 1);
+    probe_report(x, r, "chose", "cancelled", name, path);
 }
 void probe_say(t_probe *, t_symbol *s) { post("probe says %s", s->s_name); }
 void probe_complain(t_probe *, t_symbol *s) { error("probe: %s", s->s_name); }
@@ -97,6 +137,8 @@ int probe_setup() {
     addmess((method)probe_list, "list", A_GIMME, 0);
     addmess((method)probe_echo, "echo", A_GIMME, 0);
     addmess((method)probe_later, "later", A_GIMME, 0);
+    addmess((method)probe_find, "find", A_SYM, 0);
+    addmess((method)probe_choose, "choose", 0);
     addmess((method)probe_say, "say", A_SYM, 0);
     addmess((method)probe_complain, "complain", A_SYM, 0);
     addmess((method)probe_alarm, "alarm", A_SYM, 0);

@@ -10,6 +10,10 @@
 //   list ...     -> outlet 0: list ...
 //   echo ...     -> outlet 0: echo ...
 //   later ...    -> deferred, then outlet 0: later ...
+//   find NAME    -> outlet 0: found NAME TEXT, or missing (WAVE files only;
+//                   TEXT is the start of the file, so tests can tell copies
+//                   in different folders apart)
+//   choose       -> outlet 0: chose NAME TEXT, or cancelled (the file dialog)
 //   say SYM / complain SYM / alarm SYM -> post / error / ouchstring
 int probe_setup();
 

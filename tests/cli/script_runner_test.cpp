@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -316,6 +317,47 @@ TEST(ScriptFiles, SignalFromAFileUsesItsFirstChannelThenZeros) {
         ASSERT_EQ(got.frames[static_cast<std::size_t>(2 * k)], fed) << "frame " << k;
         ASSERT_EQ(got.frames[static_cast<std::size_t>(2 * k + 1)], 2 * fed) << "frame " << k;
     }
+    fs::remove_all(dir);
+}
+
+void write_text(const fs::path &path, const std::string &text) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path) << text;
+}
+
+TEST(ScriptFiles, PathDialogAndTheScriptFolderReachTheHostsSearch) {
+    fs::path dir = scratch_dir();
+    // Every name ends in .wav, the one type the probe asks for.
+    write_text(dir / "script" / "a.wav", "beside the script");
+    write_text(dir / "extra" / "a.wav", "on the path");
+    write_text(dir / "extra" / "b.wav", "chosen");
+    Session s;
+    s.host.set_script_dir((dir / "script").string());
+    const std::string chosen = (dir / "extra" / "b.wav").string();
+    EXPECT_EQ(s.run("new p probe\n"
+                    "send p find a.wav\n"
+                    "send p find b.wav\n"
+                    "path " + (dir / "extra").string() + "\n"
+                    "send p find a.wav\n"
+                    "send p find b.wav\n"
+                    "dialog " + chosen + "\n"
+                    "send p choose\n"
+                    "send p choose\n"
+                    "dialog " + chosen + "\n"
+                    "dialog cancel\n"
+                    "send p choose\n"),
+              0)
+        << s.err.str();
+    // A search folder comes before the script's; a dialog answer is used
+    // once, and cancel replaces an answer not yet used.
+    EXPECT_EQ(s.out.str(),
+              "p 0: found a.wav \"beside the script\"\n"
+              "p 0: missing\n"
+              "p 0: found a.wav \"on the path\"\n"
+              "p 0: found b.wav chosen\n"
+              "p 0: chose b.wav chosen\n"
+              "p 0: cancelled\n"
+              "p 0: cancelled\n");
     fs::remove_all(dir);
 }
 
