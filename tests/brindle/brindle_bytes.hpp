@@ -83,6 +83,38 @@ inline Bytes sdml(const std::vector<Sd2Marker> &markers, std::optional<int16_t> 
     return r;
 }
 
+// A raw resource fork holding the given resources, one type list entry per
+// resource (a type may repeat), none named.
+struct Resource {
+    std::string type;
+    int16_t id;
+    Bytes data;
+};
+
+inline Bytes resource_fork(const std::vector<Resource> &resources) {
+    Bytes data;
+    std::vector<uint32_t> offsets;
+    for (const auto &r : resources) {
+        offsets.push_back(static_cast<uint32_t>(data.size()));
+        data.u32be(static_cast<uint32_t>(r.data.size())).append(r.data);
+    }
+    const uint32_t n = static_cast<uint32_t>(resources.size());
+    Bytes map;
+    map.zeros(16).zeros(4).zeros(2).zeros(2);
+    map.u16be(28).u16be(28 + 2 + 8 * n + 12 * n);  // type list, name list
+    map.u16be(n == 0 ? 0xFFFF : n - 1);
+    for (uint32_t i = 0; i < n; ++i) map.text(resources[i].type).u16be(0).u16be(2 + 8 * n + 12 * i);
+    for (uint32_t i = 0; i < n; ++i) {
+        map.u16be(static_cast<uint16_t>(resources[i].id)).u16be(0xFFFF).u8(0);
+        map.u8(offsets[i] >> 16).u16be(offsets[i] & 0xFFFF).u32be(0);
+    }
+    Bytes fork;
+    fork.u32be(256).u32be(256 + static_cast<uint32_t>(data.size()));
+    fork.u32be(static_cast<uint32_t>(data.size())).u32be(static_cast<uint32_t>(map.size()));
+    fork.zeros(256 - 16).append(data).append(map);
+    return fork;
+}
+
 // --- WAVE ------------------------------------------------------------------
 
 struct CuePoint {

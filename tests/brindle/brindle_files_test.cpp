@@ -1,0 +1,354 @@
+// brindle~ reading files from disk through the host's file services: files
+// written by libsndfile and libaudiofile, fixtures for what they cannot
+// write, real files made by other programs, and every message of the open.
+#include <cmath>
+#include <filesystem>
+
+#include "brindle_host_fixture.hpp"
+#include "brindle_writers.hpp"
+
+using namespace brindle_test;
+
+namespace {
+
+std::filesystem::path samples_dir() { return std::filesystem::path(MAXHOST_SOURCE_DIR) / ".." / "shared" / "samples"; }
+
+}  // namespace
+
+// --- AIFF and AIFC ---------------------------------------------------------
+
+TEST_F(BrindleHost, AiffMarkersWrittenByLibsndfile) {
+    // libsndfile counts the NUL of an even-length name in its length byte,
+    // and writes an empty name as a lone NUL: the empty symbol, not the id.
+    ASSERT_TRUE(sndfile_write(path("s.aif"), Container::Aiff, 44100,
+                              {{1, 11025, "ab"}, {2, 22050, "abc"}, {3, 44100, ""}}));
+    auto *b = make("b");
+    open(b, "s.aif");
+    EXPECT_EQ(take(), (Lines{cnt(3), ms("ab", 250), ms("abc", 500), ms("", 1000)}));
+    EXPECT_EQ(errors(), Lines{});
+}
+
+TEST_F(BrindleHost, AiffAndAifcMarkersWrittenByLibaudiofile) {
+    for (auto [file, container] : {std::pair{"a.aif", Container::Aiff}, {"a.aifc", Container::Aifc}}) {
+        ASSERT_TRUE(audiofile_write(path(file), container, 44100,
+                                    {{1, 11025, "one"}, {2, 22050, "twoo"}, {3, 44100, ""}, {4, 3000000000u, "far"}}));
+        auto *b = make(file);
+        open(b, file);
+        EXPECT_EQ(rec(b).fileType, container == Container::Aiff ? BRINDLE_AIFF : BRINDLE_AIFC);
+        // Above 2^31 the frame is positive in milliseconds, negative as an
+        // integer.
+        EXPECT_EQ(take(), (Lines{cnt(4), ms("one", 250), ms("twoo", 500), ms("3", 1000), ms("far", 68027208.0f)}));
+        msg(b, "mode", {headless::long_atom(1)});
+        EXPECT_EQ(bang(b), (Lines{cnt(4), fr("one", 11025), fr("twoo", 22050), fr("3", 44100),
+                                  fr("far", -1294967296)}));
+    }
+}
+
+TEST_F(BrindleHost, PeakModeDropsOneTrailingBlankFromAiffNames) {
+    ASSERT_TRUE(audiofile_write(path("p.aif"), Container::Aiff, 1000,
+                                {{1, 1, "one "}, {2, 2, "two  "}, {3, 3, " "}, {4, 4, ""}}));
+    auto *b = make("b", "p.aif");
+    host.run_deferred();
+    msg(b, "mode", {headless::long_atom(1)});
+    EXPECT_EQ(bang(b), (Lines{cnt(4), fr("one ", 1), fr("two  ", 2), fr(" ", 3), fr("4", 4)}));
+    msg(b, "peak", {headless::long_atom(1)});
+    EXPECT_EQ(bang(b), (Lines{cnt(4), fr("one", 1), fr("two ", 2), fr("", 3), fr("4", 4)}));
+}
+
+TEST_F(BrindleHost, AiffWithoutMarkersAndAFailedInformationCall) {
+    ASSERT_TRUE(audiofile_write(path("none.aif"), Container::Aiff, 44100, {}));
+    put("broken.aif", Bytes{}.text("FORM").u32be(4).text("AIFF"));
+    auto *b = make("b");
+    open(b, "none.aif");
+    EXPECT_EQ(take(), Lines{cnt(0)});
+    // The reader still runs, on no marker chunk.
+    open(b, "broken.aif");
+    EXPECT_EQ(errors(), Lines{"sndfile_info error"});
+    EXPECT_EQ(take(), Lines{cnt(0)});
+}
+
+// --- WAVE ------------------------------------------------------------------
+
+TEST_F(BrindleHost, WaveWrittenByLibsndfile) {
+    // libsndfile writes cue points but no labels, so only the loops count;
+    // it stores a loop's end as the last frame inside it.
+    ASSERT_TRUE(sndfile_write(path("s.wav"), Container::Wave, 44100, {{1, 100, "x"}, {2, 200, "y"}},
+                              {{44100, 88201}, {22050, 66151}}));
+    auto *b = make("b");
+    open(b, "s.wav");
+    EXPECT_EQ(take(), (Lines{cnt(4), ms("beg loop", 1000), ms("end loop", 2000), ms("beg loop", 500),
+                             ms("end loop", 1500)}));
+    msg(b, "mode", {headless::long_atom(1)});
+    EXPECT_EQ(bang(b), (Lines{cnt(4), fr("beg loop", 44100), fr("end loop", 88200), fr("beg loop", 22050),
+                              fr("end loop", 66150)}));
+}
+
+TEST_F(BrindleHost, WaveWrittenByLibaudiofile) {
+    // libaudiofile writes cue before fmt, a note after each label, and the
+    // marker's ordinal in the cue position field that is read.
+    ASSERT_TRUE(audiofile_write(path("a.wav"), Container::Wave, 22050,
+                                {{1, 500, "one"}, {2, 1500, "twoo"}, {3, 2500, ""}}));
+    auto *b = make("b");
+    msg(b, "mode", {headless::long_atom(1)});
+    open(b, "a.wav");
+    EXPECT_EQ(take(), (Lines{cnt(3), fr("one", 0), fr("twoo", 1), fr("3", 2)}));
+    EXPECT_EQ(rec(b).sampleRate, 22050);
+}
+
+TEST_F(BrindleHost, WaveListsOfBothKindsInEitherOrder) {
+    const Bytes fmt = riff_chunk("fmt ", fmt_data(1000));
+    const Bytes cue = riff_chunk("cue ", cue_data({{1, 10}}));
+    const Bytes adtl = riff_chunk("LIST", adtl_data({{1, "label"}}));
+    const Bytes info = riff_chunk("LIST", Bytes{}.text("INFO").append(riff_chunk("ISFT", Bytes{}.text("writer"))));
+    const Bytes big_info = riff_chunk("LIST", Bytes{}.text("INFO").zeros(50000));
+    put("info-first.wav", wave_file({fmt, cue, info, adtl}));
+    put("info-last.wav", wave_file({fmt, cue, adtl, big_info}));
+    put("odd.wav", wave_file({riff_chunk("junk", Bytes{}.text("abc")), fmt, cue, adtl}));
+    auto *b = make("b");
+    for (auto file : {"info-first.wav", "info-last.wav", "odd.wav"}) {
+        open(b, file);
+        EXPECT_EQ(take(), (Lines{cnt(1), ms("label", 10)})) << file;
+    }
+    EXPECT_EQ(errors(), Lines{});
+}
+
+TEST_F(BrindleHost, WaveWithoutAFormatChunkHasTheRateZero) {
+    put("rated.wav", wave_file({riff_chunk("fmt ", fmt_data(1000)), riff_chunk("cue ", cue_data({{1, 0}, {2, 5}})),
+                                riff_chunk("LIST", adtl_data({{1, "zero"}, {2, "five"}}))}));
+    put("unrated.wav", wave_file({riff_chunk("cue ", cue_data({{1, 0}, {2, 5}})),
+                                  riff_chunk("LIST", adtl_data({{1, "zero"}, {2, "five"}}))}));
+    auto *b = make("b");
+    open(b, "rated.wav");
+    take();
+    open(b, "unrated.wav");
+    EXPECT_EQ(rec(b).sampleRate, 0);
+    const auto &m = host.messages;
+    ASSERT_EQ(m.size(), 3u);
+    EXPECT_TRUE(std::isnan(m[1].atoms[1].a_w.w_float));
+    EXPECT_TRUE(std::isinf(m[2].atoms[1].a_w.w_float));
+    take();
+}
+
+TEST_F(BrindleHost, WaveChunksTooLongForABlock) {
+    const Bytes fmt = riff_chunk("fmt ", fmt_data(1000));
+    const Bytes cue = riff_chunk("cue ", cue_data({{1, 10}}));
+    const Bytes adtl = riff_chunk("LIST", adtl_data({{1, "label"}}));
+    const Bytes smpl = riff_chunk("smpl", smpl_data({{1, 2}}));
+    const Bytes big = Bytes{}.zeros(40000);
+    put("cue.wav", wave_file({fmt, smpl, adtl, riff_chunk("cue ", big)}));
+    put("list.wav", wave_file({fmt, cue, riff_chunk("LIST", Bytes{}.text("adtl").zeros(40000))}));
+    put("smpl.wav", wave_file({fmt, cue, adtl, riff_chunk("smpl", big)}));
+    auto *b = make("b");
+    open(b, "cue.wav");
+    EXPECT_EQ(errors(), Lines{"getbytes problem, maybe the header is too long (cue )"});
+    EXPECT_EQ(take(), (Lines{cnt(2), ms("beg loop", 1), ms("end loop", 2)}));
+    open(b, "list.wav");
+    EXPECT_EQ(errors(), Lines{"getbytes problem, maybe the header is too long (LIST)"});
+    EXPECT_EQ(take(), Lines{cnt(0)});
+    open(b, "smpl.wav");
+    EXPECT_EQ(errors(), Lines{"getbytes problem, maybe the header is too long (smpl)"});
+    EXPECT_EQ(take(), (Lines{cnt(1), ms("label", 10)}));
+}
+
+TEST_F(BrindleHost, WaveCountsTheBuilderCannotServe) {
+    const Bytes fmt = riff_chunk("fmt ", fmt_data(1000));
+    const Bytes loops = riff_chunk("smpl", smpl_data({{1, 2}}));
+    // 5000 cue points promised: a table of 40000 bytes.
+    put("many.wav", wave_file({fmt, riff_chunk("cue ", cue_data({{1, 10}}, 5000)),
+                               riff_chunk("LIST", adtl_data({{1, "x"}})), loops}));
+    auto *b = make("b");
+    open(b, "many.wav");
+    EXPECT_EQ(take(), Lines{cnt(5002)});
+    EXPECT_EQ(errors(), Lines{"getbytes problem, maybe the header is too long"});
+    // The cue and label data were given back: later runs send the loops.
+    EXPECT_EQ(bang(b), (Lines{cnt(2), ms("beg loop", 1), ms("end loop", 2)}));
+    EXPECT_EQ(errors(), Lines{});
+
+    // A label for a cue point that is not there, then one that is.
+    put("orphan.wav", wave_file({fmt, riff_chunk("cue ", cue_data({{1, 10}, {2, 20}})),
+                                 riff_chunk("LIST", adtl_data({{7, "lost"}, {2, "found"}})), loops}));
+    open(b, "orphan.wav");
+    EXPECT_EQ(errors(), Lines{"Inconsistance in the WAVE header))"});
+    EXPECT_EQ(take(), (Lines{cnt(4), ms("found", 20), ms("beg loop", 1), ms("end loop", 2)}));
+}
+
+TEST_F(BrindleHost, TruncatedWaveFiles) {
+    const Bytes full = wave_file({riff_chunk("fmt ", fmt_data(1000)), riff_chunk("smpl", smpl_data({{1, 2}, {3, 4}})),
+                                  riff_chunk("cue ", cue_data({{1, 10}, {2, 20}})),
+                                  riff_chunk("LIST", adtl_data({{1, "one"}, {2, "two"}}))});
+    auto *b = make("b");
+    msg(b, "mode", {headless::long_atom(1)});
+    for (std::size_t cut = 0; cut < full.size(); cut += 5) {
+        Bytes part;
+        part.b.assign(full.b.begin(), full.b.begin() + static_cast<long>(cut));
+        put("cut.wav", part);
+        open(b, "cut.wav");
+        errors();
+        // Cue points count only with their labels; a chunk cut short is
+        // kept with zeros for what is missing, so a label cut off is lost
+        // but the loops (the smpl chunk comes first) always follow.
+        const auto out = take();
+        ASSERT_FALSE(out.empty()) << cut;
+        if (out[0] == cnt(0)) {
+            EXPECT_EQ(out.size(), 1u) << cut;
+        } else {
+            EXPECT_TRUE(out[0] == cnt(4) || out[0] == cnt(6)) << cut << ": " << out[0];
+            ASSERT_GE(out.size(), 5u) << cut;
+            EXPECT_LE(out.size(), out[0] == cnt(4) ? 5u : 7u) << cut;
+            const Lines loops{fr("beg loop", 1), fr("end loop", 2), fr("beg loop", 3), fr("end loop", 4)};
+            const Lines zeros{fr("beg loop", 0), fr("end loop", 0), fr("beg loop", 0), fr("end loop", 0)};
+            for (std::size_t k = 0; k < 4; ++k) {
+                const auto &got = out[out.size() - 4 + k];
+                EXPECT_TRUE(got == loops[k] || got == zeros[k]) << cut << ": " << got;
+            }
+        }
+    }
+    put("cut.wav", full);
+    open(b, "cut.wav");
+    EXPECT_EQ(take(), (Lines{cnt(6), fr("one", 10), fr("two", 20), fr("beg loop", 1), fr("end loop", 2),
+                             fr("beg loop", 3), fr("end loop", 4)}));
+
+    // The file is shorter than its RIFF header.
+    put("short.wav", Bytes{}.text("RIFF").u32le(0));
+    open(b, "short.wav");
+    EXPECT_EQ(errors(), Lines{"WAVE Header looks strange"});
+    EXPECT_EQ(take(), Lines{cnt(0)});
+}
+
+// --- Sound Designer II -------------------------------------------------------
+
+TEST_F(BrindleHost, SoundDesignerTwoMarkers) {
+    put("s.sd2", Bytes{}.zeros(64));
+    put("s.sd2.rsrc", resource_fork({{"STR ", 1001, sd2_rate_text("44100.000")},
+                                     {"sdML", 1000, sdml({{22050, 1, "half"}, {44100, 12, ""}, {-1, -1, ""}})}}));
+    auto *b = make("b");
+    open(b, "s.sd2");
+    EXPECT_EQ(rec(b).fileType, BRINDLE_SD2);
+    EXPECT_EQ(rec(b).sampleRate, 44100);
+    auto out = take();
+    ASSERT_EQ(out.size(), 4u);
+    EXPECT_EQ(Lines(out.begin(), out.begin() + 3), (Lines{cnt(3), ms("half", 500), ms("12", 1000)}));
+    msg(b, "mode", {headless::long_atom(1)});
+    msg(b, "peak", {headless::long_atom(1)});
+    EXPECT_EQ(bang(b), (Lines{cnt(3), fr("half", 22050), fr("12", 44100), fr("4294967295", -1)}));
+    EXPECT_EQ(bang(b), (Lines{cnt(3), fr("half", 22050), fr("12", 44100), fr("4294967295", -1)}));
+}
+
+TEST_F(BrindleHost, SoundDesignerTwoWithoutItsResources) {
+    put("nofork.sd2", Bytes{}.zeros(8));
+    put("norate.sd2", Bytes{}.zeros(8));
+    put("norate.sd2.rsrc", resource_fork({{"sdML", 1000, sdml({{1, 1, "a"}})}}));
+    put("nolist.sd2", Bytes{}.zeros(8));
+    put("nolist.sd2.rsrc", resource_fork({{"STR ", 1001, sd2_rate_text("48000")}}));
+    auto *b = make("b");
+    open(b, "nofork.sd2");
+    EXPECT_EQ(errors(), Lines{"error - sdII - carbon load res fork: -193"});
+    open(b, "norate.sd2");
+    EXPECT_EQ(errors(), Lines{"error - sdII - carbon load res fork: -192"});
+    open(b, "nolist.sd2");
+    EXPECT_EQ(errors(), Lines{"error - sdII - carbon load res fork: -192"});
+    EXPECT_EQ(take(), Lines{});
+    // The rate resource stays held until the next open; a bang without
+    // both resources sends the count 0.
+    EXPECT_NE(rec(b).rateResource, nullptr);
+    EXPECT_EQ(bang(b), Lines{cnt(0)});
+}
+
+// --- finding the file ----------------------------------------------------------
+
+TEST_F(BrindleHost, NamesThatFindNothing) {
+    put("m.wav", wave_file({riff_chunk("smpl", smpl_data({{1, 2}}))}));
+    auto *b = make("b");
+    open(b, "m.wav");
+    take();
+    open(b, "absent.wav");
+    EXPECT_EQ(errors(), Lines{"File not found?"});
+    EXPECT_EQ(take(), Lines{});
+    // The type still says WAVE, but its data went with the failed open.
+    EXPECT_EQ(bang(b), Lines{cnt(0)});
+
+    // A name longer than 255 characters is refused, never cut: cut, it
+    // would name this file.
+    const std::string stem(255 - 4, 'n');
+    put(stem + ".wav", wave_file({riff_chunk("smpl", smpl_data({{1, 2}}))}));
+    open(b, stem + ".wav");
+    EXPECT_EQ(take().size(), 3u);
+    open(b, stem + ".wavx");
+    EXPECT_EQ(errors(), Lines{"File not found?"});
+    EXPECT_EQ(take(), Lines{});
+    auto *named = make("named", stem + ".wavx");
+    ASSERT_NE(named, nullptr);
+    host.run_deferred();
+    EXPECT_EQ(errors(), Lines{"File not found?"});
+    EXPECT_EQ(rec(named).fileType, FOUR_CHAR_CODE('0', '0', '0', '0'));
+}
+
+TEST_F(BrindleHost, TheFileDialog) {
+    put("m.wav", wave_file({riff_chunk("fmt ", fmt_data(1000)), riff_chunk("smpl", smpl_data({{1, 2}}))}));
+    auto *b = make("b");
+    host.set_dialog_answer(path("m.wav"));
+    msg(b, "open");
+    host.run_deferred();
+    EXPECT_EQ(take(), (Lines{cnt(2), ms("beg loop", 1), ms("end loop", 2)}));
+    EXPECT_EQ(std::string(rec(b).fileName), "m.wav");
+    // Cancelled: nothing printed, but the markers are gone.
+    msg(b, "open");
+    host.run_deferred();
+    EXPECT_EQ(errors(), Lines{});
+    EXPECT_EQ(take(), Lines{});
+    EXPECT_EQ(bang(b), Lines{cnt(0)});
+}
+
+// --- files made by other programs ----------------------------------------------
+
+TEST_F(BrindleHost, RealFilesFromOtherPrograms) {
+    if (!std::filesystem::exists(samples_dir() / "SOURCES.md")) GTEST_SKIP() << "no samples folder";
+    host.add_search_dir(samples_dir().string());
+    auto *b = make("b");
+    msg(b, "mode", {headless::long_atom(1)});
+    auto read = [&](const std::string &file) {
+        open(b, file);
+        EXPECT_EQ(errors(), Lines{}) << file;
+        return take();
+    };
+    // Labels that RIFF pads, an INFO list after the adtl list, ltxt
+    // sub-chunks between the labels.
+    const char *hits[] = {"Hat + Kick", "Hat", "Hat", "Hat", "Snare + Clap + Hat", "Hat", "Hat", "Hat",
+                          "Kick + Hat", "Hat", "Hat", "Hat", "Clap + Snare + Hat", "Hat", "Kick + Hat", "Hat"};
+    Lines flloop{cnt(18)};
+    for (int i = 0; i < 16; ++i) flloop.push_back(fr(hits[i], 6750 * i));
+    flloop.push_back(fr("beg loop", 0));
+    flloop.push_back(fr("end loop", 107999));
+    EXPECT_EQ(read("goaudio__flloop.wav"), flloop);
+
+    EXPECT_EQ(read("wavefile__test-cue-reaper.wav"), (Lines{cnt(1), fr("test cue reaper", 8000)}));
+    EXPECT_EQ(read("wavefile__16bit-8kHz-1c-reaper-utf8cue.wav"), (Lines{cnt(1), fr("\xce\xa9", 4000)}));
+    EXPECT_EQ(read("wavefile__16bit-9khz-1c-1region-reaper.wav"),
+              (Lines{cnt(3), fr("1", 4000), fr("beg loop", 4000), fr("end loop", 8000)}));
+    EXPECT_EQ(read("wavinfo__izotoperx_cues_test.wav"),
+              (Lines{cnt(3), fr("Marker 1", 1000), fr("Marker 2", 5000), fr("Marker 3", 10000)}));
+    EXPECT_EQ(read("wavinfo__alarm_citizen_loop1_udata.wav"),
+              (Lines{cnt(2), fr("beg loop", 0), fr("end loop", 99509)}));
+    EXPECT_EQ(read("goaudio__ring.aif"), (Lines{cnt(2), fr("Tempo: 98.0", 0), fr("Timestamp: 158848064", 0)}));
+    EXPECT_EQ(read("goaudio__sowt.aif"), (Lines{cnt(2), fr("1", 0), fr("2", 1)}));
+
+    // In milliseconds, as each format computes them.
+    msg(b, "mode", {headless::long_atom(0)});
+    EXPECT_EQ(read("wavefile__16bit-9khz-1c-1region-reaper.wav"),
+              (Lines{cnt(3), ms("1", 500), ms("beg loop", 500), ms("end loop", 1000)}));
+}
+
+TEST_F(BrindleHost, RealResourceForksWithoutTheMarkerResources) {
+    if (!std::filesystem::exists(samples_dir() / "SOURCES.md")) GTEST_SKIP() << "no samples folder";
+    auto *b = make("b");
+    for (auto fork : {"rsrcfork__testfile.rsrc", "rsrcfork__empty.rsrc"}) {
+        put("f.sd2", Bytes{}.zeros(8));
+        std::filesystem::copy_file(samples_dir() / fork, dir / "f.sd2.rsrc",
+                                   std::filesystem::copy_options::overwrite_existing);
+        open(b, "f.sd2");
+        const auto e = errors();
+        ASSERT_EQ(e.size(), 1u) << fork;
+        EXPECT_EQ(e[0].rfind("error - sdII - carbon load res fork: -19", 0), 0u) << e[0];
+        EXPECT_EQ(take(), Lines{});
+    }
+}
