@@ -81,7 +81,7 @@ float pick(std::mt19937 &rng, std::initializer_list<float> specials, float lo, f
 Scene random_scene(std::mt19937 &rng, bool extreme) {
     const double ps = extreme ? 0.2 : 0.0;
     Scene s;
-    std::uniform_int_distribution<int> outs(1, 8), parts(1, 100), vs(0, 2048);
+    std::uniform_int_distribution<int> outs(1, 8), count(1, 100), vs(0, 2048);
     s.n_outputs = outs(rng);
     s.c.vec_size = std::bernoulli_distribution(0.3)(rng) ? 64 : vs(rng);
     s.c.sr = pick(rng, {0.0f, -44100.0f, inf, nan, 1.0f}, 8000.0f, 192000.0f, ps);
@@ -93,7 +93,7 @@ Scene random_scene(std::mt19937 &rng, bool extreme) {
     s.c.shift_lfo_depth = pick(rng, {0.0f}, -10000.0f, 10000.0f, 0.4);
     s.c.transpo_lfo_phase = pick(rng, {4999.99f, nan, 7000.0f}, 0.0f, 4999.0f, ps);
     s.c.shift_lfo_phase = pick(rng, {4999.99f, nan, -3.0f}, 0.0f, 4999.0f, ps);
-    s.partials.resize(parts(rng));
+    s.partials.resize(count(rng));
     for (auto &p : s.partials) {
         p.freq = pick(rng, {0.0f, 22049.0f, 1e20f, nan}, 0.0f, 22000.0f, ps);
         p.amp = pick(rng, {0.0f, -1.0f}, -1.0f, 1.0f, 0.4);
