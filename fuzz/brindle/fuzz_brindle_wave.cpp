@@ -1,0 +1,117 @@
+// Fuzzes the WAVE header walk and the marker builder together: the input is
+// a WAVE file, read from byte 12 on the way the host's data-file calls read
+// one.  The walk must end, keep cue data only with label data,
+// and hold at most the three blocks; the builder must give the same output
+// on a second run and give its table back; everything kept must be given
+// back with the size it was obtained with.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "brindle_core.h"
+
+namespace {
+
+struct File {
+    const uint8_t *data;
+    std::size_t size;
+    std::size_t pos = 0;
+};
+
+short file_read(void *c, int64_t *count, void *buf) {
+    auto *f = static_cast<File *>(c);
+    if (*count < 0) std::abort();
+    const auto want = static_cast<std::size_t>(*count);
+    const std::size_t n = std::min(want, f->size - f->pos);
+    if (n) std::memcpy(buf, f->data + f->pos, n);
+    f->pos += n;
+    *count = static_cast<int64_t>(n);
+    return n == want ? 0 : 1;
+}
+
+short file_skip(void *c, int64_t offset) {
+    auto *f = static_cast<File *>(c);
+    const int64_t to = static_cast<int64_t>(f->pos) + offset;
+    if (offset < 0 || to > static_cast<int64_t>(f->size)) return 1;
+    f->pos = static_cast<std::size_t>(to);
+    return 0;
+}
+
+struct Blocks {
+    std::map<char *, int32_t> held;
+};
+
+char *get(void *c, int32_t size) {
+    if (size < 0 || size > 32767) return nullptr;
+    auto *p = static_cast<char *>(std::malloc(size > 0 ? static_cast<std::size_t>(size) : 1));
+    static_cast<Blocks *>(c)->held[p] = size;
+    return p;
+}
+
+void release(void *c, char *p, int32_t size) {
+    auto &held = static_cast<Blocks *>(c)->held;
+    auto it = held.find(p);
+    if (it == held.end() || it->second != size) std::abort();
+    held.erase(it);
+    std::free(p);
+}
+
+struct Output {
+    std::vector<int32_t> counts;
+    std::string log;
+};
+
+void on_count(void *c, int32_t n) { static_cast<Output *>(c)->counts.push_back(n); }
+
+void on_marker(void *c, const char *name, brindle_time t) {
+    auto *o = static_cast<Output *>(c);
+    if (o->counts.size() != 1 || std::strlen(name) > 255) std::abort();
+    o->log += name;
+    o->log += '\n';
+    o->log += std::to_string(t.position) + (t.is_signed ? "s" : "u");
+}
+
+void on_orphan(void *c, uint32_t id) {
+    static_cast<Output *>(c)->log += "orphan " + std::to_string(id) + "\n";
+}
+
+brindle_bytes bytes(const t_dynMemory &d) {
+    return brindle_bytes{reinterpret_cast<const uint8_t *>(d.ptr), d.size > 0 ? static_cast<std::size_t>(d.size) : 0};
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
+    std::vector<uint8_t> copy(data, data + size);
+    // The object opens the file past its 12-byte RIFF header, unread.
+    File file{copy.data(), copy.size(), std::min<std::size_t>(12, copy.size())};
+    Blocks blocks;
+    const brindle_memory mem{&blocks, get, release};
+    int32_t rate = -1;
+    t_dynMemory cue{nullptr, 0}, list{nullptr, 0}, smpl{nullptr, 0};
+
+    const brindle_walk_end end = brindle_wave_header_walk(brindle_stream{&file, file_read, file_skip}, mem,
+                                                          brindle_wave_data{&rate, &cue, &list, &smpl});
+    if (blocks.held.size() > 3 || cue.size < 0 || list.size < 0 || smpl.size < 0) std::abort();
+    if (end == BRINDLE_WALK_END_OF_FILE && (cue.size == 0) != (list.size == 0)) std::abort();
+    if (end == BRINDLE_WALK_CUE_TOO_LONG && (cue.size != 0 || list.size != 0)) std::abort();
+
+    Output first, second;
+    const auto r1 = brindle_wave_build(bytes(cue), bytes(list), bytes(smpl), rate, mem,
+                                       brindle_sink{&first, on_count, on_marker, on_orphan});
+    const auto r2 = brindle_wave_build(bytes(cue), bytes(list), bytes(smpl), rate, mem,
+                                       brindle_sink{&second, on_count, on_marker, on_orphan});
+    if (r1 != r2 || first.counts != second.counts || first.log != second.log || first.counts.size() != 1)
+        std::abort();
+
+    brindle_release_block(mem, cue);
+    brindle_release_block(mem, list);
+    brindle_release_block(mem, smpl);
+    if (!blocks.held.empty()) std::abort();
+    return 0;
+}
