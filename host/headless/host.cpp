@@ -159,6 +159,10 @@ Box *Host::Impl::box_of(void *x) const {
 }
 
 void *Host::Impl::alloc(int32_t size, bool large) {
+    if (failing_allocations > 0) {
+        --failing_allocations;
+        return nullptr;
+    }
     // A zero-byte block is a valid, distinct block.
     void *p = std::malloc(size > 0 ? static_cast<std::size_t>(size) : 1);
     if (!p) return nullptr;
@@ -477,6 +481,7 @@ const std::string &Host::class_name(Box *b) const { return b->cls->name; }
 int Host::signal_inlets(Box *b) const { return b->sig_inlets; }
 int Host::signal_outlets(Box *b) const { return b->signal_outlets(); }
 int Host::outlets(Box *b) const { return static_cast<int>(b->outlets.size()); }
+bool Host::is_signal(Box *b) const { return b && b->cls->is_signal; }
 
 void Host::set_signal_constant(Box *b, int inlet, float value) {
     if (!b || inlet < 0 || inlet >= b->sig_inlets) {
@@ -581,6 +586,7 @@ void Host::tick(int64_t vectors) {
 const std::vector<std::vector<float>> &Host::recorded(Box *b) const { return b->recorded; }
 
 std::size_t Host::blocks_held() const { return impl_->blocks.size(); }
+void Host::fail_allocations(int n) { impl_->failing_allocations = n; }
 
 void Host::add_search_dir(const std::string &dir) { impl_->search_dirs.push_back(dir); }
 void Host::set_script_dir(const std::string &dir) { impl_->script_dir = dir; }

@@ -56,8 +56,8 @@ public:
     static Host *current();
 
     // --- plug-ins --------------------------------------------------------
-    // Folders searched for CLASS.so (in the order added).  The build's own
-    // plug-in folder is added by default.
+    // Folders searched for CLASS.so: the one added last is searched first,
+    // and the build's own plug-in folder, there from the start, last.
     void add_plugin_dir(const std::string &dir);
     // Makes sure the class is registered: loads CLASS.so and calls its main.
     // False (with a "host: " line) when no bundle could be loaded.
@@ -92,6 +92,7 @@ public:
     int signal_inlets(Box *b) const;
     int signal_outlets(Box *b) const;
     int outlets(Box *b) const;
+    bool is_signal(Box *b) const;  // a signal (MSP) object
 
     // --- signals ---------------------------------------------------------
     // Feeds a signal inlet (0 = left): a constant, samples (zeros after
@@ -124,6 +125,9 @@ public:
 
     // Blocks from getbytes/t_getbytes not yet freed.
     std::size_t blocks_held() const;
+    // The next n calls of getbytes/t_getbytes give null, as when memory runs
+    // out; lets tests reach a plug-in's out-of-memory paths.
+    void fail_allocations(int n);
 
     // --- file services ---------------------------------------------------
     void add_search_dir(const std::string &dir);  // "path DIR"

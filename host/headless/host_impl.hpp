@@ -110,6 +110,7 @@ struct Host::Impl {
     Box *dsp_box = nullptr;             // box whose dsp method runs
     std::map<void *, Block> blocks;
     std::map<void *, int32_t> freed_blocks;  // for double-free reports
+    int failing_allocations = 0;
     std::vector<ChainEntry> chain;
     bool running = false;
     float sr = 44100.0f;

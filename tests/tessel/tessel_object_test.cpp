@@ -61,6 +61,17 @@ TEST_F(TesselTest, CreationRefusals) {
     EXPECT_EQ(host.blocks_held(), 0u);
 }
 
+TEST_F(TesselTest, NoMemoryForTheWorkBlockRefusesWithAnAlert) {
+    host.fail_allocations(1);
+    EXPECT_EQ(make("t"), nullptr);
+    ASSERT_EQ(host.console.size(), 1u);
+    EXPECT_EQ(host.console[0].kind, Kind::Alert);
+    EXPECT_EQ(host.console[0].text, "Could not allocate memory for tessel~");
+    EXPECT_EQ(host.find("t"), nullptr);
+    // Memory back: the same box is made.
+    EXPECT_NE(make("t"), nullptr);
+}
+
 TEST_F(TesselTest, OnlyTheBoundMessagesAreUnderstood) {
     auto *b = make("t");
     for (auto atoms : {std::vector<t_atom>{L(3)}, std::vector<t_atom>{F(3)},
