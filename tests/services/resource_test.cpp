@@ -303,3 +303,62 @@ TEST_F(ResFork, ForksAndSidecarsWrittenByOtherPrograms) {
 }
 
 }  // namespace
+
+namespace {
+
+// A class that keeps what it copies out of a fork and never disposes of it.
+struct t_keeper {
+    t_object ob;
+    Handle kept;
+};
+t_messlist *keeper_class;
+short keeper_path;
+
+void *keeper_new() { return newobject(keeper_class); }
+void keeper_load(t_keeper *x) {
+    x->kept = load_resources("k.sd2", keeper_path).rate;
+}
+int keeper_main() {
+    setup(&keeper_class, reinterpret_cast<method>(keeper_new), nullptr,
+          static_cast<int32_t>(sizeof(t_keeper)), nullptr, 0);
+    addbang(reinterpret_cast<method>(keeper_load));
+    return 0;
+}
+
+TEST_F(ResFork, AHandleNeverDisposedShowsWhenItsBoxGoes) {
+    tmp.write("k.sd2", Bytes(10, 0));
+    tmp.write("k.sd2.rsrc", sd2_fork());
+    keeper_path = path_of("k.sd2");
+    ASSERT_TRUE(host.register_class("keeper", keeper_main));
+    headless::Box *box = host.new_box("k", "keeper");
+    ASSERT_NE(box, nullptr);
+    host.send_message(box, gensym("bang"), {});
+    ASSERT_NE(static_cast<t_keeper *>(host.instance(box))->kept, nullptr);
+    host.free_box(box);
+    ASSERT_FALSE(host.console.empty());
+    // Both copies were detached and neither disposed of.
+    EXPECT_EQ(host.console.back().text.rfind("host: keeper k: 2 block(s)", 0), 0u) << host.console.back().text;
+    EXPECT_EQ(host.blocks_held(), 0u);
+}
+
+TEST(ResForkTeardown, AHostGoingWithAForkStillOpenFreesEachHandleOnce) {
+    TempDir tmp;
+    tmp.write("z.sd2", Bytes(10, 0));
+    tmp.write("z.sd2.rsrc", sd2_fork());
+    auto host = std::make_unique<headless::Host>();
+    char name[MAX_FILENAME_CHARS];
+    std::strcpy(name, (tmp.path / "z.sd2").c_str());
+    short path = 0;
+    t_fourcc type = 0;
+    ASSERT_EQ(locatefile_extended(name, &path, &type, kSd2Only, 1), 0);
+    short ref = 0;
+    ASSERT_EQ(path_openresfile(name, path, &ref, READ_PERM), 0);
+    ASSERT_NE(GetResource(kSTR, 1001), nullptr);
+    Handle detached = GetResource(kSdML, 1000);
+    DetachResource(detached);
+    EXPECT_EQ(host->blocks_held(), 2u);
+    host.reset();  // under AddressSanitizer a second free would show here
+    EXPECT_EQ(CurResFile(), 0) << "no host, no resource file";
+}
+
+}  // namespace
