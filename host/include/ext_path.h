@@ -16,8 +16,10 @@ extern "C" {
 typedef struct t_sysfile *t_filehandle;
 
 // Searches the host's search path for name among files of the listed types.
-// 0 when found, with *outpath and *outtype filled; otherwise both are left
-// untouched.
+// 0 when found, with *outpath and *outtype filled and name rewritten to the
+// file's own name within that path (a name given with folders loses them);
+// otherwise all three are left untouched.  A name of more than 255
+// characters is refused, never shortened.
 short locatefile_extended(char *name, short *outpath, t_fourcc *outtype,
                           const t_fourcc *typelist, short numtypes);
 
