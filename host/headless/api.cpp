@@ -32,9 +32,9 @@ std::string vformat(const char *fmt, va_list ap) {
     return s;
 }
 
-std::vector<short> read_types(short first, va_list ap) {
+std::vector<short> read_types(va_list ap) {
     std::vector<short> types;
-    for (int t = first; t != A_NOTHING; t = va_arg(ap, int)) {
+    for (int t = va_arg(ap, int); t != A_NOTHING; t = va_arg(ap, int)) {
         types.push_back(static_cast<short>(t));
         if (types.size() > 16) break;  // an unterminated list
     }
@@ -69,13 +69,13 @@ void send_out(void *o, t_symbol *sel, short ac, const t_atom *av) {
 extern "C" {
 
 void setup(t_messlist **ident, method makefun, method freefun, int32_t size,
-           method menufun, short type, ...) {
+           method menufun, ...) {
     (void)menufun;
     Host::Impl *I = impl();
     if (!I) return;
     va_list ap;
-    va_start(ap, type);
-    std::vector<short> types = read_types(type, ap);
+    va_start(ap, menufun);
+    std::vector<short> types = read_types(ap);
     va_end(ap);
     std::string name = I->registering.empty() ? "unnamed" : I->registering;
     auto cls = std::make_unique<messlist>();
@@ -98,12 +98,12 @@ void setup(t_messlist **ident, method makefun, method freefun, int32_t size,
     if (ident) *ident = c;
 }
 
-void addmess(method f, const char *selector, short type, ...) {
+void addmess(method f, const char *selector, ...) {
     Host::Impl *I = impl();
     if (!I || !I->setting_up || !selector) return;
     va_list ap;
-    va_start(ap, type);
-    std::vector<short> types = read_types(type, ap);
+    va_start(ap, selector);
+    std::vector<short> types = read_types(ap);
     va_end(ap);
     if (!headless::types_callable(types)) {
         I->host_line(I->setting_up->name + ": argument types of \"" + selector +

@@ -18,12 +18,14 @@ extern "C" {
 
 // Creates the class into *ident.  The variadic part is the creation
 // argument types, ended by 0 (A_NOTHING).  menufun is unused and must be 0.
+// (The types are all variadic: va_start after a short parameter would be
+// undefined, since a short is promoted when passed.)
 void setup(t_messlist **ident, method makefun, method freefun, int32_t size,
-           method menufun, short type, ...);
+           method menufun, ...);
 
 // Binds a message of the class being set up.  The variadic part is the
 // argument types, ended by 0.
-void addmess(method f, const char *selector, short type, ...);
+void addmess(method f, const char *selector, ...);
 
 // Binds "bang" of the class being set up.
 void addbang(method f);
