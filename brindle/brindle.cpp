@@ -40,7 +40,7 @@ void post_banner() {
 
 }  // namespace
 
-int main() {
+__attribute__((visibility("default"))) int main() {
     setup(&brindle_class, brindle_method(brindle_new), brindle_method(brindle_free),
           static_cast<int32_t>(sizeof(t_brindle)), nullptr, A_DEFSYM, 0);
     addmess(brindle_method(brindle_open), "open", A_DEFSYM, 0);
