@@ -215,6 +215,31 @@ TEST_F(BrindleHost, TruncatedWaveFiles) {
     EXPECT_EQ(take(), Lines{cnt(0)});
 }
 
+TEST_F(BrindleHost, MarkerCountSweepsThroughLibaudiofile) {
+    auto *b = make("b");
+    msg(b, "mode", {headless::long_atom(1)});
+    for (int n : {1, 2, 3, 16, 99}) {
+        std::vector<Told> told;
+        for (int i = 0; i < n; ++i) {
+            // Names of every length parity, some empty.
+            told.push_back({i + 1, static_cast<uint32_t>(1000 * i + 1), i % 5 == 4 ? "" : std::string(i % 7 + 1, 'a' + i % 26)});
+        }
+        for (auto [file, c] : {std::pair{"n.aif", Container::Aiff}, {"n.wav", Container::Wave}}) {
+            ASSERT_TRUE(audiofile_write(path(file), c, 8000, told));
+            open(b, file);
+            Lines want{cnt(n)};
+            for (int i = 0; i < n; ++i) {
+                const auto &t = told[i];
+                // WAVE cue positions hold libaudiofile's ordinals.
+                const int32_t at = c == Container::Wave ? i : static_cast<int32_t>(t.frame);
+                want.push_back(fr(t.name.empty() ? std::to_string(t.id) : t.name, at));
+            }
+            EXPECT_EQ(take(), want) << file << " with " << n;
+        }
+    }
+    EXPECT_EQ(errors(), Lines{});
+}
+
 // --- Sound Designer II -------------------------------------------------------
 
 TEST_F(BrindleHost, SoundDesignerTwoMarkers) {
