@@ -150,6 +150,36 @@ TEST_F(BrindleHost, WaveChunksTooLongForABlock) {
     EXPECT_EQ(take(), (Lines{cnt(1), ms("label", 10)}));
 }
 
+TEST_F(BrindleHost, WaveBlocksTheHostCannotGive) {
+    const Bytes fmt = riff_chunk("fmt ", fmt_data(1000));
+    const Bytes cue = riff_chunk("cue ", cue_data({{1, 10}}));
+    const Bytes adtl = riff_chunk("LIST", adtl_data({{1, "label"}}));
+    const Bytes smpl = riff_chunk("smpl", smpl_data({{1, 2}}));
+    put("cue-first.wav", wave_file({fmt, cue, adtl, smpl}));
+    put("list-first.wav", wave_file({fmt, adtl, cue, smpl}));
+    put("smpl-first.wav", wave_file({fmt, smpl, cue, adtl}));
+    auto *b = make("b");
+    // The first block asked for is refused: the walk ends there.
+    const std::pair<const char *, const char *> cases[] = {
+        {"cue-first.wav", "getbytes problem, maybe the header is too long (cue )"},
+        {"list-first.wav", "getbytes problem, maybe the header is too long (LIST)"},
+        {"smpl-first.wav", "getbytes problem, maybe the header is too long (smpl)"}};
+    for (auto [file, line] : cases) {
+        host.fail_allocations(1);
+        open(b, file);
+        EXPECT_EQ(errors(), Lines{line});
+        EXPECT_EQ(take(), Lines{cnt(0)}) << file;
+    }
+    // The working table refused: the count, then nothing; later runs have
+    // only the loops.
+    open(b, "cue-first.wav");
+    EXPECT_EQ(take(), (Lines{cnt(3), ms("label", 10), ms("beg loop", 1), ms("end loop", 2)}));
+    host.fail_allocations(1);
+    EXPECT_EQ(bang(b), Lines{cnt(3)});
+    EXPECT_EQ(errors(), Lines{"getbytes problem, maybe the header is too long"});
+    EXPECT_EQ(bang(b), (Lines{cnt(2), ms("beg loop", 1), ms("end loop", 2)}));
+}
+
 TEST_F(BrindleHost, WaveCountsTheBuilderCannotServe) {
     const Bytes fmt = riff_chunk("fmt ", fmt_data(1000));
     const Bytes loops = riff_chunk("smpl", smpl_data({{1, 2}}));
