@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "host.hpp"
+#include "markers.hpp"
 #include "script_runner.hpp"
 
 namespace {
@@ -36,6 +37,9 @@ Runs Max plug-ins (tessel~, brindle~, ...) in a headless host.
 Commands:
   run SCRIPT      run a patch script, one event per line ("-" reads standard
                   input)
+  markers [--peak] [--json] FILE...
+                  read the markers of sound files through brindle~ and show
+                  each file's type, rate and markers (see MARKERS below)
 
 Options (anywhere before "--"):
   --plugins DIR   look for plug-ins (CLASS.so) in DIR; may be repeated.  The
@@ -44,7 +48,7 @@ Options (anywhere before "--"):
   --path DIR      add DIR to the host's file search path; may be repeated.
   --help          show this text
 
-Exit status: 0 when every script line ran, 1 when one or more failed (the
+Exit status of run: 0 when every script line ran, 1 when one or more failed (the
 run goes on after a failed line), 2 for bad usage or an unreadable script.
 A line fails when the script is wrong or a box could not be created; an
 object that prints an error does not fail the line.
@@ -113,6 +117,62 @@ OUTPUT
   "error: ", alerts after "alert: ", host lines ("host: ...") as they are.
   Script errors name the line: maxhost: script.txt:12: unknown box "foo".
   Both streams are flushed line by line, so 2>&1 keeps their order.
+
+MARKERS
+  maxhost markers [--peak] [--json] FILE...
+
+  Each FILE is read twice by a new brindle~ box, made without a file name
+  so that an open sends the markers at once: the events "mode 0, open FILE"
+  and "mode 1, open FILE", each ending with the deferred open.  --peak
+  sends "peak 1" first, so AIFF and AIFC names lose one trailing blank.
+  FILE goes to open as written: a name with a slash names that file (a
+  relative one from the current directory), a bare name is looked for
+  along the host's search path (--path folders, then the current
+  directory).  brindle~ takes names of at most 255 bytes.  A file whose
+  name starts with "-" is written ./-NAME.
+
+  For each file:
+    type         AIFF, AIFC, WAVE or Sd2f, decided as the host decides when
+                 brindle~ looks the file up: by the file's header, else by
+                 the Finder type of an AppleDouble sidecar, else by the
+                 extension (.aif .aiff .aifc .wav .sd2)
+    sample rate  as the file states it, read from the file rather than
+                 worked back from the times, so it is exact: AIFF and AIFC
+                 the COMM chunk (what sndfile_info gives brindle~), WAVE
+                 the fmt chunk (the last, if several), Sound Designer II
+                 the text of resource STR  1001 with its fraction cut off.
+                 Unknown when the file states none (a WAVE without a fmt
+                 chunk: brindle~ then divides by 0, and the times are nan
+                 or inf).
+    count        the count brindle~ sent on its right outlet: the number
+                 the file announces, which may differ from the number of
+                 markers listed
+    markers      one row per list from the left outlet: the name, the time
+                 in milliseconds from the mode 0 read and in sample frames
+                 from the mode 1 read
+
+  Text output: "FILE: TYPE, RATE Hz, count N" and a table; names are
+  written as symbols are in scripts, milliseconds as floats are in outlet
+  messages.  Console errors go to standard error as "FILE: error: TEXT",
+  maxhost's own as "maxhost: FILE: TEXT"; posts (brindle~'s banner) are
+  not shown.  A console line the mode 1 read prints again, the same as in
+  the mode 0 read, is shown once.
+
+  --json: standard output is one JSON array, one object per file, each on
+  a line of its own, and nothing goes to standard error:
+    {"file": STRING, "type": STRING|null, "sampleRate": INT|null,
+     "count": INT|null, "markers": [{"name": STRING, "ms": NUMBER|null,
+     "frames": INT}, ...], "errors": [STRING, ...]}
+  null means unknown, not sent, or (for ms) not finite.  errors holds the
+  console lines as run prints them ("error: ...", "alert: ...",
+  "host: ..."), then maxhost's own ("maxhost: not found").  Names are bytes
+  from the file: in JSON strings ", \ and control characters are escaped,
+  valid UTF-8 passes through, and any other byte is written \u00XX, the
+  byte taken as a Latin-1 character, so no byte is lost.
+
+  Exit status of markers: 0 when every file was read and no console error,
+  alert or host line was printed; 1 when a file was not found, was none of
+  the four types, or printed one; 2 for bad usage.
 )";
 
 struct GlobalOptions {
@@ -166,6 +226,49 @@ int command_run(const GlobalOptions &options, const std::vector<std::string> &ar
     return runner.run(*script, name == "-" ? "<stdin>" : name);
 }
 
+int command_markers(const GlobalOptions &options, const std::vector<std::string> &args) {
+    bool peak = false;
+    bool json = false;
+    std::vector<std::string> files;
+    for (const auto &a : args) {
+        if (a == "--peak") {
+            peak = true;
+        } else if (a == "--json") {
+            json = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            return usage_error("unknown option " + a + " (write a file named so as ./" + a + ")");
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (files.empty()) return usage_error("markers takes one or more sound files");
+
+    headless::Host host;
+    apply_options(host, options);
+    fileservices::SearchPath search;
+    for (const auto &d : options.search_dirs) search.dirs.push_back(absolute_path(d));
+
+    bool all_read = true;
+    bool first_table = true;
+    std::vector<maxhost::MarkerReport> reports;
+    for (const auto &f : files) {
+        maxhost::MarkerReport r = maxhost::read_markers(host, search, f, peak);
+        if (r.failed()) all_read = false;
+        if (json) {
+            reports.push_back(std::move(r));
+            continue;
+        }
+        const std::string table = maxhost::format_marker_table(r);
+        if (!table.empty()) {
+            std::cout << (first_table ? "" : "\n") << table << std::flush;
+            first_table = false;
+        }
+        std::cerr << maxhost::format_marker_errors(r) << std::flush;
+    }
+    if (json) std::cout << maxhost::format_marker_json(reports) << std::flush;
+    return all_read ? kExitOk : kExitFailed;
+}
+
 struct Command {
     std::string_view name;
     int (*run)(const GlobalOptions &, const std::vector<std::string> &);
@@ -173,6 +276,7 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"run", command_run},
+    {"markers", command_markers},
 };
 
 int maxhost_main(int argc, char **argv) {

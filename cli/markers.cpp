@@ -1,0 +1,313 @@
+#include "markers.hpp"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <system_error>
+
+#include "byte_cursor.hpp"
+#include "script_lexer.hpp"
+#include "script_runner.hpp"
+#include "stated_rate.hpp"
+
+namespace maxhost {
+namespace {
+
+namespace fs = fileservices;
+
+constexpr const char *kClass = "brindle~";
+constexpr const char *kBox = "markers";
+constexpr std::array<fs::FourCC, 4> kSoundTypes = {fs::fourcc("AIFF"), fs::fourcc("AIFC"),
+                                                   fs::fourcc("WAVE"), fs::fourcc("Sd2f")};
+
+// What one open sent, and what it printed.
+struct Read {
+    std::optional<int32_t> count;
+    std::vector<std::pair<std::string, t_atom>> lists;  // name, time
+    std::vector<std::string> console;
+};
+
+std::string console_text(const headless::ConsoleLine &l) {
+    switch (l.kind) {
+    case headless::ConsoleLine::Error: return "error: " + l.text;
+    case headless::ConsoleLine::Alert: return "alert: " + l.text;
+    case headless::ConsoleLine::Host: return l.text;
+    default: return {};
+    }
+}
+
+// Errors, alerts and host lines; posts (the banner) are not faults.
+void take_console(headless::Host &host, std::vector<std::string> &to) {
+    for (const auto &l : host.console)
+        if (l.kind != headless::ConsoleLine::Post) to.push_back(console_text(l));
+    host.console.clear();
+}
+
+Read read_once(headless::Host &host, headless::Box *b, const std::string &file, int32_t mode) {
+    host.messages.clear();
+    host.console.clear();
+    host.event(b, {{headless::sym_atom("mode"), headless::long_atom(mode)},
+                   {headless::sym_atom("open"), headless::sym_atom(file.c_str())}});
+    Read r;
+    for (const auto &m : host.messages) {
+        if (m.box != kBox) continue;
+        const std::string_view sel = m.selector ? m.selector->s_name : "";
+        if (m.outlet == 1 && sel == "int" && m.atoms.size() == 1 && m.atoms[0].a_type == A_LONG &&
+            !r.count) {
+            r.count = m.atoms[0].a_w.w_long;
+        } else if (m.outlet == 0 && sel == "list" && m.atoms.size() == 2 &&
+                   m.atoms[0].a_type == A_SYM && m.atoms[0].a_w.w_sym &&
+                   m.atoms[1].a_type == (mode == 0 ? A_FLOAT : A_LONG)) {
+            r.lists.emplace_back(m.atoms[0].a_w.w_sym->s_name, m.atoms[1]);
+        } else {
+            r.console.push_back("maxhost: unexpected message " + format_message(m));
+        }
+    }
+    host.messages.clear();
+    take_console(host, r.console);
+    return r;
+}
+
+bool is_regular_file(const std::string &path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+}
+
+// The file a name stands for when it is of none of the four types, found
+// in the order the host searches.
+std::optional<std::pair<std::string, std::string>> find_any(const std::string &name,
+                                                            const fs::SearchPath &search) {
+    if (name.empty() || name.size() > fs::kMaxNameChars) return std::nullopt;
+    const auto slash = name.rfind('/');
+    if (slash != std::string::npos) {
+        std::string folder = slash == 0 ? "/" : name.substr(0, slash);
+        std::string file = name.substr(slash + 1);
+        if (file.empty() || !is_regular_file(fs::join(folder, file))) return std::nullopt;
+        return std::pair{folder, file};
+    }
+    std::vector<std::string> folders = search.dirs;
+    if (!search.script_dir.empty()) folders.push_back(search.script_dir);
+    folders.push_back(".");
+    for (const auto &f : folders)
+        if (is_regular_file(fs::join(f, name))) return std::pair{f, name};
+    return std::nullopt;
+}
+
+std::string type_text(uint32_t type) {
+    std::string s(4, ' ');
+    for (int k = 0; k < 4; ++k) s[k] = static_cast<char>(type >> (24 - 8 * k));
+    return s;
+}
+
+void append_padded(std::string &out, const std::string &text, std::size_t width, bool right) {
+    if (right) out.append(width - std::min(width, text.size()), ' ');
+    out += text;
+    if (!right) out.append(width - std::min(width, text.size()), ' ');
+}
+
+// The length of the valid UTF-8 sequence at s[i], or 0 (Unicode's table of
+// well-formed byte sequences: no overlong forms, no surrogates, nothing
+// past U+10FFFF).
+std::size_t utf8_length(std::string_view s, std::size_t i) {
+    auto at = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char c = at(i);
+    std::size_t n;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        n = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        if (c == 0xE0) lo = 0xA0;
+        if (c == 0xED) hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (s.size() - i < n) return 0;
+    if (at(i + 1) < lo || at(i + 1) > hi) return 0;
+    for (std::size_t k = 2; k < n; ++k)
+        if (at(i + k) < 0x80 || at(i + k) > 0xBF) return 0;
+    return n;
+}
+
+void append_u00(std::string &out, unsigned char c) {
+    static const char kHex[] = "0123456789abcdef";
+    out += "\\u00";
+    out += kHex[c >> 4];
+    out += kHex[c & 15];
+}
+
+std::string json_optional(const std::optional<int32_t> &v) {
+    return v ? std::to_string(*v) : "null";
+}
+
+}  // namespace
+
+MarkerReport read_markers(headless::Host &host, const fs::SearchPath &search,
+                          const std::string &file, bool peak) {
+    MarkerReport report;
+    report.file = file;
+
+    std::vector<std::string> own;
+    if (auto found = fs::locate(file, search, kSoundTypes)) {
+        report.type = found->type;
+        report.sound_file = true;
+        report.sample_rate = stated_rate(found->folder, found->name, found->type);
+    } else if (auto other = find_any(file, search)) {
+        if (fs::FourCC t = fs::file_type(other->first, other->second)) report.type = t;
+        own.push_back("maxhost: not an AIFF, AIFC, WAVE or Sound Designer II file");
+    } else if (file.size() > fs::kMaxNameChars) {
+        own.push_back("maxhost: not found (a name holds at most 255 bytes)");
+    } else {
+        own.push_back("maxhost: not found");
+    }
+
+    host.messages.clear();
+    host.console.clear();
+    headless::Box *b = nullptr;
+    if (host.load_class(kClass)) {
+        host.console.clear();  // the banner
+        b = host.new_box(kBox, kClass);
+    }
+    if (!b) {
+        take_console(host, report.errors);
+        report.errors.push_back("maxhost: cannot make a " + std::string(kClass) + " box");
+        report.errors.insert(report.errors.end(), own.begin(), own.end());
+        return report;
+    }
+    take_console(host, report.errors);
+    if (peak) host.event(b, {{headless::sym_atom("peak"), headless::long_atom(1)}});
+    take_console(host, report.errors);
+    host.messages.clear();
+
+    const Read ms = read_once(host, b, file, 0);
+    const Read frames = read_once(host, b, file, 1);
+    host.free_box(b);
+
+    report.count = ms.count;
+    report.errors.insert(report.errors.end(), ms.console.begin(), ms.console.end());
+    if (frames.console != ms.console)
+        report.errors.insert(report.errors.end(), frames.console.begin(), frames.console.end());
+    take_console(host, report.errors);  // what the box still held when freed
+
+    const std::size_t n = std::min(ms.lists.size(), frames.lists.size());
+    bool agree = ms.count == frames.count && ms.lists.size() == frames.lists.size();
+    for (std::size_t k = 0; k < n; ++k) {
+        agree = agree && ms.lists[k].first == frames.lists[k].first;
+        report.markers.push_back(
+            {ms.lists[k].first, ms.lists[k].second.a_w.w_float, frames.lists[k].second.a_w.w_long});
+    }
+    if (!agree) own.push_back("maxhost: the reads in milliseconds and in frames disagree");
+    report.errors.insert(report.errors.end(), own.begin(), own.end());
+    return report;
+}
+
+std::string format_marker_table(const MarkerReport &r) {
+    if (!r.sound_file) return {};
+    std::string out = r.file + ": " + type_text(r.type.value_or(0)) + ", ";
+    out += r.sample_rate ? std::to_string(*r.sample_rate) + " Hz" : std::string("rate unknown");
+    out += r.count ? ", count " + std::to_string(*r.count) : std::string(", no count");
+    out += '\n';
+    if (r.markers.empty()) return out;
+
+    std::vector<std::array<std::string, 3>> rows = {{"name", "ms", "frames"}};
+    for (const auto &m : r.markers)
+        rows.push_back({format_symbol(m.name), format_float(m.ms), format_int(m.frames)});
+    std::array<std::size_t, 3> width{};
+    for (const auto &row : rows)
+        for (int c = 0; c < 3; ++c) width[c] = std::max(width[c], row[c].size());
+    for (const auto &row : rows) {
+        out += "  ";
+        append_padded(out, row[0], width[0], false);
+        out += "  ";
+        append_padded(out, row[1], width[1], true);
+        out += "  ";
+        append_padded(out, row[2], width[2], true);
+        out += '\n';
+    }
+    return out;
+}
+
+std::string format_marker_errors(const MarkerReport &r) {
+    std::string out;
+    for (const auto &e : r.errors) {
+        if (e.starts_with("maxhost: "))
+            out += "maxhost: " + r.file + ": " + e.substr(9) + '\n';
+        else
+            out += r.file + ": " + e + '\n';
+    }
+    return out;
+}
+
+std::string json_string(std::string_view s) {
+    std::string out = "\"";
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c >= 0x80) {
+            if (std::size_t n = utf8_length(s, i)) {
+                out.append(s.substr(i, n));
+                i += n;
+            } else {
+                append_u00(out, c);
+                ++i;
+            }
+            continue;
+        }
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20 || c == 0x7f)
+                append_u00(out, c);
+            else
+                out += static_cast<char>(c);
+        }
+        ++i;
+    }
+    out += '"';
+    return out;
+}
+
+std::string json_number(float v) {
+    if (!std::isfinite(v)) return "null";
+    char buf[64];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+    return ec == std::errc() ? std::string(buf, end) : "null";
+}
+
+std::string format_marker_json(const std::vector<MarkerReport> &reports) {
+    std::string out = "[\n";
+    for (std::size_t k = 0; k < reports.size(); ++k) {
+        const MarkerReport &r = reports[k];
+        out += "{\"file\": " + json_string(r.file);
+        out += ", \"type\": " + (r.type ? json_string(type_text(*r.type)) : std::string("null"));
+        out += ", \"sampleRate\": " + json_optional(r.sample_rate);
+        out += ", \"count\": " + json_optional(r.count);
+        out += ", \"markers\": [";
+        for (std::size_t m = 0; m < r.markers.size(); ++m) {
+            if (m) out += ", ";
+            out += "{\"name\": " + json_string(r.markers[m].name);
+            out += ", \"ms\": " + json_number(r.markers[m].ms);
+            out += ", \"frames\": " + std::to_string(r.markers[m].frames) + "}";
+        }
+        out += "], \"errors\": [";
+        for (std::size_t e = 0; e < r.errors.size(); ++e) {
+            if (e) out += ", ";
+            out += json_string(r.errors[e]);
+        }
+        out += "]}";
+        out += k + 1 < reports.size() ? ",\n" : "\n";
+    }
+    out += "]\n";
+    return out;
+}
+
+}  // namespace maxhost
