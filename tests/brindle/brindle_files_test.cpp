@@ -354,6 +354,24 @@ TEST_F(BrindleHost, TheFileDialog) {
     EXPECT_EQ(bang(b), Lines{cnt(0)});
 }
 
+// --- the example files that ship with the project ----------------------------
+
+TEST_F(BrindleHost, TheShippedExampleFiles) {
+    host.add_search_dir(std::string(MAXHOST_SOURCE_DIR) + "/examples");
+    auto *b = make("b");
+    msg(b, "mode", {headless::long_atom(1)});
+    msg(b, "peak", {headless::long_atom(1)});
+    open(b, "markers.wav");
+    EXPECT_EQ(take(), (Lines{cnt(5), fr("onset", 0), fr("peak", 441), fr("fade", 1323), fr("beg loop", 441),
+                             fr("end loop", 1764)}));
+    open(b, "markers.aif");
+    EXPECT_EQ(take(), (Lines{cnt(3), fr("hit", 0), fr("loop", 441), fr("tail", 1764)}));
+    msg(b, "mode", {headless::long_atom(0)});
+    open(b, "markers.sd2");
+    EXPECT_EQ(take(), (Lines{cnt(2), ms("downbeat", 10), ms("upbeat", 40)}));
+    EXPECT_EQ(errors(), Lines{});
+}
+
 // --- files made by other programs ----------------------------------------------
 
 TEST_F(BrindleHost, RealFilesFromOtherPrograms) {
