@@ -115,8 +115,10 @@ struct brindle_wave_data {
     t_dynMemory *smpl;  // data of the first sample-loop chunk
 };
 
-// Walks the chunks once.  The blocks must not be held on entry (the first
-// is released if it is); the rate becomes 0 unless a format chunk sets it.
+// Walks the chunks once.  The object releases everything before an open;
+// a block still held is given back when its kind of chunk comes along (the
+// sample-loop block at once).  The rate becomes 0 unless a format chunk
+// sets it.
 brindle_walk_end brindle_wave_header_walk(const brindle_stream &in, const brindle_memory &mem,
                                           const brindle_wave_data &out);
 
