@@ -13,3 +13,10 @@ cmake --build build -j2
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMAXHOST_SANITIZE=ON -DMAXHOST_WERROR=ON >/dev/null
 cmake --build build-asan -j2
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j2)
+
+# The parsers' fuzz harnesses, built with clang's libFuzzer under ASan+UBSan,
+# each run briefly.
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DMAXHOST_TESTS=OFF -DMAXHOST_FUZZ=ON -DMAXHOST_WERROR=ON >/dev/null
+cmake --build build-fuzz -j2 --target fuzzers
+(cd build-fuzz && ctest --output-on-failure -L fuzz)
