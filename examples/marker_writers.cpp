@@ -15,7 +15,9 @@
 //         (for ever).
 // AIFF: "FORM", u32be size of the rest, the form type, then chunks (id,
 //   u32be size, data, a pad byte after odd-sized data).
-//   COMM  u16 channels, u32 frames, u16 bits, 80-bit extended rate.
+//   COMM  u16 channels, u32 frames, u16 bits, 80-bit extended rate; in an
+//         AIFC file then the compression code and its name as a length
+//         byte and text, padded to even.
 //   MARK  u16 count, then per marker: u16 id, u32 position, a length byte
 //         and the name, and a pad byte when the length byte and the name
 //         together are odd.
@@ -201,12 +203,20 @@ Bytes extended_rate(uint32_t rate) {
     return b;
 }
 
-Bytes comm_chunk(uint32_t rate, uint32_t frames, uint16_t channels, uint16_t bits) {
+Bytes comm_chunk(uint32_t rate, uint32_t frames, uint16_t channels, uint16_t bits,
+                 std::string_view compression) {
     Bytes d;
     u16be(d, channels);
     u32be(d, frames);
     u16be(d, bits);
     append(d, extended_rate(rate));
+    if (!compression.empty()) {
+        fourcc(d, compression);
+        const std::string_view name = "not compressed";
+        u8(d, static_cast<uint32_t>(name.size()));
+        text(d, name);
+        if (name.size() % 2 == 0) u8(d, 0);
+    }
     return iff_chunk("COMM", d);
 }
 

@@ -62,7 +62,10 @@ Bytes iff_chunk(std::string_view id, const Bytes &data);
 Bytes aiff_file(std::string_view form, const std::vector<Bytes> &chunks);
 // The rate as the 80-bit extended float a COMM chunk holds.
 Bytes extended_rate(uint32_t rate);
-Bytes comm_chunk(uint32_t rate, uint32_t frames, uint16_t channels = 1, uint16_t bits = 16);
+// An AIFC file's COMM chunk also names its compression: pass the code
+// (NONE for plain samples); an AIFF's has none.
+Bytes comm_chunk(uint32_t rate, uint32_t frames, uint16_t channels = 1, uint16_t bits = 16,
+                 std::string_view compression = {});
 Bytes mark_chunk(const std::vector<AiffMarker> &markers);
 Bytes ssnd_chunk(const std::vector<int16_t> &samples);
 
