@@ -1,50 +1,23 @@
 // The maxhost executable: command line, exit status, and both output streams
 // as a terminal or a pipe sees them, with the probe bundle from --plugins.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+
+#include "cli_process.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string output;
-};
-
-// Runs a shell command line; output is what it printed on the streams the
-// line sends to the pipe.
-Result shell(const std::string &line) {
-    Result r;
-    FILE *p = popen(line.c_str(), "r");
-    if (!p) {
-        ADD_FAILURE() << "cannot run " << line;
-        return r;
-    }
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
-    int w = pclose(p);
-    r.status = WIFEXITED(w) ? WEXITSTATUS(w) : -1;
-    return r;
-}
+using cli_test::Result;
+using cli_test::shell;
 
 const std::string maxhost = MAXHOST_EXE;
 
-fs::path scratch_dir() {
-    const auto *info = testing::UnitTest::GetInstance()->current_test_info();
-    fs::path dir = fs::temp_directory_path() /
-                   ("maxhost-exe-" + std::string(info->name()) + "-" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
+fs::path scratch_dir() { return cli_test::scratch_dir("maxhost-exe"); }
 
 TEST(MaxhostCommandLine, HelpDocumentsEveryCommandAndOption) {
     Result r = shell(maxhost + " --help 2>/dev/null");
@@ -54,7 +27,8 @@ TEST(MaxhostCommandLine, HelpDocumentsEveryCommandAndOption) {
           "signal NAME INLET VALUE|FILE|none", "dsp SR VS", "dsp off", "run SECONDS", "ticks N",
           "write NAME FILE", "disable NAME 0|1", "free NAME", "path DIR", "dialog FILE",
           "dialog cancel", "Exit status", "\\xHH", "NAME OUTLET: SELECTOR ATOMS", "error: ",
-          "alert: ", "current directory"})
+          "alert: ", "current directory", "markers [--peak] [--json] FILE...", "\"sampleRate\"",
+          "\\u00XX", "Exit status of markers"})
         EXPECT_NE(r.output.find(item), std::string::npos) << item;
 }
 
