@@ -1,0 +1,397 @@
+// maxhost markers against the real brindle~: the shipped examples, files
+// built here to reach the rate, count and naming cases, what the JSON holds
+// byte for byte, exit statuses, and brindle~'s messages through a script.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "byte_cursor.hpp"
+#include "cli_process.hpp"
+#include "host.hpp"
+#include "json_reader.hpp"
+#include "marker_writers.hpp"
+#include "markers.hpp"
+#include "script_runner.hpp"
+
+namespace fs = std::filesystem;
+using namespace examples;
+using cli_test::shell;
+
+namespace {
+
+const std::string maxhost = MAXHOST_EXE;
+const fs::path examples_dir = fs::path(MAXHOST_SOURCE_DIR) / "examples";
+
+void put(const fs::path &path, const Bytes &bytes) { ASSERT_TRUE(write_file(path.string(), bytes)); }
+
+Bytes read_bytes(const fs::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+// A labelled WAVE file: one cue point and label per marker, ids from 1.
+Bytes labelled_wave(std::vector<Bytes> head, const std::vector<std::pair<std::string, uint32_t>> &marks) {
+    std::vector<CuePoint> cues;
+    std::vector<Label> labels;
+    for (uint32_t k = 0; k < marks.size(); ++k) {
+        cues.push_back({k + 1, marks[k].second});
+        labels.push_back({k + 1, marks[k].first});
+    }
+    head.push_back(cue_chunk(cues));
+    head.push_back(adtl_list(labels));
+    head.push_back(wave_data_chunk(std::vector<int16_t>(16)));
+    return wave_file(head);
+}
+
+// Reads files in-process, as the command does, with the current folder
+// and no --path.
+struct Reader {
+    headless::Host host;
+    fileservices::SearchPath search;
+    maxhost::MarkerReport read(const fs::path &file, bool peak = false) {
+        return maxhost::read_markers(host, search, file.string(), peak);
+    }
+};
+
+std::vector<std::string> names(const maxhost::MarkerReport &r) {
+    std::vector<std::string> out;
+    for (const auto &m : r.markers) out.push_back(m.name);
+    return out;
+}
+std::vector<int32_t> frames(const maxhost::MarkerReport &r) {
+    std::vector<int32_t> out;
+    for (const auto &m : r.markers) out.push_back(m.frames);
+    return out;
+}
+
+// --- the shipped examples -----------------------------------------------------
+
+TEST(MarkerExamples, CommittedFilesAreWhatTheGeneratorWrites) {
+    const auto files = example_files();
+    ASSERT_EQ(files.size(), 4u);
+    for (const auto &[name, bytes] : files)
+        EXPECT_TRUE(read_bytes(examples_dir / name) == bytes) << name << " differs from make_examples' output";
+}
+
+TEST(MarkerExamples, TableOfEachFormat) {
+    cli_test::Result r = shell("cd " + examples_dir.string() + " && " + maxhost +
+                               " markers markers.wav markers.aif markers.sd2 2>&1");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output,
+              "markers.wav: WAVE, 44100 Hz, count 5\n"
+              "  name         ms  frames\n"
+              "  onset        0.       0\n"
+              "  peak        10.     441\n"
+              "  fade        30.    1323\n"
+              "  \"beg loop\"  10.     441\n"
+              "  \"end loop\"  40.    1764\n"
+              "\n"
+              "markers.aif: AIFF, 22050 Hz, count 3\n"
+              "  name      ms  frames\n"
+              "  hit       0.       0\n"
+              "  \"loop \"  20.     441\n"
+              "  tail     80.    1764\n"
+              "\n"
+              "markers.sd2: Sd2f, 48000 Hz, count 2\n"
+              "  name       ms  frames\n"
+              "  downbeat  10.     480\n"
+              "  upbeat    40.    1920\n");
+}
+
+TEST(MarkerExamples, JsonWithPeakDropsOnlyTheAiffBlank) {
+    cli_test::Result r = shell("cd " + examples_dir.string() + " && " + maxhost +
+                               " markers --json --peak markers.aif markers.wav markers.sd2 2>&1");
+    EXPECT_EQ(r.status, 0);
+    auto doc = json::parse(r.output);
+    ASSERT_TRUE(doc) << r.output;
+    ASSERT_EQ(doc->items.size(), 3u);
+    const json::Value &aif = (*doc)[0];
+    EXPECT_EQ(aif.keys,
+              (std::vector<std::string>{"file", "type", "sampleRate", "count", "markers", "errors"}));
+    EXPECT_EQ(aif["file"].s, "markers.aif");
+    EXPECT_EQ(aif["type"].s, "AIFF");
+    EXPECT_EQ(aif["sampleRate"].n, 22050);
+    EXPECT_EQ(aif["count"].n, 3);
+    EXPECT_EQ(aif["markers"][1]["name"].s, "loop");
+    EXPECT_EQ(aif["markers"][1]["ms"].n, 20);
+    EXPECT_EQ(aif["markers"][1]["frames"].n, 441);
+    EXPECT_EQ((*doc)[1]["markers"][3]["name"].s, "beg loop");
+    EXPECT_EQ((*doc)[2]["type"].s, "Sd2f");
+    EXPECT_EQ((*doc)[2]["markers"][1]["ms"].n, 40);
+    for (const auto &o : doc->items) EXPECT_TRUE(o["errors"].items.empty());
+}
+
+// --- files built here ---------------------------------------------------------
+
+TEST(MarkersRead, WaveWithoutFormatChunkGivesNullRateAndNonFiniteTimes) {
+    fs::path dir = cli_test::scratch_dir("markers");
+    put(dir / "norate.wav", wave_file({cue_chunk({{1, 0}, {2, 100}}), adtl_list({{1, "a"}, {2, "b"}}),
+                                       smpl_chunk({{200, 300}}, 0)}));
+    Reader reader;
+    auto r = reader.read(dir / "norate.wav");
+    EXPECT_FALSE(r.failed());
+    EXPECT_FALSE(r.sample_rate);
+    EXPECT_EQ(r.count, 4);
+    ASSERT_EQ(r.markers.size(), 4u);
+    EXPECT_TRUE(std::isnan(r.markers[0].ms));
+    EXPECT_TRUE(std::isinf(r.markers[1].ms));
+    EXPECT_EQ(frames(r), (std::vector<int32_t>{0, 100, 200, 300}));
+
+    auto doc = json::parse(maxhost::format_marker_json({r}));
+    ASSERT_TRUE(doc);
+    const json::Value &o = (*doc)[0];
+    EXPECT_TRUE(o["sampleRate"].is_null());
+    for (std::size_t k = 0; k < 4; ++k) {
+        EXPECT_TRUE(o["markers"][k]["ms"].is_null()) << k;
+        EXPECT_EQ(o["markers"][k]["frames"].kind, json::Value::Number) << k;
+    }
+    const std::string header = r.file + ": WAVE, rate unknown, count 4\n";
+    EXPECT_EQ(maxhost::format_marker_table(r).substr(0, header.size()), header);
+    fs::remove_all(dir);
+}
+
+// The rate shown must be the one brindle~ divided by: checked against its
+// own milliseconds for each format's way of stating it.
+TEST(MarkersRead, StatedRateIsTheOneTheTimesUse) {
+    fs::path dir = cli_test::scratch_dir("markers");
+    // An odd-sized chunk (and its pad byte) before the first format chunk, a
+    // format chunk too short to hold a rate, and a second one that wins.
+    put(dir / "two-fmt.wav",
+        labelled_wave({riff_chunk("junk", Bytes(3, 7)), fmt_chunk(8000), riff_chunk("fmt ", Bytes(4, 1)),
+                       fmt_chunk(32000)},
+                      {{"half", 16000}}));
+    put(dir / "c.aifc", aiff_file("AIFC", {iff_chunk("FVER", {0xA2, 0x80, 0x51, 0x40}),
+                                           comm_chunk(11025, 10, 1, 16, "NONE"), mark_chunk({{4, 11025, "one"}})}));
+    put(dir / "frac.sd2", sd2_data(std::vector<int16_t>(8)));
+    put(dir / "frac.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("22050.9")},
+                                               {"sdML", 1000, sdml_resource({{12, 22050, ""}})}}));
+    struct Case {
+        const char *file;
+        uint32_t type;
+        int32_t rate;
+        float ms;
+        const char *name;
+    } cases[] = {{"two-fmt.wav", fileservices::fourcc("WAVE"), 32000, 500.0f, "half"},
+                 {"c.aifc", fileservices::fourcc("AIFC"), 11025, 1000.0f, "one"},
+                 {"frac.sd2", fileservices::fourcc("Sd2f"), 22050, 1000.0f, "12"}};
+    Reader reader;
+    for (const Case &c : cases) {
+        auto r = reader.read(dir / c.file);
+        EXPECT_FALSE(r.failed()) << c.file << ": " << maxhost::format_marker_errors(r);
+        EXPECT_EQ(r.type, c.type) << c.file;
+        EXPECT_EQ(r.sample_rate, c.rate) << c.file;
+        ASSERT_EQ(r.markers.size(), 1u) << c.file;
+        EXPECT_EQ(r.markers[0].name, c.name);
+        EXPECT_EQ(r.markers[0].ms, c.ms) << c.file;
+    }
+    fs::remove_all(dir);
+}
+
+// The count is what brindle~ announced, the rows what it sent, each row's
+// milliseconds and frames from the same marker of the two reads.
+TEST(MarkersRead, RowsPairTheTwoReadsAndErrorsShowOnce) {
+    fs::path dir = cli_test::scratch_dir("markers");
+    // Labels in another order than their cue points, one without text, and
+    // one naming a cue point that does not exist.
+    put(dir / "odd.wav", wave_file({fmt_chunk(1000), cue_chunk({{1, 10}, {2, 20}, {3, 30}}),
+                                    adtl_list({{3, "three"}, {9, "orphan"}, {1, ""}})}));
+    Reader reader;
+    auto r = reader.read(dir / "odd.wav");
+    EXPECT_EQ(r.count, 3);
+    EXPECT_EQ(names(r), (std::vector<std::string>{"three", "1"}));
+    EXPECT_EQ(frames(r), (std::vector<int32_t>{30, 10}));
+    EXPECT_EQ(r.markers[0].ms, 30.0f);
+    EXPECT_EQ(r.markers[1].ms, 10.0f);
+    EXPECT_EQ(r.errors, (std::vector<std::string>{"error: Inconsistance in the WAVE header))"}));
+    EXPECT_TRUE(r.failed());
+    fs::remove_all(dir);
+}
+
+TEST(MarkersRead, FilesBrindleCannotRead) {
+    fs::path dir = cli_test::scratch_dir("markers");
+    std::ofstream(dir / "notes.txt") << "not a sound\n";
+    put(dir / "voice.iff", aiff_file("8SVX", {iff_chunk("VHDR", Bytes(20, 0))}));
+    put(dir / "nofork.sd2", sd2_data(std::vector<int16_t>(8)));
+    Reader reader;
+
+    auto missing = reader.read(dir / "missing.wav");
+    EXPECT_FALSE(missing.type);
+    EXPECT_FALSE(missing.count);
+    EXPECT_EQ(missing.errors, (std::vector<std::string>{"error: File not found?", "maxhost: not found"}));
+
+    auto text = reader.read(dir / "notes.txt");
+    EXPECT_FALSE(text.type);
+    EXPECT_EQ(text.errors.back(), "maxhost: not an AIFF, AIFC, WAVE or Sound Designer II file");
+    auto voice = reader.read(dir / "voice.iff");
+    EXPECT_EQ(voice.type, fileservices::fourcc("8SVX"));
+    EXPECT_EQ(maxhost::format_marker_table(voice), "");
+
+    auto nofork = reader.read(dir / "nofork.sd2");
+    EXPECT_TRUE(nofork.sound_file);
+    EXPECT_FALSE(nofork.sample_rate);
+    EXPECT_FALSE(nofork.count);
+    EXPECT_EQ(nofork.errors, (std::vector<std::string>{"error: error - sdII - carbon load res fork: -193"}));
+
+    auto long_name = reader.read(dir / std::string(300, 'x'));
+    EXPECT_EQ(long_name.errors.back(), "maxhost: not found (a name holds at most 255 bytes)");
+    for (const auto *r : {&missing, &text, &voice, &nofork, &long_name}) EXPECT_TRUE(r->failed()) << r->file;
+    fs::remove_all(dir);
+}
+
+// --- JSON strings ---------------------------------------------------------------
+
+TEST(MarkersJson, StringsEscapeWhatJsonForbidsAndKeepEveryByte) {
+    using maxhost::json_string;
+    EXPECT_EQ(json_string("a\"b\\c\n\t\r\x01\x1f\x7f"), R"("a\"b\\c\n\t\r\u0001\u001f\u007f")");
+    // Well-formed UTF-8 of two, three and four bytes passes through.
+    for (std::string s : {"\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF"})
+        EXPECT_EQ(json_string(s), "\"" + s + "\"");
+    // Overlong, surrogate, past U+10FFFF, cut short, a stray continuation.
+    EXPECT_EQ(json_string("\xC0\x80"), R"("\u00c0\u0080")");
+    EXPECT_EQ(json_string("\xED\xA0\x80"), R"("\u00ed\u00a0\u0080")");
+    EXPECT_EQ(json_string("\xF4\x90\x80\x80"), R"("\u00f4\u0090\u0080\u0080")");
+    EXPECT_EQ(json_string("x\xE2\x82"), R"("x\u00e2\u0082")");
+    EXPECT_EQ(json_string("\x80\xE9z"), R"("\u0080\u00e9z")");
+
+    EXPECT_EQ(maxhost::json_number(0.1f), "0.1");
+    EXPECT_EQ(maxhost::json_number(1e20f), "1e+20");
+    EXPECT_EQ(maxhost::json_number(-0.0f), "-0");
+    EXPECT_EQ(maxhost::json_number(NAN), "null");
+    EXPECT_EQ(maxhost::json_number(-INFINITY), "null");
+}
+
+TEST(MarkersJson, LabelBytesFromAFileSurviveTheDocument) {
+    fs::path dir = cli_test::scratch_dir("markers");
+    const std::string raw = "tab\there \"q\" \\ caf\xC3\xA9 caf\xE9";
+    put(dir / "bytes.wav", labelled_wave({fmt_chunk(44100)}, {{raw, 0}}));
+    Reader reader;
+    auto r = reader.read(dir / "bytes.wav");
+    ASSERT_EQ(names(r), std::vector<std::string>{raw});
+    const std::string text = maxhost::format_marker_json({r});
+    auto doc = json::parse(text);
+    ASSERT_TRUE(doc) << text;
+    // The lone byte comes back as U+00E9, the UTF-8 one as it was.
+    EXPECT_EQ((*doc)[0]["markers"][0]["name"].s, "tab\there \"q\" \\ caf\xC3\xA9 caf\xC3\xA9");
+    EXPECT_EQ((*doc)[0]["file"].s, (dir / "bytes.wav").string());
+    fs::remove_all(dir);
+}
+
+// --- the command ------------------------------------------------------------------
+
+TEST(MaxhostMarkers, ExitStatusAndLookup) {
+    fs::path dir = cli_test::scratch_dir("markers");
+    fs::create_directories(dir / "sub");
+    put(dir / "a.wav", labelled_wave({fmt_chunk(1000)}, {{"x", 5}}));
+    put(dir / "sub" / "b.wav", labelled_wave({fmt_chunk(1000)}, {{"y", 7}}));
+    const std::string cd = "cd " + dir.string() + " && " + maxhost;
+
+    EXPECT_EQ(shell(cd + " markers a.wav 2>&1").status, 0);
+    // A bare name follows --path, a name with a slash the current folder.
+    EXPECT_EQ(shell(cd + " markers b.wav 2>/dev/null").status, 1);
+    cli_test::Result found = shell(cd + " --path sub markers b.wav sub/b.wav 2>&1");
+    EXPECT_EQ(found.status, 0);
+    EXPECT_EQ(found.output.rfind("b.wav: WAVE, 1000 Hz, count 1\n", 0), 0u) << found.output;
+    EXPECT_NE(found.output.find("\nsub/b.wav: WAVE, 1000 Hz, count 1\n"), std::string::npos);
+
+    // One missing file fails the run; the others are still reported, and
+    // standard output holds only the tables.
+    cli_test::Result partial = shell(cd + " markers a.wav gone.wav 2>/dev/null");
+    EXPECT_EQ(partial.status, 1);
+    EXPECT_EQ(partial.output, "a.wav: WAVE, 1000 Hz, count 1\n  name  ms  frames\n  x     5.       5\n");
+    cli_test::Result errors = shell(cd + " markers a.wav gone.wav 2>&1 >/dev/null");
+    EXPECT_EQ(errors.output, "gone.wav: error: File not found?\nmaxhost: gone.wav: not found\n");
+
+    // With --json everything is in the document, and nothing on stderr.
+    cli_test::Result json_out = shell(cd + " markers --json gone.wav a.wav 2>&1");
+    EXPECT_EQ(json_out.status, 1);
+    auto doc = json::parse(json_out.output);
+    ASSERT_TRUE(doc) << json_out.output;
+    EXPECT_EQ((*doc)[0]["errors"].items.size(), 2u);
+    EXPECT_EQ((*doc)[1]["markers"][0]["name"].s, "x");
+
+    for (const char *bad : {" markers", " markers --bogus a.wav"})
+        EXPECT_EQ(shell(cd + bad + " 2>&1").status, 2) << bad;
+    fs::remove_all(dir);
+}
+
+// Whatever the files in the shared sample folder hold, every one is read
+// to the end, and each time shown agrees with the rate shown.  Under the
+// sanitizer build a report ends the process with status 86.
+TEST(MaxhostMarkers, ReadsEverySampleFile) {
+    const fs::path samples = fs::path(MAXHOST_SOURCE_DIR) / ".." / "shared" / "samples";
+    if (!fs::is_directory(samples)) GTEST_SKIP() << "no sample folder at " << samples;
+    std::vector<std::string> files;
+    for (const auto &e : fs::directory_iterator(samples))
+        if (e.is_regular_file()) files.push_back(e.path().string());
+    ASSERT_FALSE(files.empty());
+    std::sort(files.begin(), files.end());
+    std::string args;
+    for (const auto &f : files) args += " '" + f + "'";
+    const std::string env = "ASAN_OPTIONS=exitcode=86 UBSAN_OPTIONS=exitcode=86:halt_on_error=1 ";
+
+    cli_test::Result text = shell(env + maxhost + " markers" + args + " 2>&1");
+    EXPECT_TRUE(text.status == 0 || text.status == 1) << text.output;
+    cli_test::Result r = shell(env + maxhost + " markers --json --peak" + args + " 2>&1");
+    ASSERT_TRUE(r.status == 0 || r.status == 1) << r.output;
+    auto doc = json::parse(r.output);
+    ASSERT_TRUE(doc) << r.output;
+    ASSERT_EQ(doc->items.size(), files.size());
+    int checked = 0;
+    for (const auto &o : doc->items) {
+        const double rate = o["sampleRate"].is_null() ? 0 : o["sampleRate"].n;
+        for (const auto &m : o["markers"].items) {
+            if (rate <= 0 || m["ms"].is_null() || m["frames"].n < 0) continue;
+            const double expected = m["frames"].n * 1000.0 / rate;
+            EXPECT_NEAR(m["ms"].n, expected, 1e-6 * expected) << o["file"].s << " " << m["name"].s;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 0);
+}
+
+// --- brindle~'s messages in a script ---------------------------------------------
+
+// open and bang in one send arrive before the deferred open runs: the bang
+// reads the file loaded before and sets outputOnOpen, so the open then
+// sends the new file's markers.
+TEST(MarkersScript, OpenAndBangInOneEventThenTheDialog) {
+    fs::path dir = cli_test::scratch_dir("markers");
+    put(dir / "a.wav", labelled_wave({fmt_chunk(44100)}, {{"a1", 441}}));
+    put(dir / "b.wav", labelled_wave({fmt_chunk(44100)}, {{"b1", 4410}}));
+    put(dir / "c.aif", aiff_file("AIFF", {comm_chunk(8000, 0), mark_chunk({{1, 8, "c "}})}));
+    headless::Host host;
+    std::ostringstream out, err;
+    std::istringstream script("path " + dir.string() +
+                              "\n"
+                              "new m brindle~ a.wav\n"
+                              "send m mode 0\n"
+                              "send m open b.wav, bang\n"
+                              "send m mode 1, bang\n"
+                              "dialog " + (dir / "c.aif").string() +
+                              "\n"
+                              "send m peak 1, open\n"
+                              "dialog cancel\n"
+                              "send m open\n"
+                              "send m bang\n");
+    maxhost::ScriptRunner runner(host, out, err);
+    EXPECT_EQ(runner.run(script, "s.txt"), 0) << err.str();
+    EXPECT_EQ(out.str(),
+              "m 1: int 1\n"
+              "m 0: list a1 10.\n"
+              "m 1: int 1\n"
+              "m 0: list b1 100.\n"
+              "m 1: int 1\n"
+              "m 0: list b1 4410\n"
+              "m 1: int 1\n"
+              "m 0: list c 8\n"
+              "m 1: int 0\n");
+    fs::remove_all(dir);
+}
+
+}  // namespace
