@@ -1,0 +1,450 @@
+// Classes and boxes: a Max class registered by the plug-in's main becomes a
+// Pd class whose objects ("boxes") each hold one Max instance; Pd's
+// messages reach the instance's methods typed as the class registered them.
+#include <cmath>
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <limits>
+#include <variant>
+
+#include "adapter.hpp"
+
+namespace pdmax {
+
+namespace {
+
+// Typed arguments: each registered type code becomes one of these, and a
+// method is called through the exact prototype the codes describe.
+using Arg = std::variant<int32_t, double, t_symbol *>;
+constexpr std::size_t kMaxTypedArgs = 4;
+
+template <typename R, std::size_t Depth, typename... P>
+R call_typed(method fn, const Arg *args, std::size_t n, P... prefix) {
+    if (n == 0) return reinterpret_cast<R (*)(P...)>(fn)(prefix...);
+    if constexpr (Depth < kMaxTypedArgs) {
+        return std::visit(
+            [&](auto v) -> R { return call_typed<R, Depth + 1>(fn, args + 1, n - 1, prefix..., v); },
+            args[0]);
+    } else {
+        std::abort();  // registration refuses longer type lists
+    }
+}
+
+std::vector<short> read_types(va_list ap) {
+    std::vector<short> types;
+    for (int t = va_arg(ap, int); t != A_NOTHING; t = va_arg(ap, int)) {
+        types.push_back(static_cast<short>(t));
+        if (types.size() > 16) break;  // an unterminated list
+    }
+    return types;
+}
+
+bool types_callable(const std::vector<short> &types) {
+    if (types.size() == 1 && (types[0] == A_GIMME || types[0] == A_CANT)) return true;
+    if (types.size() > kMaxTypedArgs) return false;
+    for (short t : types) {
+        if (t != A_LONG && t != A_DEFLONG && t != A_FLOAT && t != A_SYM && t != A_DEFSYM) return false;
+    }
+    return true;
+}
+
+// Pd's float to a Max long as the headless host converts one: toward zero,
+// saturating at the ends, NaN as 0.
+int32_t saturate_to_int32(double v) {
+    if (std::isnan(v)) return 0;
+    if (v >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+    if (v <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(v);
+}
+
+bool integral_int32(t_float f) {
+    return std::isfinite(f) && std::trunc(f) == f && f >= -2147483648.0f && f < 2147483648.0f;
+}
+
+t_symbol *max_symbol(PdSymbol *s) { return gensym(s ? s->s_name : ""); }
+
+// Pd's atoms to the registered types, as Max coerces them.  False when a
+// symbol stands where a number is required, or the reverse.
+bool coerce(const std::vector<short> &types, int argc, const PdAtom *argv, std::vector<Arg> &out) {
+    out.clear();
+    for (std::size_t i = 0; i < types.size(); ++i) {
+        const PdAtom *a = static_cast<int>(i) < argc ? &argv[i] : nullptr;
+        switch (types[i]) {
+        case A_LONG:
+        case A_DEFLONG:
+            if (!a) {
+                out.emplace_back(int32_t{0});
+            } else if (a->a_type == kPdFloat) {
+                out.emplace_back(saturate_to_int32(a->a_w.w_float));
+            } else {
+                return false;
+            }
+            break;
+        case A_FLOAT:
+            if (!a) {
+                out.emplace_back(0.0);
+            } else if (a->a_type == kPdFloat) {
+                out.emplace_back(static_cast<double>(a->a_w.w_float));
+            } else {
+                return false;
+            }
+            break;
+        case A_SYM:
+        case A_DEFSYM:
+            if (!a) {
+                out.emplace_back(gensym(""));
+            } else if (a->a_type == kPdSymbol) {
+                out.emplace_back(max_symbol(a->a_w.w_symbol));
+            } else {
+                return false;
+            }
+            break;
+        default:
+            return false;
+        }
+    }
+    return true;
+}
+
+// Pd's atoms as an A_GIMME method receives them.  False for atoms Max has no
+// type for (pointers).
+bool to_max_atoms(const Typing &typing, int argc, const PdAtom *argv, std::vector<t_atom> &out) {
+    out.assign(static_cast<std::size_t>(argc), t_atom{});
+    for (int i = 0; i < argc; ++i) {
+        const PdAtom &a = argv[i];
+        if (a.a_type == kPdFloat) {
+            const NumberAs as = i == 0 ? typing.first : typing.rest;
+            if (as == NumberAs::LongWhenIntegral && integral_int32(a.a_w.w_float)) {
+                atom_setlong(&out[i], static_cast<int32_t>(a.a_w.w_float));
+            } else {
+                atom_setfloat(&out[i], a.a_w.w_float);
+            }
+        } else if (a.a_type == kPdSymbol) {
+            atom_setsym(&out[i], max_symbol(a.a_w.w_symbol));
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+Typing typing_for(const std::string &selector) {
+    for (const Hint &h : adapter().hints) {
+        if (selector == h.selector) return h.typing;
+    }
+    return Typing{};
+}
+
+messlist *class_named(std::string_view name) {
+    for (auto &c : adapter().classes) {
+        if (c->name == name) return c.get();
+    }
+    return nullptr;
+}
+
+// --- Pd's side of a box --------------------------------------------------------
+
+void free_record(BoxState &st) {
+    std::free(st.record);
+    st.record = nullptr;
+}
+
+void *box_new(PdSymbol *s, int argc, PdAtom *argv) {
+    Adapter &a = adapter();
+    messlist *c = class_named(s ? s->s_name : "");
+    if (!c && a.classes.size() == 1) c = a.classes.front().get();
+    if (!c || !c->pd) return nullptr;
+
+    auto *b = reinterpret_cast<Box *>(pd_new(c->pd));
+    if (!b) return nullptr;
+    b->state = nullptr;
+    try {
+        b->state = new BoxState;
+        BoxState &st = *b->state;
+        st.cls = c;
+        st.canvas = canvas_getcurrent();
+
+        void *result = nullptr;
+        bool bad_args = false;
+        {
+            Acting acting(b);
+            Box *saved = a.creating;
+            a.creating = b;
+            if (c->new_types.size() == 1 && c->new_types[0] == A_GIMME) {
+                std::vector<t_atom> atoms;
+                if (to_max_atoms(typing_for("new"), argc, argv, atoms)) {
+                    result = reinterpret_cast<void *(*)(t_symbol *, short, t_atom *)>(c->new_fn)(
+                        gensym(c->name.c_str()), static_cast<short>(atoms.size()),
+                        atoms.empty() ? nullptr : atoms.data());
+                } else {
+                    bad_args = true;
+                }
+            } else {
+                std::vector<Arg> typed;
+                if (coerce(c->new_types, argc, argv, typed)) {
+                    result = call_typed<void *, 0>(c->new_fn, typed.data(), typed.size());
+                } else {
+                    bad_args = true;
+                }
+            }
+            a.creating = saved;
+            if (bad_args) error("%s: bad arguments for message \"new\"", c->name.c_str());
+        }
+        if (!result || result != st.record) {
+            if (result) host_error("new returned a record the adapter did not make");
+            // Pd says "couldn't create"; the record goes, the box with it.
+            free_record(st);
+            pd_free(&b->pd.ob_pd);
+            return nullptr;
+        }
+        // Max puts each new outlet left of the earlier ones, Pd to the right
+        // of them: the last one made goes first.
+        for (auto it = st.outlets.rbegin(); it != st.outlets.rend(); ++it)
+            (*it)->pd = pd_outlet_new(&b->pd, (*it)->type);
+        return b;
+    } catch (const std::exception &e) {
+        pd_error(nullptr, "%s: %s", c->name.c_str(), e.what());
+        if (b->state) free_record(*b->state);
+        pd_free(&b->pd.ob_pd);
+        return nullptr;
+    }
+}
+
+void box_free(Box *b) {
+    if (!b->state) return;
+    BoxState &st = *b->state;
+    forget_deferred(b);
+    close_panel(b);
+    if (st.record && st.cls->free_fn) {
+        Acting acting(b);
+        reinterpret_cast<void (*)(void *)>(st.cls->free_fn)(st.record);
+    }
+    free_record(st);
+    delete b->state;
+    b->state = nullptr;
+}
+
+void box_bang(Box *b) { dispatch(b, "bang", &s_bang, 0, nullptr); }
+
+// One float: the int method when it is whole (or there is no float method),
+// else the float method, else a one-atom list.
+void box_float(Box *b, t_floatarg f) {
+    PdAtom at;
+    pd_set_float(&at, f);
+    const auto &bindings = b->state->cls->bindings;
+    const bool has_int = bindings.count("int") != 0;
+    const bool has_float = bindings.count("float") != 0;
+    if (has_int && (!has_float || integral_int32(f))) {
+        dispatch(b, "int", &s_float, 1, &at);
+    } else if (has_float) {
+        dispatch(b, "float", &s_float, 1, &at);
+    } else {
+        dispatch(b, "list", &s_list, 1, &at);
+    }
+}
+
+void box_list(Box *b, PdSymbol *, int argc, PdAtom *argv) { dispatch(b, "list", &s_list, argc, argv); }
+
+void box_anything(Box *b, PdSymbol *s, int argc, PdAtom *argv) {
+    // A selector bound by name has its own Pd method; this is Max's catch-all.
+    dispatch(b, "anything", s, argc, argv);
+}
+
+void box_message(Box *b, PdSymbol *s, int argc, PdAtom *argv) {
+    dispatch(b, s->s_name, s, argc, argv);
+}
+
+}  // namespace
+
+Adapter::Adapter()
+    : resources(fileservices::BlockHooks{
+          [](void *, std::size_t bytes) -> void * {
+              void *p = std::malloc(bytes);
+              if (p) adapter().handles.insert(p);
+              return p;
+          },
+          [](void *, void *block, std::size_t) {
+              adapter().handles.erase(block);
+              std::free(block);
+          },
+          nullptr, false}) {}
+
+Adapter &adapter() {
+    static Adapter &a = *new Adapter;
+    return a;
+}
+
+Box *box_of(void *x) {
+    if (!x) return nullptr;
+    Adapter &a = adapter();
+    if (a.creating && a.creating->state && a.creating->state->record == x) return a.creating;
+    auto *b = static_cast<Box *>(static_cast<t_object *>(x)->o_box);
+    if (b && b->state && b->state->record == x) return b;
+    return nullptr;
+}
+
+void host_error(const std::string &text) {
+    Adapter &a = adapter();
+    const char *cls = a.active && a.active->state ? a.active->state->cls->name.c_str()
+                                                  : (a.registering.empty() ? "pdmax" : a.registering.c_str());
+    pd_error(a.active ? &a.active->pd : nullptr, "%s: Pd host: %s", cls, text.c_str());
+}
+
+void dispatch(Box *b, std::string_view selector, PdSymbol *actual, int argc, PdAtom *argv) {
+    if (!b || !b->state || !b->state->record) return;
+    BoxState &st = *b->state;
+    const messlist *c = st.cls;
+    auto it = c->bindings.find(selector);
+    if (it == c->bindings.end() || (it->second.types.size() == 1 && it->second.types[0] == A_CANT)) {
+        pd_error(&b->pd, "%s: no method for '%s'", c->name.c_str(), actual ? actual->s_name : "?");
+        return;
+    }
+    const auto &binding = it->second;
+    Acting acting(b);
+    try {
+        if (binding.types.size() == 1 && binding.types[0] == A_GIMME) {
+            std::vector<t_atom> atoms;
+            if (!to_max_atoms(binding.typing, argc, argv, atoms)) {
+                error("%s: bad arguments for message \"%s\"", c->name.c_str(), actual->s_name);
+                return;
+            }
+            reinterpret_cast<void (*)(void *, t_symbol *, short, t_atom *)>(binding.fn)(
+                st.record, max_symbol(actual), static_cast<short>(atoms.size()),
+                atoms.empty() ? nullptr : atoms.data());
+            return;
+        }
+        std::vector<Arg> typed;
+        if (!coerce(binding.types, argc, argv, typed)) {
+            error("%s: bad arguments for message \"%s\"", c->name.c_str(), actual->s_name);
+            return;
+        }
+        call_typed<void, 0>(binding.fn, typed.data(), typed.size(), st.record);
+    } catch (const std::exception &e) {
+        host_error(e.what());
+    }
+}
+
+void bind_pd_method(messlist *c, const std::string &selector, const std::vector<short> &types) {
+    if (!c->pd) return;
+    // The host alone calls A_CANT methods; dsp is bound with the signal class.
+    if (types.size() == 1 && types[0] == A_CANT) return;
+    if (selector == "bang") {
+        class_addbang(c->pd, box_bang);
+    } else if (selector == "int" || selector == "float") {
+        class_addfloat(c->pd, box_float);
+    } else if (selector == "list") {
+        class_addlist(c->pd, box_list);
+    } else if (selector == "anything") {
+        class_addanything(c->pd, box_anything);
+    } else {
+        class_addmethod(c->pd, pd_method(box_message), pd_gensym(selector.c_str()),
+                        kPdGimme, kPdNull);
+    }
+}
+
+void load_external(const External &e) {
+    Adapter &a = adapter();
+    try {
+        a.registering = e.class_name;
+        a.hints.assign(e.hints.begin(), e.hints.end());
+        if (e.bundle_info) {
+            auto values = fileservices::parse_bundle_info(e.bundle_info);
+            if (!values || !a.bundles.add(*values)) host_error("unreadable bundle information");
+        }
+        e.entry();
+    } catch (const std::exception &ex) {
+        host_error(ex.what());
+    }
+    a.registering.clear();
+    a.setting_up = nullptr;
+}
+
+}  // namespace pdmax
+
+using namespace pdmax;
+
+extern "C" {
+
+void setup(t_messlist **ident, method makefun, method freefun, int32_t size, method menufun, ...) {
+    Adapter &a = adapter();
+    va_list ap;
+    va_start(ap, menufun);
+    std::vector<short> types = read_types(ap);
+    va_end(ap);
+    const std::string name = a.registering.empty() ? "unnamed" : a.registering;
+    if (size < static_cast<int32_t>(sizeof(t_object))) {
+        host_error("record size " + std::to_string(size) + " is too small");
+        return;
+    }
+    if (!types_callable(types)) {
+        host_error("creation argument types the adapter cannot call");
+        return;
+    }
+    try {
+        auto cls = std::make_unique<messlist>();
+        cls->name = name;
+        cls->new_fn = makefun;
+        cls->free_fn = freefun;
+        cls->size = size;
+        cls->new_types = types;
+        cls->pd = class_new(pd_gensym(name.c_str()), pd_newmethod(box_new),
+                            pd_method(box_free), sizeof(Box), CLASS_DEFAULT,
+                            kPdGimme, kPdNull);
+        a.setting_up = cls.get();
+        a.classes.push_back(std::move(cls));
+        if (ident) *ident = a.setting_up;
+    } catch (const std::exception &e) {
+        host_error(e.what());
+    }
+}
+
+void addmess(method f, const char *selector, ...) {
+    Adapter &a = adapter();
+    if (!a.setting_up || !selector) return;
+    va_list ap;
+    va_start(ap, selector);
+    std::vector<short> types = read_types(ap);
+    va_end(ap);
+    if (!types_callable(types)) {
+        host_error(std::string("argument types of \"") + selector + "\" the adapter cannot call");
+        return;
+    }
+    try {
+        a.setting_up->bindings[selector] = messlist::Binding{f, types, typing_for(selector)};
+        bind_pd_method(a.setting_up, selector, types);
+    } catch (const std::exception &e) {
+        host_error(e.what());
+    }
+}
+
+void addbang(method f) {
+    Adapter &a = adapter();
+    if (!a.setting_up) return;
+    try {
+        a.setting_up->bindings["bang"] = messlist::Binding{f, {}, Typing{}};
+        bind_pd_method(a.setting_up, "bang", {});
+    } catch (const std::exception &e) {
+        host_error(e.what());
+    }
+}
+
+void *newobject(void *cls) {
+    Adapter &a = adapter();
+    auto *c = static_cast<messlist *>(cls);
+    Box *b = a.creating;
+    if (!c || !b || b->state->cls != c || b->state->record) {
+        host_error("newobject outside its own creation");
+        return nullptr;
+    }
+    void *mem = std::calloc(1, static_cast<std::size_t>(c->size));
+    if (!mem) return nullptr;
+    auto *ob = static_cast<t_object *>(mem);
+    ob->o_messlist = c;
+    ob->o_box = b;
+    b->state->record = mem;
+    return mem;
+}
+
+}  // extern "C"
