@@ -155,8 +155,8 @@ MARKERS
   written as symbols are in scripts, milliseconds as floats are in outlet
   messages.  Console errors go to standard error as "FILE: error: TEXT",
   maxhost's own as "maxhost: FILE: TEXT"; posts (brindle~'s banner) are
-  not shown.  A console line the mode 1 read prints again, the same as in
-  the mode 0 read, is shown once.
+  not shown.  When the mode 1 read prints the same console lines as the
+  mode 0 read, they are shown once.
 
   --json: standard output is one JSON array, one object per file, each on
   a line of its own, and nothing goes to standard error:
