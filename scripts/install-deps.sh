@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libaudiofile-dev
   clang libclang-rt-dev
+  puredata-core puredata-dev
 )
 
 missing=()
