@@ -128,11 +128,20 @@ void brindle_loadwaveheader(t_brindle *x) {
 }
 
 void brindle_wave(t_brindle *x) {
-    if (brindle_wave_build(held(x->cueChunk), held(x->listChunk), held(x->smplChunk),
-                           x->sampleRate, host_memory, outlets(x)) == BRINDLE_WAVE_TABLE_REFUSED) {
+    // A receiver of a marker may send bang, so runs can nest.  The blocks an
+    // outer run is still reading must outlive the inner one.
+    static int depth = 0;
+    ++depth;
+    const auto result = brindle_wave_build(held(x->cueChunk), held(x->listChunk),
+                                           held(x->smplChunk), x->sampleRate, host_memory,
+                                           outlets(x));
+    --depth;
+    if (result == BRINDLE_WAVE_TABLE_REFUSED) {
         error("getbytes problem, maybe the header is too long");
         // Later runs then send only the loops.
-        freedynMemory(&x->cueChunk);
-        freedynMemory(&x->listChunk);
+        if (depth == 0) {
+            freedynMemory(&x->cueChunk);
+            freedynMemory(&x->listChunk);
+        }
     }
 }

@@ -180,6 +180,28 @@ TEST_F(BrindleHost, WaveBlocksTheHostCannotGive) {
     EXPECT_EQ(bang(b), (Lines{cnt(2), ms("beg loop", 1), ms("end loop", 2)}));
 }
 
+TEST_F(BrindleHost, ARefusedTableInANestedRunKeepsTheBlocksTheOuterRunReads) {
+    put("two.wav", wave_file({riff_chunk("fmt ", fmt_data(1000)),
+                              riff_chunk("cue ", cue_data({{1, 10}, {2, 20}})),
+                              riff_chunk("LIST", adtl_data({{1, "one"}, {2, "two"}}))}));
+    auto *b = make("b");
+    open(b, "two.wav");
+    take();
+    // The receiver of the first marker bangs again with no memory to spare.
+    bool nested = false;
+    host.on_message = [&](const headless::OutletMessage &m) {
+        if (m.outlet != 0 || nested) return;
+        nested = true;
+        host.fail_allocations(1);
+        host.send(b, std::vector<t_atom>{headless::sym_atom("bang")});
+    };
+    bang(b);
+    host.on_message = nullptr;
+    EXPECT_EQ(errors(), Lines{"getbytes problem, maybe the header is too long"});
+    // The outer run went on over intact data, and the blocks are still held.
+    EXPECT_EQ(bang(b), (Lines{cnt(2), ms("one", 10), ms("two", 20)}));
+}
+
 TEST_F(BrindleHost, WaveCountsTheBuilderCannotServe) {
     const Bytes fmt = riff_chunk("fmt ", fmt_data(1000));
     const Bytes loops = riff_chunk("smpl", smpl_data({{1, 2}}));
