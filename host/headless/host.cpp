@@ -358,6 +358,8 @@ Box *Host::new_box(const std::string &name, const std::string &cls,
             }
         }
         if (held) I.host_line(cls + " " + name + ": " + std::to_string(held) + " block(s) held by a refused box");
+        // Work a refused creation queued must not run on its discarded record.
+        std::erase_if(I.deferred, [b](const Deferred &d) { return d.box == b; });
         std::free(b->record_mem);
         std::erase_if(I.boxes, [b](const auto &p) { return p.get() == b; });
         return nullptr;
@@ -389,7 +391,7 @@ void Host::send(Box *b, std::span<const t_atom> atoms) {
 
 void Host::send_message(Box *b, t_symbol *selector, std::span<const t_atom> args) {
     Impl &I = *impl_;
-    if (!b || b->freed) return;
+    if (!b) return;
     const std::string &cls = b->cls->name;
     auto it = b->cls->bindings.find(selector->s_name);
     if (it == b->cls->bindings.end() ||
@@ -442,7 +444,8 @@ void Host::free_box(Box *b) {
         Impl::Scope scope(I, b);
         reinterpret_cast<void (*)(void *)>(b->cls->free_fn)(b->obj);
     }
-    b->freed = true;
+    // Again: the free function itself may have queued work.
+    std::erase_if(I.deferred, [b](const Deferred &d) { return d.box == b; });
     int held = 0;
     int64_t bytes = 0;
     for (auto it = I.blocks.begin(); it != I.blocks.end();) {
@@ -586,6 +589,11 @@ void Host::tick(int64_t vectors) {
 const std::vector<std::vector<float>> &Host::recorded(Box *b) const { return b->recorded; }
 
 std::size_t Host::blocks_held() const { return impl_->blocks.size(); }
+int64_t Host::bytes_held() const {
+    int64_t n = 0;
+    for (const auto &[p, blk] : impl_->blocks) n += blk.size;
+    return n;
+}
 void Host::fail_allocations(int n) { impl_->failing_allocations = n; }
 
 void Host::add_search_dir(const std::string &dir) { impl_->search_dirs.push_back(dir); }

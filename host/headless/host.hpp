@@ -125,6 +125,7 @@ public:
 
     // Blocks from getbytes/t_getbytes not yet freed.
     std::size_t blocks_held() const;
+    int64_t bytes_held() const;  // their sizes, added up
     // The next n calls of getbytes/t_getbytes give null, as when memory runs
     // out; lets tests reach a plug-in's out-of-memory paths.
     void fail_allocations(int n);

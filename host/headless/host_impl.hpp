@@ -62,7 +62,6 @@ struct Box {
     std::vector<t_signal *> sig_ptrs;
     std::vector<short> counts;
     std::vector<float *> out_vecs;  // where each signal outlet's samples are
-    bool freed = false;
 
     int signal_outlets() const {
         int n = 0;

@@ -31,18 +31,24 @@ struct t_probe {
 t_messlist *probe_class;
 std::vector<std::string> calls;
 
+void probe_later(t_probe *, t_symbol *s, short ac, t_atom *av);
+
 void *probe_new(int32_t n, double f, t_symbol *s) {
     calls.push_back("new " + std::to_string(n) + " " + std::to_string(f) + " " + s->s_name);
+    auto *x = static_cast<t_probe *>(newobject(probe_class));
+    if (n == -2) defer_low(x, (method)probe_later, gensym("refused"), 0, nullptr);
     if (n < 0) {
         error("probe: refused %d", static_cast<int>(n));
         return nullptr;
     }
-    auto *x = static_cast<t_probe *>(newobject(probe_class));
     x->right = intout(x);
     x->left = listout(x);
     return x;
 }
-void probe_free(t_probe *) { calls.push_back("free"); }
+void probe_free(t_probe *x) {
+    calls.push_back("free");
+    defer_low(x, (method)probe_later, gensym("freed"), 0, nullptr);
+}
 void probe_long(t_probe *x, int32_t n) {
     calls.push_back("long " + std::to_string(n));
     outlet_int(x->right, n);
@@ -228,9 +234,16 @@ TEST_F(HostTest, DeferredCallsRunAfterTheEventAndDieWithTheirBox) {
 
     calls.clear();
     host.send(b, std::vector<t_atom>{sym_atom("open")});
-    host.free_box(b);
+    host.free_box(b);  // the free function queues work too
     host.run_deferred();
     EXPECT_EQ(calls, (std::vector<std::string>{"free"}));
+
+    // Work queued by a creation that was then refused never runs.
+    calls.clear();
+    const t_atom refuse[] = {long_atom(-2)};
+    EXPECT_EQ(host.new_box("r", "probe", refuse), nullptr);
+    host.run_deferred();
+    EXPECT_EQ(calls.size(), 1u);
 }
 
 TEST_F(HostTest, BlockAccountingReportsMisuse) {
@@ -279,12 +292,13 @@ TEST_F(HostTest, ChainFeedsInletsAndRecordsOutlets) {
     EXPECT_EQ(rec[1], (std::vector<float>(8, 1.5f)));  // connected: count 1
 }
 
-TEST_F(HostTest, BoxOutOfTheChainRecordsZerosAndDisabledKeepsWhatTheHostLeft) {
+TEST_F(HostTest, BoxOutOfTheChainAndDisabledBoxRecordWhatTheHostLeft) {
     auto *b = host.new_box("g", "gain~");
     host.set_signal_constant(b, 1, 3);
     host.set_alias(b, 1, 1);  // outlet 1 shares inlet 1's memory
     host.dsp_on(44100, 4);
     host.tick(1);  // left inlet unconnected: no perform routine
+    // Cleared outlet: zeros; outlet sharing an inlet's memory: its samples.
     EXPECT_EQ(host.recorded(b)[0], std::vector<float>(4, 0.0f));
     EXPECT_EQ(host.recorded(b)[1], std::vector<float>(4, 3.0f));
 
