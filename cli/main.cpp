@@ -212,6 +212,9 @@ int command_run(const GlobalOptions &options, const std::vector<std::string> &ar
     if (name == "-") {
         dir = absolute_path(".");
     } else {
+        std::error_code ec;
+        if (std::filesystem::is_directory(name, ec))
+            return usage_error("cannot open script " + name + ": it is a folder");
         file.open(name);
         if (!file) return usage_error("cannot open script " + name + ": " + std::strerror(errno));
         dir = std::filesystem::path(absolute_path(name)).parent_path().string();

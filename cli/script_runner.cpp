@@ -130,6 +130,9 @@ int ScriptRunner::run(std::istream &script, const std::string &name) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         try {
             if (!run_line(line, name, number)) all_ran = false;
+            // Each line is one event: what it deferred (a box created with a
+            // file name opens it later, say) runs before the next line.
+            host_.run_deferred();
         } catch (const std::exception &e) {
             // Typically out of memory (a huge vector size, a very long run
             // being recorded).  The host may be half way through a change,
@@ -294,7 +297,7 @@ bool ScriptRunner::tick(int64_t vectors) {
             char text[128];
             std::snprintf(text, sizeof text, "\rmaxhost: run %.1f of %.1f s (%d%%)\033[K",
                           seconds * static_cast<double>(done) / static_cast<double>(vectors),
-                          seconds, static_cast<int>(100 * done / vectors));
+                          seconds, static_cast<int>(100.0 * static_cast<double>(done) / static_cast<double>(vectors)));
             out_ << std::flush;
             err_ << text << std::flush;
             progress_shown_ = true;

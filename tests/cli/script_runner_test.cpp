@@ -135,6 +135,21 @@ TEST(ScriptOutput, CommasMakeOneEventAndDeferredWorkFollowsIt) {
               "p 1: int 3\n");
 }
 
+TEST(ScriptOutput, WorkDeferredByACreationRunsAtTheEndOfItsLine) {
+    Session s;
+    ScriptRunner runner(s.host, s.out, s.out);
+    // brindle~ opens a file named in its box later; the failure shows at
+    // once, before the next line does anything.
+    std::istringstream in("new b brindle~ surely-not-here.wav\n"
+                          "new p probe\n"
+                          "send p 7\n");
+    EXPECT_EQ(runner.run(in, "s.txt"), 0);
+    const std::string text = s.out.str();
+    const auto found = text.find("error: File not found?\n");
+    ASSERT_NE(found, std::string::npos) << text;
+    EXPECT_LT(found, text.find("p 1: int 7"));
+}
+
 TEST(ScriptOutput, ConsoleLinesArePrefixedAndInterleavedInOrder) {
     Session s;
     ScriptRunner runner(s.host, s.out, s.out);
