@@ -31,7 +31,8 @@ struct t_tessel {
     float shift_lfo_depth;       // Hz; 0 freezes the LFO
     float shift_lfo_phase;       // table position, advanced once per vector
     float *sin_table;            // 5000 entries at the start of mem
-    float *out_buf[8];           // accumulation buffer of each outlet (first sample), inside mem
+    float *out_buf[8];           // accumulation buffer of each outlet, inside mem; addresses
+                                 // its first sample, as the loops index it from 0
     int32_t transpo_connected;   // a signal reaches the transposition inlet
     int32_t shift_connected;     // a signal reaches the frequency-shift inlet
     float transpo;               // semitones

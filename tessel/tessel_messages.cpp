@@ -39,8 +39,10 @@ void tessel_list(t_tessel *x, t_symbol *, short argc, t_atom *argv) {
     // An integer amplitude is no amplitude: the old one stays.
     if (argc < 3 || argv[2].a_type != A_FLOAT) return;
     // A partial that starts to sound starts at the top of the table; one
-    // already sounding runs on without a click.  The phase goes first so
-    // the rendering never sees the new amplitude with the stale phase.
+    // already sounding runs on without a click.  The words are exchanged
+    // without a lock, so a restart that lands while the audio thread renders
+    // this very partial may lose its 0 to that vector's write-back: a phase
+    // offset at worst, never a value outside the table.
     if (shared_load(p.amp) == 0.0f) shared_store(p.phase, 0.0f);
     shared_store(p.amp, argv[2].a_w.w_float);
 }

@@ -25,8 +25,8 @@ float transposition_ratio(float semitones) {
 }
 
 // The common case: phase in [0, 5000) and an increment below 5000, so the
-// sum stays below 10000 (both addends are multiples of 2^-11 below 5000, so
-// their float sum cannot round up to 10000) and one subtraction of whole
+// sum stays below 10000 (the exact sum is below 10000, and 10000 - 2^-10 is
+// a float, so rounding cannot reach 10000) and one subtraction of whole
 // positions is the modulo.
 float run_partial_in_range(float *acc, const float *table, float amp, float inc,
                            float phase, int32_t n) {

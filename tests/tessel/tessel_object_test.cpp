@@ -81,6 +81,16 @@ TEST_F(TesselTest, OnlyTheBoundMessagesAreUnderstood) {
         ASSERT_EQ(host.console.size(), 1u);
         EXPECT_EQ(host.console[0].kind, Kind::Error);
     }
+    EXPECT_EQ(host.console[0].text, "tessel~: doesn't understand \"bang\"");
+}
+
+TEST_F(TesselTest, TheWorkBlockIsSizedByTheOutletsAlone) {
+    make("small");
+    EXPECT_EQ(host.bytes_held(), 28192);
+    make("large", {L(100), L(8)});
+    EXPECT_EQ(host.bytes_held(), 28192 + 85536);
+    make("few", {L(1), L(8)});
+    EXPECT_EQ(host.bytes_held(), 28192 + 2 * 85536);
 }
 
 TEST_F(TesselTest, HelpTexts) {
