@@ -40,7 +40,10 @@ bool markers_fit(std::span<const uint8_t> data) {
         auto len = (c.skip(6) ? c.u8() : std::nullopt);
         if (!len) return false;
         const std::size_t text = *len + ((*len % 2 == 0) ? 1u : 0u);
-        if (!c.skip(text)) return false;
+        if (c.skip(text)) continue;
+        // Writers often leave out the last marker's pad byte; its name is
+        // whole, so the chunk is still good.
+        if (i + 1 != *count || !c.skip(*len)) return false;
     }
     return true;
 }

@@ -205,6 +205,20 @@ TEST_F(SndfileInfo, ChunksAreFoundWhereverTheyAreAndPaddingIsHonoured) {
     free_copy();
 }
 
+TEST_F(SndfileInfo, ALastMarkerWithoutItsPadByteIsKept) {
+    // Two markers, the last with an even-length name whose pad byte the
+    // writer left out; the chunk's size says so.
+    Builder m;
+    m.be16(2).be16(1).be32(10).pstring_even("one").be16(2).be32(20).u8(2).text("ab");
+    const auto p = tmp.write("nopad.aif", form("AIFF", {chunk("COMM", comm(1, 8, 8, extended_of(8000))),
+                                                        chunk("MARK", m.b)}));
+    ASSERT_EQ(query(p), 0);
+    EXPECT_EQ(info.sampleRate, 8000);
+    ASSERT_NE(info.markerChunk, nullptr);
+    EXPECT_EQ(info.markerChunkSize, static_cast<int32_t>(8 + m.b.size()));
+    free_copy();
+}
+
 TEST_F(SndfileInfo, TheLargestMarkerChunkAGetbytesBlockHoldsIsCopiedAndOneByteMoreIsRefused) {
     auto with_marks_of = [](std::size_t data_size) {
         // One marker whose name fills what the chunk has over, then blanks.
