@@ -302,6 +302,10 @@ TEST(BrindleWaveBuild, CountsWithAndWithoutEachPart) {
     r = build(cue_data({{1, 1}}, -1), list, smpl_data({{1, 2}}, -5));
     EXPECT_EQ(r.counts, std::vector<int32_t>{-1});
     EXPECT_TRUE(r.markers.empty());
+    // A negative cue count skips the labels only: the loops still follow.
+    r = build(cue_data({{1, 1}}, -1), list, smpl_data({{7, 8}}));
+    EXPECT_EQ(r.counts, std::vector<int32_t>{1});
+    EXPECT_EQ(r.names(), (std::vector<std::string>{"beg loop", "end loop"}));
 }
 
 TEST(BrindleWaveBuild, CountArithmeticWrapsLikeThirtyTwoBits) {
