@@ -43,7 +43,6 @@ struct messlist {
         pdmax::Typing typing;  // for A_GIMME: how Pd's numbers become atoms
     };
     std::map<std::string, Binding, std::less<>> bindings;
-    bool is_signal = false;
     pdmax::PdClass *pd = nullptr;  // the Pd class the boxes are made of
 };
 
@@ -65,7 +64,6 @@ struct BoxState {
     t_canvas *canvas = nullptr;  // the patch the box sits in
     void *record = nullptr;      // the Max instance, once newobject made it
     std::vector<std::unique_ptr<Outlet>> outlets;  // in the order made
-    int signal_inlets = 0;       // as z_dsp_setup gave them
     // Kept from one dsp call to the next: the signal descriptions handed to
     // the plug-in, its connection counts, and private copies of inlets that
     // Pd made share memory with an outlet.

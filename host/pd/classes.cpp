@@ -215,12 +215,13 @@ void *box_new(PdSymbol *s, int argc, PdAtom *argv) {
 void box_free(Box *b) {
     if (!b->state) return;
     BoxState &st = *b->state;
-    forget_deferred(b);
     close_panel(b);
     if (st.record && st.cls->free_fn) {
         Acting acting(b);
         reinterpret_cast<void (*)(void *)>(st.cls->free_fn)(st.record);
     }
+    // After the free function, which may itself have queued a call.
+    forget_deferred(b);
     free_record(st);
     delete b->state;
     b->state = nullptr;

@@ -96,7 +96,6 @@ extern "C" {
 void z_add_signalmethod(void) {
     Adapter &a = adapter();
     if (!a.setting_up || !a.setting_up->pd) return;
-    a.setting_up->is_signal = true;
     class_domainsignalin(a.setting_up->pd, static_cast<int>(offsetof(Box, main_signal)));
     class_addmethod(a.setting_up->pd, pd_method(box_dsp), pd_gensym("dsp"), kPdCant,
                     kPdNull);
@@ -110,7 +109,6 @@ void z_dsp_setup(t_pxobject *x, short nsignals) {
     x->z_disabled = 0;
     Box *b = box_of(x);
     if (!b) return;
-    b->state->signal_inlets = nsignals < 0 ? 0 : nsignals;
     for (int i = 1; i < nsignals; ++i) inlet_new(&b->pd, &b->pd.ob_pd, &s_signal, &s_signal);
 }
 
