@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Runs one test patch in batch Pd and judges the run:
 #
-#   run_pd_test.sh PD PATH_DIR WORK_DIR PATCH [EXPECT] [-- MORE PD ARGUMENTS...]
+#   run_pd_test.sh PD PATH_DIR PATCH [EXPECT] [-- MORE PD ARGUMENTS...]
 #
 # Pd runs with no audio, no preferences and no standard path, searching
 # PATH_DIR for externals, under a timeout: a hang fails with status 124, a
 # crash with 128 + the signal (139 for a segmentation fault).  The patch
-# ends with "; pd quit N": N is its own verdict, 0 for a pass.  Pd runs in
-# WORK_DIR.
+# ends with "; pd quit N": N is its own verdict, 0 for a pass.
+#
+# PDTEST_PRELOAD, when set, is preloaded into pd alone (a sanitizer's
+# runtime, for externals built with it).
 #
 # EXPECT, when given, judges the console (Pd's "verbose(N): " prefixes
 # dropped), one rule per line:
@@ -20,12 +22,12 @@
 #   # ...     a comment; blank lines are skipped
 set -u
 
-if [ $# -lt 4 ]; then
-  echo "usage: run_pd_test.sh PD PATH_DIR WORK_DIR PATCH [EXPECT] [-- PD ARGS...]" >&2
+if [ $# -lt 3 ]; then
+  echo "usage: run_pd_test.sh PD PATH_DIR PATCH [EXPECT] [-- PD ARGS...]" >&2
   exit 2
 fi
-pd=$1 path_dir=$2 work_dir=$3 patch=$4
-shift 4
+pd=$1 path_dir=$2 patch=$3
+shift 3
 expect=""
 if [ $# -gt 0 ] && [ "$1" != "--" ]; then
   expect=$1
@@ -33,11 +35,12 @@ if [ $# -gt 0 ] && [ "$1" != "--" ]; then
 fi
 [ $# -gt 0 ] && [ "$1" = "--" ] && shift
 
-mkdir -p "$work_dir" && cd "$work_dir" || exit 2
 log=$(mktemp)
 trap 'rm -f "$log" "$log.transcript" "$log.expected"' EXIT
 
-timeout -k 5 "${PDTEST_TIMEOUT:-30}" "$pd" -batch -noaudio -nrt -noprefs -nostdpath \
+preload=()
+[ -n "${PDTEST_PRELOAD:-}" ] && preload=(env "LD_PRELOAD=$PDTEST_PRELOAD")
+timeout -k 5 "${PDTEST_TIMEOUT:-30}" "${preload[@]}" "$pd" -batch -noaudio -nrt -noprefs -nostdpath \
   -path "$path_dir" -open "$patch" "$@" >"$log" 2>&1
 status=$?
 sed -i -E 's/^verbose\([0-9]+\): //' "$log"
@@ -52,7 +55,7 @@ case $status in
   0) ;;
   124) fail "Pd did not quit within the time limit (a hang)" ;;
   1[3-9][0-9]) fail "Pd died of signal $((status - 128))" ;;
-  *) fail "the patch quit with $status" ;;
+  *) fail "Pd exited with status $status (the patch's verdict, or a failure before it)" ;;
 esac
 
 if [ -n "$expect" ]; then
