@@ -101,6 +101,7 @@ struct Adapter {
     messlist *setting_up = nullptr;
     std::vector<std::unique_ptr<messlist>> classes;
     PdClass *panel_class = nullptr;
+    int panels_made = 0;
 
     // Whose code runs: the box being created, the box whose method, deferred
     // call or dsp method runs (errors point to it, files are searched from

@@ -2,7 +2,6 @@
 // Pd's search path; the file dialog is Pd's own open panel.  Reading files,
 // sound-file information, resource forks and bundle versions are the
 // fileservices library's, as in the headless host.
-#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <limits>
@@ -17,7 +16,9 @@ namespace fs = fileservices;
 namespace pdmax {
 
 // Receives the open panel's answer for one box: Pd's GUI sends
-// "callback PATH" to the panel's bound name.
+// "callback PATH" to the panel's bound name.  The name is the class's and a
+// count (brindle~-panel-1, …), so that a patch can answer in the user's
+// place, as the tests do.
 struct Panel {
     t_pd pd;
     Box *box;
@@ -74,10 +75,9 @@ void show_open_panel(Box *b) {
     BoxState &st = *b->state;
     if (!st.panel) {
         auto *p = reinterpret_cast<Panel *>(pd_new(panel_class()));
-        char name[64];
-        std::snprintf(name, sizeof name, "pdmax-panel-%p", static_cast<void *>(p));
+        const std::string name = st.cls->name + "-panel-" + std::to_string(++adapter().panels_made);
         p->box = b;
-        p->name = pd_gensym(name);
+        p->name = pd_gensym(name.c_str());
         pd_bind(&p->pd, p->name);
         st.panel = p;
     }
