@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "byte_cursor.hpp"
+#include "byte_cursor.h"
 #include "script_lexer.hpp"
 #include "script_runner.hpp"
 #include "stated_rate.hpp"
@@ -19,8 +19,8 @@ namespace fs = fileservices;
 
 constexpr const char *kClass = "brindle~";
 constexpr const char *kBox = "markers";
-constexpr std::array<fs::FourCC, 4> kSoundTypes = {fs::fourcc("AIFF"), fs::fourcc("AIFC"),
-                                                   fs::fourcc("WAVE"), fs::fourcc("Sd2f")};
+constexpr std::array<fs::FourCC, 4> kSoundTypes = {bytes::fourcc("AIFF"), bytes::fourcc("AIFC"),
+                                                   bytes::fourcc("WAVE"), bytes::fourcc("Sd2f")};
 
 // What one open sent, and what it printed.
 struct Read {

@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "aiff_info.hpp"
-#include "byte_cursor.hpp"
+#include "byte_cursor.h"
 #include "data_file.hpp"
 #include "resource_fork.hpp"
 #include "search_path.hpp"
@@ -45,14 +45,14 @@ std::optional<int32_t> wave_rate(const std::string &path) {
     while (end >= 8 && at <= end - 8) {
         uint8_t header[8];
         if (!file->read_at(at, header)) break;
-        fs::ByteCursor h(header);
+        bytes::Cursor h(header);
         const uint32_t id = *h.fourcc();
         const uint32_t size = *h.u32le();
         at += 8;
-        if (id == fs::fourcc("fmt ") && size >= 8) {
+        if (id == bytes::fourcc("fmt ") && size >= 8) {
             uint8_t field[4];
             if (!file->read_at(at + 4, field)) break;
-            rate = static_cast<int32_t>(*fs::ByteCursor(field).u32le());
+            rate = static_cast<int32_t>(*bytes::Cursor(field).u32le());
         }
         const uint64_t step = uint64_t{size} + (size & 1);
         if (step > end - at) break;
@@ -67,8 +67,8 @@ std::optional<int32_t> sd2_rate(const std::string &folder, const std::string &na
     std::vector<fs::ResourceEntry> entries;
     if (fs::parse_resource_fork(fork, entries) != fs::kResOk) return std::nullopt;
     for (const fs::ResourceEntry &e : entries) {
-        if (e.type != fs::fourcc("STR ") || e.id != 1001) continue;
-        fs::ByteCursor c(std::span<const uint8_t>(fork).subspan(e.data_offset, e.data_size));
+        if (e.type != bytes::fourcc("STR ") || e.id != 1001) continue;
+        bytes::Cursor c(std::span<const uint8_t>(fork).subspan(e.data_offset, e.data_size));
         const auto length = c.u8();
         if (!length) return std::nullopt;
         const auto chars = c.take(std::min<std::size_t>(*length, c.remaining()));
@@ -89,14 +89,14 @@ std::optional<int32_t> sd2_rate(const std::string &folder, const std::string &na
 
 std::optional<int32_t> stated_rate(const std::string &folder, const std::string &name,
                                    uint32_t type) {
-    if (type == fs::fourcc("AIFF") || type == fs::fourcc("AIFC")) {
+    if (type == bytes::fourcc("AIFF") || type == bytes::fourcc("AIFC")) {
         fs::AiffInfo info;
         if (fs::read_aiff_info(fs::join(folder, name), info) != fs::AiffStatus::Ok)
             return std::nullopt;
         return info.sample_rate;
     }
-    if (type == fs::fourcc("WAVE")) return wave_rate(fs::join(folder, name));
-    if (type == fs::fourcc("Sd2f")) return sd2_rate(folder, name);
+    if (type == bytes::fourcc("WAVE")) return wave_rate(fs::join(folder, name));
+    if (type == bytes::fourcc("Sd2f")) return sd2_rate(folder, name);
     return std::nullopt;
 }
 

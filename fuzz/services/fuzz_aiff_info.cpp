@@ -6,7 +6,6 @@
 #include <cstdlib>
 
 #include "aiff_info.hpp"
-#include "byte_cursor.hpp"
 
 namespace fs = fileservices;
 

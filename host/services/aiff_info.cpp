@@ -21,7 +21,7 @@
 #include <array>
 #include <cmath>
 
-#include "byte_cursor.hpp"
+#include "byte_cursor.h"
 
 namespace fileservices {
 
@@ -32,7 +32,7 @@ constexpr std::size_t kAifcCommMinSize = 22;
 
 // Each marker takes at least id, position and a length byte, padded to 8.
 bool markers_fit(std::span<const uint8_t> data) {
-    ByteCursor c(data);
+    bytes::Cursor c(data);
     auto count = c.u16be();
     if (!count) return false;
     if (*count > c.remaining() / 8) return false;
@@ -51,7 +51,7 @@ bool markers_fit(std::span<const uint8_t> data) {
 }  // namespace
 
 std::optional<int32_t> extended_to_rate(std::span<const uint8_t, 10> bytes) {
-    ByteCursor c(bytes);
+    bytes::Cursor c(bytes);
     const uint16_t sign_exp = *c.u16be();
     const uint64_t mantissa = *c.u64be();
     const bool negative = (sign_exp & 0x8000) != 0;
@@ -81,34 +81,36 @@ std::optional<int32_t> extended_to_rate(std::span<const uint8_t, 10> bytes) {
 AiffStatus read_aiff_info(const ByteSource &src, AiffInfo &info) {
     std::array<uint8_t, 12> head{};
     if (!src.read_at(0, head)) return AiffStatus::NotAiff;
-    ByteCursor h(head);
+    bytes::Cursor h(head);
     const uint32_t id = *h.fourcc();
     const uint32_t form_size = *h.u32be();
     const uint32_t form = *h.fourcc();
-    if (id != fourcc("FORM") || (form != fourcc("AIFF") && form != fourcc("AIFC")))
+    if (id != bytes::fourcc("FORM") ||
+        (form != bytes::fourcc("AIFF") && form != bytes::fourcc("AIFC")))
         return AiffStatus::NotAiff;
 
     const uint64_t end = std::min<uint64_t>(src.size(), uint64_t{form_size} + 8);
     AiffInfo out;
     out.form = form;
-    out.compression = fourcc("NONE");
+    out.compression = bytes::fourcc("NONE");
     bool have_comm = false;
     bool have_mark = false;
     uint64_t pos = 12;
     while (end >= 8 && pos <= end - 8) {
         std::array<uint8_t, 8> ch{};
         if (!src.read_at(pos, ch)) return AiffStatus::Unreadable;
-        ByteCursor c(ch);
+        bytes::Cursor c(ch);
         const uint32_t chunk = *c.fourcc();
         const uint32_t size = *c.u32be();
         const uint64_t data = pos + 8;
         const bool fits = size <= end - data;
-        if (chunk == fourcc("COMM") && !have_comm) {
-            const std::size_t need = form == fourcc("AIFC") ? kAifcCommMinSize : kCommMinSize;
+        if (chunk == bytes::fourcc("COMM") && !have_comm) {
+            const std::size_t need =
+                form == bytes::fourcc("AIFC") ? kAifcCommMinSize : kCommMinSize;
             if (!fits || size < need) return AiffStatus::Malformed;
             std::array<uint8_t, kAifcCommMinSize> comm{};
             if (!src.read_at(data, std::span(comm).first(need))) return AiffStatus::Unreadable;
-            ByteCursor cc(comm);
+            bytes::Cursor cc(comm);
             out.channels = *cc.u16be();
             out.frames = *cc.u32be();
             out.sample_bits = *cc.u16be();
@@ -116,9 +118,9 @@ AiffStatus read_aiff_info(const ByteSource &src, AiffInfo &info) {
             if (!rate) return AiffStatus::BadRate;
             out.sample_rate = *rate;
             cc.skip(10);
-            if (form == fourcc("AIFC")) out.compression = *cc.fourcc();
+            if (form == bytes::fourcc("AIFC")) out.compression = *cc.fourcc();
             have_comm = true;
-        } else if (chunk == fourcc("MARK") && !have_mark) {
+        } else if (chunk == bytes::fourcc("MARK") && !have_mark) {
             if (!fits || size < 2) return AiffStatus::Malformed;
             if (size > kMaxMarkerChunkBytes - 8) return AiffStatus::MarkersTooLarge;
             out.marker_chunk.resize(8 + size);

@@ -17,7 +17,7 @@
 // than partly trusted.
 #include "apple_double.hpp"
 
-#include "byte_cursor.hpp"
+#include "byte_cursor.h"
 
 namespace fileservices {
 
@@ -31,7 +31,7 @@ constexpr std::size_t kEntrySize = 12;
 }  // namespace
 
 std::optional<AppleDoubleEntries> parse_apple_double(std::span<const uint8_t> bytes) {
-    ByteCursor c(bytes);
+    bytes::Cursor c(bytes);
     auto magic = c.u32be();
     auto version = c.u32be();
     if (!magic || (*magic != kAppleDoubleMagic && *magic != kAppleSingleMagic)) return std::nullopt;
@@ -55,7 +55,7 @@ std::optional<AppleDoubleEntries> parse_apple_double(std::span<const uint8_t> by
 }
 
 std::optional<uint32_t> finder_type(const AppleDoubleEntries &entries) {
-    ByteCursor c(entries.finder_info);
+    bytes::Cursor c(entries.finder_info);
     auto type = c.fourcc();
     if (!type || *type == 0 || *type == 0x20202020) return std::nullopt;
     return type;

@@ -31,7 +31,7 @@
 #include <new>
 
 #include "apple_double.hpp"
-#include "byte_cursor.hpp"
+#include "byte_cursor.h"
 #include "data_file.hpp"
 #include "search_path.hpp"
 
@@ -55,7 +55,7 @@ bool range_fits(uint64_t offset, uint64_t length, uint64_t total) {
 int16_t parse_resource_fork(std::span<const uint8_t> fork, std::vector<ResourceEntry> &out) {
     out.clear();
     if (fork.empty()) return kResFileNotFound;
-    ByteCursor header(fork);
+    bytes::Cursor header(fork);
     auto data_off = header.u32be();
     auto map_off = header.u32be();
     auto data_len = header.u32be();
@@ -67,14 +67,14 @@ int16_t parse_resource_fork(std::span<const uint8_t> fork, std::vector<ResourceE
     const auto data = fork.subspan(*data_off, *data_len);
     const auto map = fork.subspan(*map_off, *map_len);
 
-    ByteCursor m(map);
+    bytes::Cursor m(map);
     if (!m.seek(24)) return kResMapBroken;
     auto type_list_off = m.u16be();
     auto name_list_off = m.u16be();
     if (!name_list_off || *name_list_off > map.size()) return kResMapBroken;
     const auto names = map.subspan(*name_list_off);
 
-    ByteCursor types(map);
+    bytes::Cursor types(map);
     if (!types.seek(*type_list_off)) return kResMapBroken;
     const std::size_t type_list_start = *type_list_off;
     auto types_minus_one = types.u16be();
@@ -89,7 +89,7 @@ int16_t parse_resource_fork(std::span<const uint8_t> fork, std::vector<ResourceE
         auto ref_list_off = types.u16be();
         if (!type || !refs_minus_one || !ref_list_off) return kResMapBroken;
         const std::size_t ref_count = std::size_t{*refs_minus_one} + 1;
-        ByteCursor refs(map);
+        bytes::Cursor refs(map);
         if (!refs.seek(type_list_start + *ref_list_off)) return kResMapBroken;
         if (ref_count > refs.remaining() / kRefEntrySize) return kResMapBroken;
         for (std::size_t r = 0; r < ref_count; ++r) {
@@ -101,14 +101,14 @@ int16_t parse_resource_fork(std::span<const uint8_t> fork, std::vector<ResourceE
 
             ResourceEntry e{*type, static_cast<int16_t>(*id), *attributes, std::nullopt, 0, 0};
             if (*name_off != 0xFFFF) {
-                ByteCursor n(names);
+                bytes::Cursor n(names);
                 if (!n.seek(*name_off)) return kResMapBroken;
                 auto len = n.u8();
                 auto text = len ? n.take(*len) : std::nullopt;
                 if (!text) return kResMapBroken;
                 e.name.emplace(text->begin(), text->end());
             }
-            ByteCursor d(data);
+            bytes::Cursor d(data);
             if (!d.seek(*res_off)) return kResMapBroken;
             auto size = d.u32be();
             if (!size || *size > d.remaining()) return kResMapBroken;

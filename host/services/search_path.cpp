@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "apple_double.hpp"
-#include "byte_cursor.hpp"
+#include "byte_cursor.h"
 #include "data_file.hpp"
 
 namespace fileservices {
@@ -71,10 +71,11 @@ const std::string *PathTable::folder(int16_t id) const {
 }
 
 std::optional<FourCC> type_from_header(std::span<const uint8_t> first_bytes) {
-    ByteCursor c(first_bytes);
+    bytes::Cursor c(first_bytes);
     auto container = c.fourcc();
     if (!container || !c.skip(4)) return std::nullopt;
-    if (*container != fourcc("FORM") && *container != fourcc("RIFF")) return std::nullopt;
+    if (*container != bytes::fourcc("FORM") && *container != bytes::fourcc("RIFF"))
+        return std::nullopt;
     return c.fourcc();
 }
 
@@ -83,10 +84,10 @@ std::optional<FourCC> type_from_extension(std::string_view name) {
     if (dot == std::string_view::npos) return std::nullopt;
     std::string ext(name.substr(dot + 1));
     for (char &ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    if (ext == "wav") return fourcc("WAVE");
-    if (ext == "aif" || ext == "aiff") return fourcc("AIFF");
-    if (ext == "aifc") return fourcc("AIFC");
-    if (ext == "sd2") return fourcc("Sd2f");
+    if (ext == "wav") return bytes::fourcc("WAVE");
+    if (ext == "aif" || ext == "aiff") return bytes::fourcc("AIFF");
+    if (ext == "aifc") return bytes::fourcc("AIFC");
+    if (ext == "sd2") return bytes::fourcc("Sd2f");
     return std::nullopt;
 }
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "byte_cursor.hpp"
+#include "byte_cursor.h"
 #include "cli_process.hpp"
 #include "host.hpp"
 #include "json_reader.hpp"
@@ -177,9 +177,9 @@ TEST(MarkersRead, StatedRateIsTheOneTheTimesUse) {
         int32_t rate;
         float ms;
         const char *name;
-    } cases[] = {{"two-fmt.wav", fileservices::fourcc("WAVE"), 32000, 500.0f, "half"},
-                 {"c.aifc", fileservices::fourcc("AIFC"), 11025, 1000.0f, "one"},
-                 {"frac.sd2", fileservices::fourcc("Sd2f"), 22050, 1000.0f, "12"}};
+    } cases[] = {{"two-fmt.wav", bytes::fourcc("WAVE"), 32000, 500.0f, "half"},
+                 {"c.aifc", bytes::fourcc("AIFC"), 11025, 1000.0f, "one"},
+                 {"frac.sd2", bytes::fourcc("Sd2f"), 22050, 1000.0f, "12"}};
     Reader reader;
     for (const Case &c : cases) {
         auto r = reader.read(dir / c.file);
@@ -229,7 +229,7 @@ TEST(MarkersRead, FilesBrindleCannotRead) {
     EXPECT_FALSE(text.type);
     EXPECT_EQ(text.errors.back(), "maxhost: not an AIFF, AIFC, WAVE or Sound Designer II file");
     auto voice = reader.read(dir / "voice.iff");
-    EXPECT_EQ(voice.type, fileservices::fourcc("8SVX"));
+    EXPECT_EQ(voice.type, bytes::fourcc("8SVX"));
     EXPECT_EQ(maxhost::format_marker_table(voice), "");
 
     auto nofork = reader.read(dir / "nofork.sd2");
