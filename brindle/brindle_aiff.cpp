@@ -28,31 +28,34 @@
 
 void brindle_aiff_walk(brindle_bytes chunk, int32_t rate, const int32_t *peakMode,
                        const brindle_sink &out) {
-    brindle::ByteCursor c(chunk.data, chunk.size);
-    uint16_t count = 0;
-    if (!c.skip(8) || !c.u16be(count)) {
+    bytes::Cursor c(chunk.data, chunk.size);
+    const auto count = c.skip(8) ? c.u16be() : std::nullopt;
+    if (!count) {
         out.count(out.ctx, 0);
         return;
     }
-    out.count(out.ctx, count);
+    out.count(out.ctx, *count);
 
     char name[BRINDLE_NAME_BYTES];
-    for (uint32_t i = 0; i < count; ++i) {
-        uint16_t id;
-        uint32_t position;
-        uint8_t length;
-        const uint8_t *text;
-        if (!c.u16be(id) || !c.u32be(position) || !c.u8(length) || !c.bytes(length, text)) return;
-        std::memcpy(name, text, length);
-        name[length] = '\0';
-        if (length == 0) {
-            ntostr(name, id);
-        } else if (*peakMode == 1 && name[length - 1] == ' ') {
-            name[length - 1] = '\0';
+    for (uint32_t i = 0; i < *count; ++i) {
+        const auto id = c.u16be();
+        if (!id) return;
+        const auto position = c.u32be();
+        if (!position) return;
+        const auto length = c.u8();
+        if (!length) return;
+        const auto text = c.take(*length);
+        if (!text) return;
+        std::memcpy(name, text->data(), *length);
+        name[*length] = '\0';
+        if (*length == 0) {
+            ntostr(name, *id);
+        } else if (*peakMode == 1 && name[*length - 1] == ' ') {
+            name[*length - 1] = '\0';
         }
-        out.marker(out.ctx, name, brindle_time{position, false, BRINDLE_SINGLE, rate});
+        out.marker(out.ctx, name, brindle_time{*position, false, BRINDLE_SINGLE, rate});
         // A pad byte missing at the very end of the copy costs nothing: no
         // marker can follow it.
-        if (length % 2 == 0 && !c.skip(1)) return;
+        if (*length % 2 == 0 && !c.skip(1)) return;
     }
 }

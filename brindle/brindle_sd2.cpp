@@ -25,6 +25,7 @@
 // ends it there.  The walk ends at the first marker that does not fit in the
 // resource: a count that promises more than it holds, a negative length or a
 // name that runs past its end.  The count already sent stays.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -32,13 +33,14 @@
 #include "byte_cursor.h"
 
 int32_t brindle_sd2_rate(brindle_bytes text) {
-    brindle::ByteCursor c(text.data, text.size);
-    uint8_t length = 0;
-    if (!c.u8(length)) return 0;
-    if (length > c.remaining()) length = static_cast<uint8_t>(c.remaining());
+    bytes::Cursor c(text.data, text.size);
+    const auto length = c.u8();
+    if (!length) return 0;
+    // A length past the end is cut to what the resource holds.
+    const auto chars = c.take(std::min<std::size_t>(*length, c.remaining()));
     char buf[256];
-    std::memcpy(buf, c.here(), length);
-    buf[length] = '\0';
+    std::memcpy(buf, chars->data(), chars->size());
+    buf[chars->size()] = '\0';
 
     // strtof rather than a scanf conversion: it reports a text without a
     // number, and its result is defined for every text.
@@ -52,34 +54,34 @@ int32_t brindle_sd2_rate(brindle_bytes text) {
 
 void brindle_sd2_walk(brindle_bytes sdml, int32_t rate, const brindle_sink &out) {
     constexpr std::size_t MARKER_HEADER = 20;
-    brindle::ByteCursor c(sdml.data, sdml.size);
-    int16_t count = 0;
-    if (!c.skip(6) || !c.i16be(count)) {
+    bytes::Cursor c(sdml.data, sdml.size);
+    const auto count = c.skip(6) ? c.i16be() : std::nullopt;
+    if (!count) {
         out.count(out.ctx, 0);
         return;
     }
-    out.count(out.ctx, count);
+    out.count(out.ctx, *count);
 
     char name[BRINDLE_NAME_BYTES];
-    for (int32_t i = 0; i < count; ++i) {
-        brindle::ByteCursor m;
-        int32_t position = 0, length = 0;
-        int16_t id = 0;
-        if (!c.sub(MARKER_HEADER, m)) return;
-        m.skip(4);
-        m.i32be(position);
-        m.skip(6);
-        m.i16be(id);
-        m.i32be(length);
-        const uint8_t *text;
-        if (length < 0 || !c.bytes(static_cast<std::size_t>(length), text)) return;
+    for (int32_t i = 0; i < *count; ++i) {
+        auto m = c.sub(MARKER_HEADER);
+        if (!m) return;
+        // The header is whole, so none of these reads can fail.
+        m->skip(4);
+        const int32_t position = m->i32be().value_or(0);
+        m->skip(6);
+        const int16_t id = m->i16be().value_or(0);
+        const int32_t length = m->i32be().value_or(0);
+        if (length < 0) return;
+        const auto text = c.take(static_cast<std::size_t>(length));
+        if (!text) return;
         if (length == 0) {
             // The id is widened with its sign and written unsigned: -1 gives
             // 4294967295.
             ntostr(name, static_cast<uint32_t>(static_cast<int32_t>(id)));
         } else {
             const std::size_t n = length > 255 ? 255 : static_cast<std::size_t>(length);
-            std::strncpy(name, reinterpret_cast<const char *>(text), n);
+            std::strncpy(name, reinterpret_cast<const char *>(text->data()), n);
             name[n] = '\0';
         }
         out.marker(out.ctx, name,

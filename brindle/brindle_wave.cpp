@@ -58,21 +58,21 @@ int32_t wrap32(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(v)
 
 // Number of loops the data announces (0 when the chunk is too short to say).
 int64_t loop_count(brindle_bytes smpl) {
-    brindle::ByteCursor c(smpl.data, smpl.size);
-    int32_t n = 0;
-    if (!c.skip(28) || !c.i32le(n) || n < 0) return 0;
-    return n;
+    bytes::Cursor c(smpl.data, smpl.size);
+    const auto n = c.skip(28) ? c.i32le() : std::nullopt;
+    if (!n || *n < 0) return 0;
+    return *n;
 }
 
 void send_loops(brindle_bytes smpl, int64_t n, int32_t rate, const brindle_sink &out) {
-    brindle::ByteCursor c(smpl.data, smpl.size);
+    bytes::Cursor c(smpl.data, smpl.size);
     if (!c.skip(LOOPS_AT)) return;
     const int64_t held = static_cast<int64_t>(c.remaining() / LOOP_BYTES);
+    // Only loops the chunk holds whole are walked: none of these reads fails.
     for (int64_t k = 0; k < std::min(n, held); ++k) {
-        uint32_t start = 0, end = 0;
         c.skip(8);
-        c.u32le(start);
-        c.u32le(end);
+        const uint32_t start = c.u32le().value_or(0);
+        const uint32_t end = c.u32le().value_or(0);
         c.skip(8);
         out.marker(out.ctx, "beg loop", brindle_time{start, false, BRINDLE_DOUBLE, rate});
         out.marker(out.ctx, "end loop", brindle_time{end, false, BRINDLE_DOUBLE, rate});
@@ -100,30 +100,32 @@ bool find_pair(const char *table, std::size_t pairs, uint32_t id, uint32_t &posi
 
 void send_labels(brindle_bytes list, int32_t m, const char *table, std::size_t pairs, int32_t rate,
                  const brindle_sink &out) {
-    brindle::ByteCursor c(list.data, list.size);
+    bytes::Cursor c(list.data, list.size);
     // adtl is looked for at every fourth byte.
-    uint32_t code = 0;
-    while (c.fourcc(code) && code != ID_ADTL) {
+    for (;;) {
+        const auto code = c.fourcc();
+        if (!code) return;
+        if (*code == ID_ADTL) break;
     }
-    if (code != ID_ADTL) return;
 
     char name[BRINDLE_NAME_BYTES];
     for (int32_t i = 0; i < m; ++i) {
-        uint32_t id;
-        if (!c.find(ID_LABL) || !c.skip(8) || !c.u32le(id)) return;
+        const auto id = (c.find(ID_LABL) && c.skip(8)) ? c.u32le() : std::nullopt;
+        if (!id) return;
         // The cursor stays at the text: the next search starts there, and
         // the text may itself hold labl.
-        const auto *text = reinterpret_cast<const char *>(c.here());
-        const std::size_t limit = std::min<std::size_t>(c.remaining(), 255);
+        const auto rest = c.rest();
+        const auto *text = reinterpret_cast<const char *>(rest.data());
+        const std::size_t limit = std::min<std::size_t>(rest.size(), 255);
         const void *nul = std::memchr(text, 0, limit);
         const std::size_t length = nul ? static_cast<std::size_t>(static_cast<const char *>(nul) - text) : limit;
         uint32_t position;
-        if (!find_pair(table, pairs, id, position)) {
-            out.orphan_label(out.ctx, id);
+        if (!find_pair(table, pairs, *id, position)) {
+            out.orphan_label(out.ctx, *id);
             continue;
         }
         if (length == 0) {
-            ntostr(name, id);
+            ntostr(name, *id);
         } else {
             std::memcpy(name, text, length);
             name[length] = '\0';
@@ -145,9 +147,8 @@ brindle_wave_result brindle_wave_build(brindle_bytes cue, brindle_bytes list, br
         return BRINDLE_WAVE_DONE;
     }
 
-    brindle::ByteCursor c(cue.data, cue.size);
-    int32_t m = 0;
-    c.i32le(m);
+    bytes::Cursor c(cue.data, cue.size);
+    const int32_t m = c.i32le().value_or(0);
     out.count(out.ctx, wrap32(int64_t{m} + 2 * n));
 
     if (m > 0) {
@@ -157,10 +158,10 @@ brindle_wave_result brindle_wave_build(brindle_bytes cue, brindle_bytes list, br
         if (!table) return BRINDLE_WAVE_TABLE_REFUSED;
         const std::size_t pairs =
             std::min(static_cast<std::size_t>(m), c.remaining() / CUE_POINT_BYTES);
+        // Only cue points the chunk holds whole are read: none of these fails.
         for (std::size_t i = 0; i < pairs; ++i) {
-            uint32_t id = 0, position = 0;
-            c.u32le(id);
-            c.u32le(position);
+            const uint32_t id = c.u32le().value_or(0);
+            const uint32_t position = c.u32le().value_or(0);
             c.skip(16);
             put_pair(table, i, id, position);
         }

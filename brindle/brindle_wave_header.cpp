@@ -74,18 +74,15 @@ brindle_walk_end brindle_wave_header_walk(const brindle_stream &in, const brindl
     for (;;) {
         uint8_t header[8];
         if (!read_exact(in, header, 8)) break;
-        brindle::ByteCursor h(header, 8);
-        uint32_t id, size;
-        h.fourcc(id);
-        h.u32le(size);
+        bytes::Cursor h(header);
+        const uint32_t id = *h.fourcc();
+        const uint32_t size = *h.u32le();
         const int64_t pad = size & 1;
 
         if (id == ID_FMT && size >= 8) {
             uint8_t rate[4];
             if (!skip(in, 4) || !read_exact(in, rate, 4)) break;
-            uint32_t r;
-            brindle::ByteCursor(rate, 4).u32le(r);
-            *out.sampleRate = static_cast<int32_t>(r);
+            *out.sampleRate = static_cast<int32_t>(*bytes::Cursor(rate).u32le());
             if (!skip(in, int64_t{size} - 8 + pad)) break;
         } else if (id == ID_CUE) {
             brindle_release_block(mem, *out.cue);
@@ -97,9 +94,7 @@ brindle_walk_end brindle_wave_header_walk(const brindle_stream &in, const brindl
         } else if (id == ID_LIST && size >= 4) {
             uint8_t type[4];
             if (!read_exact(in, type, 4)) break;
-            uint32_t list_type;
-            brindle::ByteCursor(type, 4).fourcc(list_type);
-            if (list_type != LIST_ADTL) {
+            if (*bytes::Cursor(type).fourcc() != LIST_ADTL) {
                 if (!skip(in, int64_t{size} - 4 + pad)) break;
                 continue;
             }
