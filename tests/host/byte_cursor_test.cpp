@@ -183,8 +183,9 @@ TEST(ByteCursor, SignedReadsAreTwosComplement) {
 
 TEST(ByteCursor, FourccNamesWhatTheCursorReadsFromTheSameCharacters) {
     static_assert(bytes::fourcc("RIFF") == 0x52494646u);
-    // A character above 0x7F is a negative char here; it must not smear.
-    static_assert(bytes::fourcc("\xA9" "day") == 0xA9646179u);
+    // Characters above 0x7F are negative chars here; none may smear into
+    // the bytes above it.
+    static_assert(bytes::fourcc("\xA9\xB1\xC2\xD3") == 0xA9B1C2D3u);
     static_assert(bytes::fourcc("Sd2f") == FOUR_CHAR_CODE('S', 'd', '2', 'f'));
 
     const std::string stored = "WAVEfmt ";
