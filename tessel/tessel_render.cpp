@@ -1,6 +1,8 @@
 // The oscillator bank: modulators, ratio, partials, scaling.
 #include "tessel_render.h"
 
+#include "tessel_kernel.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -24,30 +26,42 @@ float transposition_ratio(float semitones) {
     return static_cast<float>(std::pow(2.0, static_cast<double>(semitones) / 12.0));
 }
 
-// The common case: phase in [0, 5000) and an increment below 5000, so the
-// sum stays below 10000 (the exact sum is below 10000, and 10000 - 2^-10 is
-// a float, so rounding cannot reach 10000) and one subtraction of whole
-// positions is the modulo.
-float run_partial_in_range(float *acc, const float *table, float amp, float inc,
-                           float phase, int32_t n) {
-    for (int32_t i = 0; i < n; ++i) {
-        phase = phase + inc;
-        if (phase >= 5000.0f) phase = static_cast<float>(static_cast<int32_t>(phase) - 5000);
-        acc[i] = acc[i] + amp * table[static_cast<int32_t>(phase)];
+bool runs_here(tessel_path path) {
+    switch (path) {
+    case TESSEL_PATH_PORTABLE: return true;
+#if defined(__x86_64__) || defined(__i386__)
+    // The checks also ask whether the system saves the wider registers.
+    case TESSEL_PATH_AVX2:
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2");
+    case TESSEL_PATH_AVX512:
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+               __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl");
+#endif
+    default: return false;
     }
-    return phase;
 }
 
-// Anything else: huge, infinite or NaN increments, or a phase that is out of
-// range for whatever reason.  Every position goes through the full wrap.
-float run_partial_any(float *acc, const float *table, float amp, float inc,
-                      float phase, int32_t n) {
-    for (int32_t i = 0; i < n; ++i) {
-        phase = tessel_wrap_phase(phase + inc);
-        acc[i] = acc[i] + amp * table[static_cast<int32_t>(phase)];
+tessel_partials_fn entry(tessel_path path) {
+    switch (path) {
+#if defined(__x86_64__) || defined(__i386__)
+    case TESSEL_PATH_AVX2: return tessel_partials_avx2;
+    case TESSEL_PATH_AVX512: return tessel_partials_avx512;
+#endif
+    default: return tessel_partials_portable;
     }
-    return phase;
 }
+
+tessel_path choose_path() {
+    for (int32_t p = TESSEL_PATH_COUNT - 1; p > TESSEL_PATH_PORTABLE; --p)
+        if (runs_here(static_cast<tessel_path>(p))) return static_cast<tessel_path>(p);
+    return TESSEL_PATH_PORTABLE;
+}
+
+// Chosen when the code is loaded.  Anything that renders before that sees
+// the zero-initialised value, the portable path, which runs everywhere.
+const tessel_path chosen = choose_path();
 
 template <int N>
 void scale_outputs(const float *vol, float *const *out, float *const *acc, int32_t n) {
@@ -63,10 +77,19 @@ void scale_outputs(const float *vol, float *const *out, float *const *acc, int32
     }
 }
 
+// A full batch goes to the path; the phases it advanced go back to the
+// partials they came from.
+void render_batch(tessel_partials_fn run, tessel_batch &b, const int32_t *number, const float *table,
+                  t_partial *partials, float *const *acc, int32_t n) {
+    run(b, table, acc, n);
+    for (int32_t j = 0; j < b.count; ++j) shared_store(partials[number[j]].phase, b.phase[j]);
+}
+
 }  // namespace
 
-void tessel_bank(tessel_controls &c, const float *table, t_partial *partials,
-                 int32_t n_partials, float *const *acc, int32_t n_outputs) {
+void tessel_bank_with(tessel_partials_fn run, tessel_controls &c, const float *table,
+                      t_partial *partials, int32_t n_partials, float *const *acc,
+                      int32_t n_outputs) {
     const int32_t n = c.vec_size;
     const float step = modulator_step(c);
 
@@ -82,6 +105,11 @@ void tessel_bank(tessel_controls &c, const float *table, t_partial *partials,
                             lfo_advance(c.shift_lfo_phase, step, c.shift_lfo_f, table);
 
     const float scale = 5000.0f / c.sr;
+    tessel_batch b;
+    int32_t number[TESSEL_BATCH];  // the partial each batch entry came from
+    b.n_outputs = n_outputs;
+    b.first_output = 0;
+    int32_t count = 0;
     // Which output a partial reaches depends on how many higher-numbered
     // partials sound in this vector, so the cursor restarts every call.
     int32_t q = 0;
@@ -91,14 +119,59 @@ void tessel_bank(tessel_controls &c, const float *table, t_partial *partials,
         if (amp == 0.0f) continue;
         const float freq = shared_load(p.freq);
         const float inc = std::fabs(scale * (ratio * freq + shift));
-        float phase = shared_load(p.phase);
-        if (inc < 5000.0f && phase >= 0.0f && phase < 5000.0f)
-            phase = run_partial_in_range(acc[q], table, amp, inc, phase, n);
-        else
-            phase = run_partial_any(acc[q], table, amp, inc, phase, n);
-        shared_store(p.phase, phase);
+        const float phase = shared_load(p.phase);
+        b.amp[count] = amp;
+        b.inc[count] = inc;
+        b.phase[count] = phase;
+        b.general[count] = !(inc < 5000.0f && phase >= 0.0f && phase < 5000.0f);
+        number[count] = k;
         if (++q == n_outputs) q = 0;
+        if (++count == TESSEL_BATCH) {
+            b.count = count;
+            render_batch(run, b, number, table, partials, acc, n);
+            count = 0;
+            b.first_output = q;
+        }
     }
+    if (count > 0) {
+        b.count = count;
+        render_batch(run, b, number, table, partials, acc, n);
+    }
+}
+
+void tessel_general_positions(float &phase, float inc, int32_t *idx, int32_t stride,
+                              int32_t n) {
+    float p = phase;
+    for (int32_t i = 0; i < n; ++i) {
+        p = tessel_wrap_phase(p + inc);
+        idx[i * stride] = static_cast<int32_t>(p);
+    }
+    phase = p;
+}
+
+const char *tessel_path_name(tessel_path path) {
+    switch (path) {
+    case TESSEL_PATH_PORTABLE: return "portable";
+    case TESSEL_PATH_AVX2: return "avx2";
+    case TESSEL_PATH_AVX512: return "avx512";
+    default: return "none";
+    }
+}
+
+bool tessel_path_available(tessel_path path) { return runs_here(path); }
+
+tessel_path tessel_path_chosen() { return chosen; }
+
+void tessel_bank(tessel_controls &c, const float *table, t_partial *partials,
+                 int32_t n_partials, float *const *acc, int32_t n_outputs) {
+    tessel_bank_with(entry(chosen), c, table, partials, n_partials, acc, n_outputs);
+}
+
+void tessel_bank_on(tessel_path path, tessel_controls &c, const float *table,
+                    t_partial *partials, int32_t n_partials, float *const *acc,
+                    int32_t n_outputs) {
+    tessel_bank_with(entry(runs_here(path) ? path : TESSEL_PATH_PORTABLE), c, table, partials,
+                     n_partials, acc, n_outputs);
 }
 
 void tessel_scale(int32_t n_outputs, const float *vol, float *const *out,

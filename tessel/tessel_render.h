@@ -51,13 +51,15 @@ inline void shared_store(T &field, T value) {
 void init_sin(float *table, int32_t n);
 
 // Brings a phase back into [0, 5000).  A phase already in range is kept with
-// its fraction; one at or past 5000 becomes its integer part modulo 5000
-// (fmodf of an integer-valued float is exact, so this equals the integer
-// formula wherever that formula does not overflow).  A phase that is
-// infinite or not a number restarts at 0; a negative finite one (only a
-// negative sample rate makes one) is folded up the same way.
+// its fraction; one at or past 5000 becomes its integer part modulo 5000,
+// by integer arithmetic while the integer part fits 32 bits and by fmodf
+// past that (fmodf of an integer-valued float is exact, so both give the
+// same).  A phase that is infinite or not a number restarts at 0; a
+// negative finite one (only a negative sample rate makes one) is folded up
+// the same way.
 inline float tessel_wrap_phase(float p) {
     if (p >= 0.0f && p < 5000.0f) return p;
+    if (p >= 5000.0f && p < 2147483648.0f) return static_cast<float>(static_cast<int32_t>(p) % 5000);
     if (!std::isfinite(p)) return 0.0f;
     const float r = std::fmod(std::trunc(p), 5000.0f);
     return r < 0.0f ? r + 5000.0f : r + 0.0f;  // + 0 turns -0 into 0
@@ -81,8 +83,32 @@ struct tessel_controls {
 // Advances both LFOs, forms the ratio and sums every sounding partial,
 // highest number first, into the accumulation buffers acc[0..n_outputs),
 // dealt round-robin.  acc must already hold zeros over c.vec_size samples.
+// Runs on the code path chosen for this processor.
 void tessel_bank(tessel_controls &c, const float *table, t_partial *partials,
                  int32_t n_partials, float *const *acc, int32_t n_outputs);
+
+// The code paths of the bank, slowest first.  They give the same bytes; they
+// differ in how many partials a step covers and in the instructions used.
+// The bank takes the last one the processor supports, chosen once, when the
+// code is loaded, so one binary runs on every processor of its architecture.
+enum tessel_path : int32_t {
+    TESSEL_PATH_PORTABLE,  // the compiler's generic vectors: any processor
+    TESSEL_PATH_AVX2,      // x86 with AVX2
+    TESSEL_PATH_AVX512,    // x86 with AVX-512 F, DQ, BW and VL
+    TESSEL_PATH_COUNT
+};
+
+const char *tessel_path_name(tessel_path path);
+// Whether this build has the path and this processor can run it.
+bool tessel_path_available(tessel_path path);
+// The path tessel_bank runs.
+tessel_path tessel_path_chosen();
+
+// tessel_bank on a given path; a path that is not available here falls back
+// to the portable one.
+void tessel_bank_on(tessel_path path, tessel_controls &c, const float *table,
+                    t_partial *partials, int32_t n_partials, float *const *acc,
+                    int32_t n_outputs);
 
 // out[j][i] = vol[i] * acc[j][i] for j < n_outputs, i < n.  Vol sample i is
 // read before any output sample i is written, so an output may share memory

@@ -1,0 +1,237 @@
+// The bank's partial loop laid out for vector units, W lanes wide, with the
+// same arithmetic as the plain loop to the bit.
+//
+// Each partial's phase is serial in time, so the lanes of a vector hold
+// different partials at the same sample, and each lane performs exactly the
+// scalar sequence.  For an increment below 5000 and a phase in [0, 5000) the
+// sum s stays below 10000 (the exact sum is below 10000, and 10000 - 2^-10
+// is a float, so rounding cannot reach 10000).  For s in [5000, 10000),
+// s - 5000 is exact, so trunc(s - 5000) is trunc(s) - 5000, which is what
+// the full wrap, trunc(s) modulo 5000, gives.  Such partials take that wrap
+// without a branch; the others are stepped by the portable full wrap and
+// their positions dropped into the same table.
+//
+// Table reads stay scalar (a gather is slower than plain loads on the
+// machines this is built for), and the sums are vectorised across samples:
+// one lane per sample, each adding the partials of its output in batch
+// order, so every output sample sees the same additions in the same order
+// as the plain loop.
+//
+// Each including translation unit compiles its own copy for its own
+// instruction set: everything here has internal linkage, nothing is passed
+// by value across a call in a vector register, and nothing defined in
+// another header is called.
+#pragma once
+
+#include <cstdint>
+
+#include "tessel_kernel.h"
+
+#if defined(__AVX2__) || defined(__AVX512F__)
+#include <immintrin.h>
+#endif
+
+namespace {
+
+// GCC does not take a vector size that depends on a template argument, so
+// each width is spelled out.
+template <int W>
+struct lane_types;
+template <>
+struct lane_types<4> {
+    typedef float vf __attribute__((vector_size(16)));
+    typedef int32_t vi __attribute__((vector_size(16)));
+};
+template <>
+struct lane_types<8> {
+    typedef float vf __attribute__((vector_size(32)));
+    typedef int32_t vi __attribute__((vector_size(32)));
+};
+template <>
+struct lane_types<16> {
+    typedef float vf __attribute__((vector_size(64)));
+    typedef int32_t vi __attribute__((vector_size(64)));
+};
+
+template <int W>
+struct tessel_lanes {
+    typedef typename lane_types<W>::vf vf;
+    typedef typename lane_types<W>::vi vi;
+
+    // Samples stepped before their positions are summed: whole vectors of
+    // samples, and few enough that the positions stay in the first-level
+    // cache beside the table.
+    static constexpr int32_t CHUNK = 16;
+    static constexpr int32_t GROUPS = (TESSEL_BATCH + W - 1) / W;
+    static constexpr int32_t ROW = GROUPS * W;  // positions of one sample
+    // Groups stepped together: independent dependency chains that hide the
+    // latency of each step.
+    static constexpr int32_t UNROLL = 8;
+
+    // One sample of one group: p advanced by d and wrapped, its table
+    // positions stored at pos.
+    __attribute__((always_inline)) static inline void advance(vf &p, const vf &d, int32_t *pos) {
+#if defined(__AVX512F__)
+        if constexpr (W == 16) {
+            const __m512 top = _mm512_set1_ps(5000.0f);
+            const __m512 s = _mm512_add_ps((__m512)p, (__m512)d);
+            const __mmask16 wrap = _mm512_cmp_ps_mask(s, top, _CMP_GE_OQ);
+            const __m512 q = _mm512_mask_roundscale_ps(s, wrap, _mm512_sub_ps(s, top),
+                                                       _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+            p = (vf)q;
+            const vi t = __builtin_convertvector(p, vi);
+            __builtin_memcpy(pos, &t, sizeof t);
+            return;
+        }
+#endif
+#if defined(__AVX2__)
+        if constexpr (W == 8) {
+            const __m256 top = _mm256_set1_ps(5000.0f);
+            const __m256 s = _mm256_add_ps((__m256)p, (__m256)d);
+            const __m256 wrap = _mm256_cmp_ps(s, top, _CMP_GE_OQ);
+            const __m256 r = _mm256_round_ps(_mm256_sub_ps(s, top),
+                                             _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+            const __m256 q = _mm256_blendv_ps(s, r, wrap);
+            p = (vf)q;
+            const vi t = __builtin_convertvector(p, vi);
+            __builtin_memcpy(pos, &t, sizeof t);
+            return;
+        }
+#endif
+        // Without a rounding instruction: truncate by converting to integer,
+        // which also gives the positions.  The integer part is below 10000.
+        const vf top = vf{} + 5000.0f;
+        const vf s = p + d;
+        const vi wrap = s >= top;
+        const vi t = __builtin_convertvector(s, vi) - (wrap & 5000);
+        const vf r = __builtin_convertvector(t, vf);
+        p = (vf)(((vi)r & wrap) | ((vi)s & ~wrap));
+        __builtin_memcpy(pos, &t, sizeof t);
+    }
+
+    // U groups from g0 on, m samples.
+    template <int U>
+    static void step(vf *phase, const vf *inc, int32_t *pos, int32_t g0, int32_t m) {
+        vf p[U];
+        for (int u = 0; u < U; ++u) p[u] = phase[g0 + u];
+        for (int32_t i = 0; i < m; ++i)
+            for (int u = 0; u < U; ++u) advance(p[u], inc[g0 + u], pos + i * ROW + (g0 + u) * W);
+        for (int u = 0; u < U; ++u) phase[g0 + u] = p[u];
+    }
+
+    // acc[i] = acc[i] + amp[j] * table[pos[i][j]] for the slots j of
+    // [first, last), in that order, for i < m.
+    static void sum(float *acc, const float *table, const float *amp, const int32_t *pos,
+                    int32_t first, int32_t last, int32_t m) {
+        int32_t i = 0;
+        for (; i + W <= m; i += W) {
+            vf a;
+            __builtin_memcpy(&a, acc + i, sizeof a);
+            const int32_t *row = pos + i * ROW;
+            int32_t j = first;
+            // Two neighbouring slots per read of the positions.  The empty
+            // asm keeps the compiler from splitting the read in two again.
+            for (; j + 2 <= last; j += 2) {
+                vf v0, v1;
+                for (int e = 0; e < W; ++e) {
+                    uint64_t two;
+                    __builtin_memcpy(&two, row + e * ROW + j, sizeof two);
+                    asm("" : "+r"(two));
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+                    v0[e] = table[static_cast<uint32_t>(two)];
+                    v1[e] = table[two >> 32];
+#else
+                    v0[e] = table[two >> 32];
+                    v1[e] = table[static_cast<uint32_t>(two)];
+#endif
+                }
+                a = a + amp[j] * v0;
+                a = a + amp[j + 1] * v1;
+            }
+            if (j < last) {
+                vf v;
+                for (int e = 0; e < W; ++e) v[e] = table[row[e * ROW + j]];
+                a = a + amp[j] * v;
+            }
+            __builtin_memcpy(acc + i, &a, sizeof a);
+        }
+        for (; i < m; ++i) {
+            float a = acc[i];
+            const int32_t *row = pos + i * ROW;
+            for (int32_t j = first; j < last; ++j) a = a + amp[j] * table[row[j]];
+            acc[i] = a;
+        }
+    }
+
+    static void run(tessel_batch &b, const float *table, float *const *acc, int32_t n) {
+        const int32_t count = b.count;
+        const int32_t outputs = b.n_outputs < count ? b.n_outputs : count;
+        const int32_t groups = (count + W - 1) / W;
+
+        // Slots grouped by output, each output's partials in batch order, so
+        // that the partials one buffer sums sit side by side.
+        int32_t entry[TESSEL_BATCH];  // the batch entry in each slot
+        int32_t start[TESSEL_BATCH + 1];  // first slot of each output, then the end
+        float amp[TESSEL_BATCH];
+        int32_t slot = 0;
+        for (int32_t k = 0; k < outputs; ++k) {
+            start[k] = slot;
+            for (int32_t j = k; j < count; j += b.n_outputs) {
+                entry[slot] = j;
+                amp[slot] = b.amp[j];
+                ++slot;
+            }
+        }
+        start[outputs] = slot;
+
+        // General partials and the padding past count step from 0 by 0 in
+        // the vectors, which is harmless; their real positions are written
+        // over those afterwards.
+        vf phase[GROUPS], inc[GROUPS];
+        for (int32_t g = 0; g < groups; ++g) {
+            float ph[W], in[W];
+            for (int e = 0; e < W; ++e) {
+                const int32_t s = g * W + e;
+                const bool lane = s < count && !b.general[entry[s]];
+                ph[e] = lane ? b.phase[entry[s]] : 0.0f;
+                in[e] = lane ? b.inc[entry[s]] : 0.0f;
+            }
+            __builtin_memcpy(&phase[g], ph, sizeof ph);
+            __builtin_memcpy(&inc[g], in, sizeof in);
+        }
+        bool any_general = false;
+        for (int32_t j = 0; j < count; ++j) any_general = any_general || b.general[j];
+
+        alignas(64) int32_t pos[CHUNK * ROW];
+        for (int32_t i0 = 0; i0 < n; i0 += CHUNK) {
+            const int32_t m = n - i0 < CHUNK ? n - i0 : CHUNK;
+            int32_t g = 0;
+            for (; g + UNROLL <= groups; g += UNROLL) step<UNROLL>(phase, inc, pos, g, m);
+            for (; g + 4 <= groups; g += 4) step<4>(phase, inc, pos, g, m);
+            for (; g + 2 <= groups; g += 2) step<2>(phase, inc, pos, g, m);
+            for (; g < groups; ++g) step<1>(phase, inc, pos, g, m);
+            if (any_general) {
+                for (int32_t s = 0; s < count; ++s) {
+                    const int32_t j = entry[s];
+                    if (b.general[j]) tessel_general_positions(b.phase[j], b.inc[j], pos + s, ROW, m);
+                }
+            }
+            for (int32_t k = 0; k < outputs; ++k) {
+                int32_t q = b.first_output + k;
+                if (q >= b.n_outputs) q -= b.n_outputs;
+                sum(acc[q] + i0, table, amp, pos, start[k], start[k + 1], m);
+            }
+        }
+
+        for (int32_t g = 0; g < groups; ++g) {
+            float ph[W];
+            __builtin_memcpy(ph, &phase[g], sizeof ph);
+            for (int e = 0; e < W && g * W + e < count; ++e) {
+                const int32_t j = entry[g * W + e];
+                if (!b.general[j]) b.phase[j] = ph[e];
+            }
+        }
+    }
+};
+
+}  // namespace

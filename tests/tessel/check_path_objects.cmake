@@ -1,0 +1,37 @@
+# Checks the objects of tessel_core for what the byte comparisons cannot
+# catch on a machine that lacks a path:
+# - no fused multiply-add instruction anywhere (it would change results);
+# - each wider path really built for its instruction set;
+# - no weak symbol in a wider path's object: an inline function emitted
+#   there could be the copy the linker keeps for every caller, and run
+#   instructions the processor lacks.
+# Arguments: -DOBJECTS=a.o|b.o|... -DOBJDUMP=... -DNM=...
+string(REPLACE "|" ";" objects "${OBJECTS}")
+set(checked 0)
+foreach(object IN LISTS objects)
+  execute_process(COMMAND ${OBJDUMP} -d --no-show-raw-insn ${object}
+                  OUTPUT_VARIABLE code RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${OBJDUMP} failed on ${object}")
+  endif()
+  if(code MATCHES "vfn?m(add|sub)[0-9]")
+    message(SEND_ERROR "${object}: fused multiply-add instruction: ${CMAKE_MATCH_0}")
+  endif()
+  if(object MATCHES "tessel_path_(avx2|avx512)")
+    set(register ymm)
+    if(CMAKE_MATCH_1 STREQUAL "avx512")
+      set(register zmm)
+    endif()
+    if(NOT code MATCHES "%${register}")
+      message(SEND_ERROR "${object}: no ${register} register used; built without its instruction set?")
+    endif()
+    execute_process(COMMAND ${NM} --defined-only ${object} OUTPUT_VARIABLE symbols)
+    if(symbols MATCHES "(^|\n)[0-9a-f]* [WVu] [^\n]*")
+      message(SEND_ERROR "${object}: weak symbol${CMAKE_MATCH_0}")
+    endif()
+    math(EXPR checked "${checked} + 1")
+  endif()
+endforeach()
+if(checked EQUAL 0)
+  message(STATUS "no wider path objects in this build")
+endif()
