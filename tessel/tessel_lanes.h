@@ -67,6 +67,9 @@ struct tessel_lanes {
     // Groups stepped together: independent dependency chains that hide the
     // latency of each step.
     static constexpr int32_t UNROLL = 8;
+    // The loops over lanes and groups below are unrolled by pragma, so the
+    // code is as fast at -O2 (the project's default) as at -O3: without it,
+    // -O2 keeps the vector being filled in memory and is three times slower.
 
     // One sample of one group: p advanced by d and wrapped, its table
     // positions stored at pos.
@@ -115,8 +118,72 @@ struct tessel_lanes {
         vf p[U];
         for (int u = 0; u < U; ++u) p[u] = phase[g0 + u];
         for (int32_t i = 0; i < m; ++i)
+#pragma GCC unroll 8
             for (int u = 0; u < U; ++u) advance(p[u], inc[g0 + u], pos + i * ROW + (g0 + u) * W);
         for (int u = 0; u < U; ++u) phase[g0 + u] = p[u];
+    }
+
+    // Two neighbouring slots' positions, read at once.  The empty asm keeps
+    // the compiler from splitting the read in two again.
+    __attribute__((always_inline)) static inline void read_pair(const int32_t *p, uint32_t &first,
+                                                               uint32_t &second) {
+        uint64_t two;
+        __builtin_memcpy(&two, p, sizeof two);
+        asm("" : "+r"(two));
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        first = static_cast<uint32_t>(two);
+        second = static_cast<uint32_t>(two >> 32);
+#else
+        first = static_cast<uint32_t>(two >> 32);
+        second = static_cast<uint32_t>(two);
+#endif
+    }
+
+#if defined(__AVX512F__)
+    // Four rows of values2, into 128-bit registers.
+    __attribute__((always_inline)) static inline void quarters(__m128 &x, __m128 &y, const float *table,
+                                                              const int32_t *pos) {
+        uint32_t f0, s0, f1, s1, f2, s2, f3, s3;
+        read_pair(pos, f0, s0);
+        read_pair(pos + ROW, f1, s1);
+        read_pair(pos + 2 * ROW, f2, s2);
+        read_pair(pos + 3 * ROW, f3, s3);
+        x = _mm_setr_ps(table[f0], table[f1], table[f2], table[f3]);
+        y = _mm_setr_ps(table[s0], table[s1], table[s2], table[s3]);
+    }
+#endif
+
+    // v0[e] = table[pos[e][0]] and v1[e] = table[pos[e][1]] for e < W,
+    // rows ROW apart: scalar loads, inserted into the vectors.  An AVX-512
+    // register is assembled from quarters of four, at about one 128-bit
+    // shuffle per value; filled a value at a time, it would take a masked
+    // full-width operation per value.
+    __attribute__((always_inline)) static inline void values2(vf &v0, vf &v1, const float *table,
+                                                             const int32_t *pos) {
+#if defined(__AVX512F__)
+        if constexpr (W == 16) {
+            __m128 a0, b0, a1, b1, a2, b2, a3, b3;
+            quarters(a0, b0, table, pos);
+            quarters(a1, b1, table, pos + 4 * ROW);
+            // Half the positions at a time: all sixteen pairs at once do
+            // not fit the general registers.
+            asm volatile("" ::: "memory");
+            quarters(a2, b2, table, pos + 8 * ROW);
+            quarters(a3, b3, table, pos + 12 * ROW);
+            v0 = (vf)_mm512_insertf32x8(_mm512_castps256_ps512(_mm256_set_m128(a1, a0)),
+                                        _mm256_set_m128(a3, a2), 1);
+            v1 = (vf)_mm512_insertf32x8(_mm512_castps256_ps512(_mm256_set_m128(b1, b0)),
+                                        _mm256_set_m128(b3, b2), 1);
+            return;
+        }
+#endif
+#pragma GCC unroll 16
+        for (int e = 0; e < W; ++e) {
+            uint32_t f, s;
+            read_pair(pos + e * ROW, f, s);
+            v0[e] = table[f];
+            v1[e] = table[s];
+        }
     }
 
     // acc[i] = acc[i] + amp[j] * table[pos[i][j]] for the slots j of
@@ -129,27 +196,15 @@ struct tessel_lanes {
             __builtin_memcpy(&a, acc + i, sizeof a);
             const int32_t *row = pos + i * ROW;
             int32_t j = first;
-            // Two neighbouring slots per read of the positions.  The empty
-            // asm keeps the compiler from splitting the read in two again.
             for (; j + 2 <= last; j += 2) {
                 vf v0, v1;
-                for (int e = 0; e < W; ++e) {
-                    uint64_t two;
-                    __builtin_memcpy(&two, row + e * ROW + j, sizeof two);
-                    asm("" : "+r"(two));
-#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-                    v0[e] = table[static_cast<uint32_t>(two)];
-                    v1[e] = table[two >> 32];
-#else
-                    v0[e] = table[two >> 32];
-                    v1[e] = table[static_cast<uint32_t>(two)];
-#endif
-                }
+                values2(v0, v1, table, row + j);
                 a = a + amp[j] * v0;
                 a = a + amp[j + 1] * v1;
             }
             if (j < last) {
                 vf v;
+#pragma GCC unroll 16
                 for (int e = 0; e < W; ++e) v[e] = table[row[e * ROW + j]];
                 a = a + amp[j] * v;
             }
