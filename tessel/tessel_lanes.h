@@ -218,8 +218,35 @@ struct tessel_lanes {
         }
     }
 
+    // A partial or two have too little to share a vector with: there they
+    // would only wait out the latency of every step, where a branch on the
+    // wrap, taken about once a cycle of the oscillator, costs less.  Each
+    // runs through the whole vector in turn, which keeps the order of the
+    // additions.  Only for partials that need no general wrap.
+    static constexpr int32_t ALONE = W == 4 ? 2 : 1;
+
+    static bool alone(tessel_batch &b, const float *table, float *const *acc, int32_t n) {
+        for (int32_t j = 0; j < b.count; ++j)
+            if (b.general[j]) return false;
+        int32_t q = b.first_output;
+        for (int32_t j = 0; j < b.count; ++j) {
+            float *out = acc[q];
+            const float amp = b.amp[j], inc = b.inc[j];
+            float p = b.phase[j];
+            for (int32_t i = 0; i < n; ++i) {
+                p = p + inc;
+                if (p >= 5000.0f) p = static_cast<float>(static_cast<int32_t>(p) - 5000);
+                out[i] = out[i] + amp * table[static_cast<int32_t>(p)];
+            }
+            b.phase[j] = p;
+            if (++q == b.n_outputs) q = 0;
+        }
+        return true;
+    }
+
     static void run(tessel_batch &b, const float *table, float *const *acc, int32_t n) {
         const int32_t count = b.count;
+        if (count <= ALONE && alone(b, table, acc, n)) return;
         const int32_t outputs = b.n_outputs < count ? b.n_outputs : count;
         const int32_t groups = (count + W - 1) / W;
 

@@ -117,8 +117,12 @@ Scene random_scene(std::mt19937 &rng, bool extreme) {
     s.c.transpo_lfo_phase = pick(rng, {below_top, nan, 7000.0f}, 0.0f, 5000.0f, 0.1 + ps);
     s.c.shift_lfo_phase = pick(rng, {below_top, nan, -3.0f}, 0.0f, 5000.0f, 0.1 + ps);
 
-    const bool many = std::bernoulli_distribution(0.15)(rng);  // more than one batch
-    s.partials.resize(std::uniform_int_distribution<int>(many ? 101 : 1, many ? 300 : 100)(rng));
+    // One or two partials (which may take a scalar loop), up to a hundred,
+    // or more than one batch.
+    const int kind = std::uniform_int_distribution<int>(0, 99)(rng);
+    const int lo = kind < 8 ? 1 : kind < 15 ? 2 : kind < 85 ? 3 : 101;
+    const int hi = kind < 8 ? 1 : kind < 15 ? 2 : kind < 85 ? 100 : 300;
+    s.partials.resize(std::uniform_int_distribution<int>(lo, hi)(rng));
     const float sr = std::isfinite(s.c.sr) && s.c.sr > 0.0f ? s.c.sr : 48000.0f;
     for (auto &p : s.partials) {
         p.freq = extreme ? pick(rng, {-sr, sr, 40.0f * sr, 1e20f, nan, inf}, -3.0f * sr, 3.0f * sr, 0.2)
@@ -215,12 +219,13 @@ TEST_P(TesselPaths, MatchTheReferenceOnHugeNegativeAndNonFiniteValues) {
 
 // One table position per hertz, so the increments are the frequencies:
 // every pairing of increments and phases at the edges of the branch-free
-// wrap, side by side in one bank, where general and in-range partials
-// alternate within the vector lanes.
+// wrap (2500 from 0, and 2499.75 from 0.5, land exactly on 5000), side by
+// side in one bank, where
+// general and in-range partials alternate within the vector lanes.
 TEST_P(TesselPaths, IncrementsAndPhasesAtTheEdgesOfTheWrap) {
     Scene s;
     s.c.sr = 5000.0f;
-    for (float inc : {0.0f, 1.0f, 2500.0f, 4999.5f, below_top, 5000.0f, 5000.5f, 12345.9f, 1e9f})
+    for (float inc : {0.0f, 1.0f, 2499.75f, 2500.0f, 4999.5f, below_top, 5000.0f, 5000.5f, 12345.9f, 1e9f})
         for (float phase : {0.0f, -0.0f, 0.5f, 4999.5f, below_top, 5000.0f, 5000.25f})
             s.partials.push_back({inc, 1.0f, phase});
     std::mt19937 rng(5);
@@ -230,6 +235,19 @@ TEST_P(TesselPaths, IncrementsAndPhasesAtTheEdgesOfTheWrap) {
             s.c.vec_size = vec;
             s.buffers(rng);
             expect_same_as_reference(GetParam(), s, table.data());
+        }
+    }
+    // Each alone and beside its neighbour, as banks that small may take
+    // another loop.
+    for (std::size_t k = 0; k < s.partials.size(); ++k) {
+        for (std::size_t count : {1, 2}) {
+            Scene few = s;
+            few.partials.assign(s.partials.begin() + k,
+                                s.partials.begin() + std::min(k + count, s.partials.size()));
+            few.n_outputs = 2;
+            few.c.vec_size = 37;
+            few.buffers(rng);
+            expect_same_as_reference(GetParam(), few, table.data());
         }
     }
 }
