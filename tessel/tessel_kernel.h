@@ -24,10 +24,7 @@ struct tessel_batch {
     float amp[TESSEL_BATCH];
     float inc[TESSEL_BATCH];    // table positions per sample, never negative
     float phase[TESSEL_BATCH];  // in: at the start of the vector; out: at its end
-    // Whether a partial needs the full wrap: an increment of 5000 or more,
-    // not a number, or a phase outside [0, 5000).  The others take the
-    // single subtraction.
-    bool general[TESSEL_BATCH];
+    // A path may use the entries from count on as scratch.
 };
 
 // Advances one phase n samples with the full wrap and writes the table

@@ -64,6 +64,7 @@ struct tessel_lanes {
     static constexpr int32_t CHUNK = 16;
     static constexpr int32_t GROUPS = (TESSEL_BATCH + W - 1) / W;
     static constexpr int32_t ROW = GROUPS * W;  // positions of one sample
+    static_assert(ROW == TESSEL_BATCH, "whole groups fill a batch's entries exactly");
     // Groups stepped together: independent dependency chains that hide the
     // latency of each step.
     static constexpr int32_t UNROLL = 8;
@@ -227,7 +228,7 @@ struct tessel_lanes {
 
     static bool alone(tessel_batch &b, const float *table, float *const *acc, int32_t n) {
         for (int32_t j = 0; j < b.count; ++j)
-            if (b.general[j]) return false;
+            if (!(b.inc[j] < 5000.0f && b.phase[j] >= 0.0f && b.phase[j] < 5000.0f)) return false;
         int32_t q = b.first_output;
         for (int32_t j = 0; j < b.count; ++j) {
             float *out = acc[q];
@@ -251,38 +252,53 @@ struct tessel_lanes {
         const int32_t groups = (count + W - 1) / W;
 
         // Slots grouped by output, each output's partials in batch order, so
-        // that the partials one buffer sums sit side by side.
-        int32_t entry[TESSEL_BATCH];  // the batch entry in each slot
+        // that the partials one buffer sums sit side by side.  With one
+        // output the slots are the batch itself.
+        float *amp = b.amp, *ph = b.phase, *in = b.inc;
         int32_t start[TESSEL_BATCH + 1];  // first slot of each output, then the end
-        float amp[TESSEL_BATCH];
-        int32_t slot = 0;
-        for (int32_t k = 0; k < outputs; ++k) {
-            start[k] = slot;
-            for (int32_t j = k; j < count; j += b.n_outputs) {
-                entry[slot] = j;
-                amp[slot] = b.amp[j];
-                ++slot;
+        int32_t entry[TESSEL_BATCH];      // the batch entry in each slot
+        float amp_s[TESSEL_BATCH], ph_s[TESSEL_BATCH], in_s[TESSEL_BATCH];
+        if (outputs > 1) {
+            int32_t slot = 0;
+            for (int32_t k = 0; k < outputs; ++k) {
+                start[k] = slot;
+                for (int32_t j = k; j < count; j += b.n_outputs, ++slot) {
+                    entry[slot] = j;
+                    amp_s[slot] = b.amp[j];
+                    ph_s[slot] = b.phase[j];
+                    in_s[slot] = b.inc[j];
+                }
             }
+            amp = amp_s;
+            ph = ph_s;
+            in = in_s;
+        } else {
+            start[0] = 0;
         }
-        start[outputs] = slot;
+        start[outputs] = count;
+        // The lanes past the last partial step from 0 by 0.
+        for (int32_t s = count; s < groups * W; ++s) ph[s] = in[s] = 0.0f;
 
-        // General partials and the padding past count step from 0 by 0 in
-        // the vectors, which is harmless; their real positions are written
-        // over those afterwards.
+        // Partials that need the general wrap also step from 0 by 0 in the
+        // vectors, which is harmless; their positions are written over
+        // those of their lanes, and their phases kept in ph.
+        const vf top = vf{} + 5000.0f;
         vf phase[GROUPS], inc[GROUPS];
+        int32_t general[TESSEL_BATCH];  // all ones in a general partial's slot
+        vi any_general = vi{};
         for (int32_t g = 0; g < groups; ++g) {
-            float ph[W], in[W];
-            for (int e = 0; e < W; ++e) {
-                const int32_t s = g * W + e;
-                const bool lane = s < count && !b.general[entry[s]];
-                ph[e] = lane ? b.phase[entry[s]] : 0.0f;
-                in[e] = lane ? b.inc[entry[s]] : 0.0f;
-            }
-            __builtin_memcpy(&phase[g], ph, sizeof ph);
-            __builtin_memcpy(&inc[g], in, sizeof in);
+            vf p, d;
+            __builtin_memcpy(&p, ph + g * W, sizeof p);
+            __builtin_memcpy(&d, in + g * W, sizeof d);
+            const vi fast = (d < top) & (p >= vf{}) & (p < top);
+            phase[g] = (vf)((vi)p & fast);
+            inc[g] = (vf)((vi)d & fast);
+            const vi slow = ~fast;
+            __builtin_memcpy(general + g * W, &slow, sizeof slow);
+            any_general |= slow;
         }
-        bool any_general = false;
-        for (int32_t j = 0; j < count; ++j) any_general = any_general || b.general[j];
+        bool some_general = false;
+        for (int e = 0; e < W; ++e) some_general = some_general || any_general[e] != 0;
 
         alignas(64) int32_t pos[CHUNK * ROW];
         for (int32_t i0 = 0; i0 < n; i0 += CHUNK) {
@@ -292,11 +308,9 @@ struct tessel_lanes {
             for (; g + 4 <= groups; g += 4) step<4>(phase, inc, pos, g, m);
             for (; g + 2 <= groups; g += 2) step<2>(phase, inc, pos, g, m);
             for (; g < groups; ++g) step<1>(phase, inc, pos, g, m);
-            if (any_general) {
-                for (int32_t s = 0; s < count; ++s) {
-                    const int32_t j = entry[s];
-                    if (b.general[j]) tessel_general_positions(b.phase[j], b.inc[j], pos + s, ROW, m);
-                }
+            if (some_general) {
+                for (int32_t s = 0; s < count; ++s)
+                    if (general[s]) tessel_general_positions(ph[s], in[s], pos + s, ROW, m);
             }
             for (int32_t k = 0; k < outputs; ++k) {
                 int32_t q = b.first_output + k;
@@ -306,13 +320,15 @@ struct tessel_lanes {
         }
 
         for (int32_t g = 0; g < groups; ++g) {
-            float ph[W];
-            __builtin_memcpy(ph, &phase[g], sizeof ph);
-            for (int e = 0; e < W && g * W + e < count; ++e) {
-                const int32_t j = entry[g * W + e];
-                if (!b.general[j]) b.phase[j] = ph[e];
-            }
+            vf p;
+            vi slow;
+            __builtin_memcpy(&p, ph + g * W, sizeof p);
+            __builtin_memcpy(&slow, general + g * W, sizeof slow);
+            p = (vf)(((vi)p & slow) | ((vi)phase[g] & ~slow));
+            __builtin_memcpy(ph + g * W, &p, sizeof p);
         }
+        if (outputs > 1)
+            for (int32_t s = 0; s < count; ++s) b.phase[entry[s]] = ph[s];
     }
 };
 

@@ -82,7 +82,8 @@ void scale_outputs(const float *vol, float *const *out, float *const *acc, int32
 void render_batch(tessel_partials_fn run, tessel_batch &b, const int32_t *number, const float *table,
                   t_partial *partials, float *const *acc, int32_t n) {
     run(b, table, acc, n);
-    for (int32_t j = 0; j < b.count; ++j) shared_store(partials[number[j]].phase, b.phase[j]);
+    const int32_t count = b.count;
+    for (int32_t j = 0; j < count; ++j) shared_store(partials[number[j]].phase, b.phase[j]);
 }
 
 }  // namespace
@@ -123,7 +124,6 @@ void tessel_bank_with(tessel_partials_fn run, tessel_controls &c, const float *t
         b.amp[count] = amp;
         b.inc[count] = inc;
         b.phase[count] = phase;
-        b.general[count] = !(inc < 5000.0f && phase >= 0.0f && phase < 5000.0f);
         number[count] = k;
         if (++q == n_outputs) q = 0;
         if (++count == TESSEL_BATCH) {
