@@ -8,8 +8,8 @@
 // is a float, so rounding cannot reach 10000).  For s in [5000, 10000),
 // s - 5000 is exact, so trunc(s - 5000) is trunc(s) - 5000, which is what
 // the full wrap, trunc(s) modulo 5000, gives.  Such partials take that wrap
-// without a branch; the others are stepped by the portable full wrap and
-// their positions dropped into the same table.
+// without a branch; the others are stepped by the portable full wrap, and
+// their positions go into the same array as everyone else's.
 //
 // Table reads stay scalar (a gather is slower than plain loads on the
 // machines this is built for), and the sums are vectorised across samples:
