@@ -32,15 +32,6 @@ std::string vformat(const char *fmt, va_list ap) {
     return s;
 }
 
-std::vector<short> read_types(va_list ap) {
-    std::vector<short> types;
-    for (int t = va_arg(ap, int); t != A_NOTHING; t = va_arg(ap, int)) {
-        types.push_back(static_cast<short>(t));
-        if (types.size() > 16) break;  // an unterminated list
-    }
-    return types;
-}
-
 Box *box_for(Host::Impl *I, void *x) {
     if (!I) return nullptr;
     if (I->creating && I->creating->obj == x) return I->creating;
@@ -75,20 +66,15 @@ void setup(t_messlist **ident, method makefun, method freefun, int32_t size,
     if (!I) return;
     va_list ap;
     va_start(ap, menufun);
-    std::vector<short> types = read_types(ap);
+    std::vector<short> types = hostcommon::read_types(ap);
     va_end(ap);
     std::string name = I->registering.empty() ? "unnamed" : I->registering;
-    auto cls = std::make_unique<messlist>();
-    cls->name = name;
-    cls->new_fn = makefun;
-    cls->free_fn = freefun;
-    cls->size = size;
-    cls->new_types = types;
+    auto cls = std::make_unique<messlist>(name, makefun, freefun, size, types);
     if (size < static_cast<int32_t>(sizeof(t_object))) {
         I->host_line(name + ": record size " + std::to_string(size) + " is too small");
         return;
     }
-    if (!headless::types_callable(types)) {
+    if (!hostcommon::types_callable(types)) {
         I->host_line(name + ": creation argument types the host cannot call");
         return;
     }
@@ -103,9 +89,9 @@ void addmess(method f, const char *selector, ...) {
     if (!I || !I->setting_up || !selector) return;
     va_list ap;
     va_start(ap, selector);
-    std::vector<short> types = read_types(ap);
+    std::vector<short> types = hostcommon::read_types(ap);
     va_end(ap);
-    if (!headless::types_callable(types)) {
+    if (!hostcommon::types_callable(types)) {
         I->host_line(I->setting_up->name + ": argument types of \"" + selector +
                      "\" the host cannot call");
         return;
@@ -133,11 +119,8 @@ void *newobject(void *cls) {
         I->host_line(c->name + ": newobject outside its own creation");
         return nullptr;
     }
-    void *mem = std::calloc(1, static_cast<std::size_t>(c->size));
+    void *mem = hostcommon::new_record(c, c->size, b);
     if (!mem) return nullptr;
-    auto *ob = static_cast<t_object *>(mem);
-    ob->o_messlist = c;
-    ob->o_box = b;
     b->obj = mem;
     b->record_mem = mem;
     return mem;

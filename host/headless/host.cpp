@@ -5,12 +5,9 @@
 #include <dlfcn.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <limits>
-#include <variant>
 
 namespace headless {
 
@@ -26,85 +23,7 @@ std::map<std::string, void *> &loaded_bundles() {
     return bundles;
 }
 
-// Typed arguments: each registered type code becomes one of these, and a
-// method is called through the exact prototype the codes describe.
-using Arg = std::variant<int32_t, double, t_symbol *>;
-constexpr std::size_t kMaxTypedArgs = 4;
-
-template <typename R, std::size_t Depth, typename... P>
-R call_typed(method fn, const Arg *args, std::size_t n, P... prefix) {
-    if (n == 0) return reinterpret_cast<R (*)(P...)>(fn)(prefix...);
-    if constexpr (Depth < kMaxTypedArgs) {
-        return std::visit(
-            [&](auto v) -> R {
-                return call_typed<R, Depth + 1>(fn, args + 1, n - 1, prefix..., v);
-            },
-            args[0]);
-    } else {
-        std::abort();  // registration refuses longer type lists
-    }
-}
-
-
-// Coerces atoms to the registered types as Max does.  False when a symbol
-// stands where a number is required, or the reverse.
-bool coerce(const std::vector<short> &types, std::span<const t_atom> atoms,
-            std::vector<Arg> &out) {
-    out.clear();
-    for (std::size_t i = 0; i < types.size(); ++i) {
-        const t_atom *a = i < atoms.size() ? &atoms[i] : nullptr;
-        switch (types[i]) {
-        case A_LONG:
-        case A_DEFLONG:
-            if (!a) {
-                out.emplace_back(int32_t{0});
-            } else if (a->a_type == A_LONG) {
-                out.emplace_back(a->a_w.w_long);
-            } else if (a->a_type == A_FLOAT) {
-                out.emplace_back(saturate_to_int32(a->a_w.w_float));
-            } else {
-                return false;
-            }
-            break;
-        case A_FLOAT:
-            if (!a) {
-                out.emplace_back(0.0);
-            } else if (a->a_type == A_LONG) {
-                out.emplace_back(static_cast<double>(a->a_w.w_long));
-            } else if (a->a_type == A_FLOAT) {
-                out.emplace_back(static_cast<double>(a->a_w.w_float));
-            } else {
-                return false;
-            }
-            break;
-        case A_SYM:
-        case A_DEFSYM:
-            if (!a) {
-                out.emplace_back(gensym(""));
-            } else if (a->a_type == A_SYM && a->a_w.w_sym) {
-                out.emplace_back(a->a_w.w_sym);
-            } else {
-                return false;
-            }
-            break;
-        default:
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
-
-bool types_callable(const std::vector<short> &types) {
-    if (types.size() == 1 && (types[0] == A_GIMME || types[0] == A_CANT)) return true;
-    if (types.size() > kMaxTypedArgs) return false;
-    for (short t : types) {
-        if (t != A_LONG && t != A_DEFLONG && t != A_FLOAT && t != A_SYM && t != A_DEFSYM)
-            return false;
-    }
-    return true;
-}
 
 t_atom long_atom(int32_t v) {
     t_atom a{};
@@ -124,12 +43,7 @@ t_atom sym_atom(const char *s) {
     return a;
 }
 
-int32_t saturate_to_int32(double v) {
-    if (std::isnan(v)) return 0;
-    if (v >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-    if (v <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(v);  // truncates toward zero, in range
-}
+int32_t saturate_to_int32(double v) { return hostcommon::saturate_to_int32(v); }
 
 // --- Impl ----------------------------------------------------------------
 
@@ -330,13 +244,11 @@ Box *Host::new_box(const std::string &name, const std::string &cls,
         I.creating = b;
         if (c->new_types.size() == 1 && c->new_types[0] == A_GIMME) {
             std::vector<t_atom> copy(args.begin(), args.end());
-            result = reinterpret_cast<void *(*)(t_symbol *, short, t_atom *)>(c->new_fn)(
-                gensym(cls.c_str()), static_cast<short>(copy.size()),
-                copy.empty() ? nullptr : copy.data());
+            result = hostcommon::new_gimme(c->new_fn, gensym(cls.c_str()), copy);
         } else {
-            std::vector<Arg> typed;
-            if (coerce(c->new_types, args, typed)) {
-                result = call_typed<void *, 0>(c->new_fn, typed.data(), typed.size());
+            std::vector<hostcommon::Arg> typed;
+            if (hostcommon::coerce(c->new_types, hostcommon::MaxAtoms{args}, typed)) {
+                result = hostcommon::call_typed<void *>(c->new_fn, typed.data(), typed.size());
             } else {
                 bad_args = true;
             }
@@ -404,18 +316,16 @@ void Host::send_message(Box *b, t_symbol *selector, std::span<const t_atom> args
     Impl::Scope scope(I, b);
     if (binding.types.size() == 1 && binding.types[0] == A_GIMME) {
         std::vector<t_atom> copy(args.begin(), args.end());
-        reinterpret_cast<void (*)(void *, t_symbol *, short, t_atom *)>(binding.fn)(
-            b->obj, selector, static_cast<short>(copy.size()),
-            copy.empty() ? nullptr : copy.data());
+        hostcommon::call_gimme(binding.fn, b->obj, selector, copy);
         return;
     }
-    std::vector<Arg> typed;
-    if (!coerce(binding.types, args, typed)) {
+    std::vector<hostcommon::Arg> typed;
+    if (!hostcommon::coerce(binding.types, hostcommon::MaxAtoms{args}, typed)) {
         I.console(ConsoleLine::Error, cls + ": bad arguments for message \"" +
                                           selector->s_name + "\"");
         return;
     }
-    call_typed<void, 0>(binding.fn, typed.data(), typed.size(), b->obj);
+    hostcommon::call_typed<void>(binding.fn, typed.data(), typed.size(), b->obj);
 }
 
 void Host::run_deferred() {
@@ -424,9 +334,7 @@ void Host::run_deferred() {
         Deferred d = std::move(I.deferred.front());
         I.deferred.pop_front();
         Impl::Scope scope(I, d.box);
-        reinterpret_cast<void (*)(void *, t_symbol *, short, t_atom *)>(d.fn)(
-            d.obj, d.s, static_cast<short>(d.atoms.size()),
-            d.atoms.empty() ? nullptr : d.atoms.data());
+        hostcommon::call_gimme(d.fn, d.obj, d.s, d.atoms);
     }
 }
 

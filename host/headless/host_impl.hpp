@@ -12,21 +12,15 @@
 #include "bundle.hpp"
 #include "data_file.hpp"
 #include "host.hpp"
+#include "host_api.hpp"
 #include "resource_fork.hpp"
 #include "search_path.hpp"
 
+#include "dispatch.hpp"
+
 // The class record behind t_messlist.
-struct messlist {
-    std::string name;
-    method new_fn = nullptr;
-    method free_fn = nullptr;
-    int32_t size = 0;
-    std::vector<short> new_types;
-    struct Binding {
-        method fn;
-        std::vector<short> types;
-    };
-    std::map<std::string, Binding> bindings;
+struct messlist : hostcommon::ClassRecord<hostcommon::Binding> {
+    using ClassRecord::ClassRecord;
     bool is_signal = false;
 };
 
@@ -82,16 +76,7 @@ struct ChainEntry {
     std::vector<t_int> w;  // w[0] unused, w[1..n] the arguments
 };
 
-struct Deferred {
-    Box *box;
-    void *obj;
-    method fn;
-    t_symbol *s;
-    std::vector<t_atom> atoms;
-};
-
-// True when the host can call a method registered with these types.
-bool types_callable(const std::vector<short> &types);
+using Deferred = hostcommon::DeferredCall<Box>;
 
 // Handle blocks of the Resource Manager come from the host's block
 // accounting (api_files.cpp), so that a handle never disposed shows.

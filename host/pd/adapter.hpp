@@ -19,30 +19,31 @@
 #include <unordered_map>
 #include <vector>
 
-#include "pd.hpp"
-#include "max.hpp"
+#include "host_api.hpp"
 
 #include "bundle.hpp"
 #include "data_file.hpp"
+#include "dispatch.hpp"
 #include "external.hpp"
 #include "resource_fork.hpp"
 #include "search_path.hpp"
 
 struct Box;
 
+namespace pdmax {
+
+// A Max method as the adapter binds it.
+struct Binding {
+    method fn;
+    std::vector<short> types;
+    Typing typing;  // for A_GIMME: how Pd's numbers become atoms
+};
+
+}  // namespace pdmax
+
 // Max's class record, opaque to the plug-ins (ext_types.h).
-struct messlist {
-    std::string name;
-    method new_fn = nullptr;
-    method free_fn = nullptr;
-    int32_t size = 0;
-    std::vector<short> new_types;
-    struct Binding {
-        method fn;
-        std::vector<short> types;
-        pdmax::Typing typing;  // for A_GIMME: how Pd's numbers become atoms
-    };
-    std::map<std::string, Binding, std::less<>> bindings;
+struct messlist : hostcommon::ClassRecord<pdmax::Binding> {
+    using ClassRecord::ClassRecord;
     pdmax::PdClass *pd = nullptr;  // the Pd class the boxes are made of
 };
 
@@ -86,13 +87,7 @@ struct Box {
 
 namespace pdmax {
 
-struct Deferred {
-    Box *box;
-    void *obj;
-    method fn;
-    t_symbol *s;
-    std::vector<t_atom> atoms;
-};
+using Deferred = hostcommon::DeferredCall<Box>;
 
 struct Adapter {
     // Registration.

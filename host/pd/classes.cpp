@@ -6,8 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <limits>
-#include <variant>
 
 #include "adapter.hpp"
 
@@ -15,98 +13,26 @@ namespace pdmax {
 
 namespace {
 
-// Typed arguments: each registered type code becomes one of these, and a
-// method is called through the exact prototype the codes describe.
-using Arg = std::variant<int32_t, double, t_symbol *>;
-constexpr std::size_t kMaxTypedArgs = 4;
-
-template <typename R, std::size_t Depth, typename... P>
-R call_typed(method fn, const Arg *args, std::size_t n, P... prefix) {
-    if (n == 0) return reinterpret_cast<R (*)(P...)>(fn)(prefix...);
-    if constexpr (Depth < kMaxTypedArgs) {
-        return std::visit(
-            [&](auto v) -> R { return call_typed<R, Depth + 1>(fn, args + 1, n - 1, prefix..., v); },
-            args[0]);
-    } else {
-        std::abort();  // registration refuses longer type lists
-    }
-}
-
-std::vector<short> read_types(va_list ap) {
-    std::vector<short> types;
-    for (int t = va_arg(ap, int); t != A_NOTHING; t = va_arg(ap, int)) {
-        types.push_back(static_cast<short>(t));
-        if (types.size() > 16) break;  // an unterminated list
-    }
-    return types;
-}
-
-bool types_callable(const std::vector<short> &types) {
-    if (types.size() == 1 && (types[0] == A_GIMME || types[0] == A_CANT)) return true;
-    if (types.size() > kMaxTypedArgs) return false;
-    for (short t : types) {
-        if (t != A_LONG && t != A_DEFLONG && t != A_FLOAT && t != A_SYM && t != A_DEFSYM) return false;
-    }
-    return true;
-}
-
-// Pd's float to a Max long as the headless host converts one: toward zero,
-// saturating at the ends, NaN as 0.
-int32_t saturate_to_int32(double v) {
-    if (std::isnan(v)) return 0;
-    if (v >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-    if (v <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(v);
-}
-
 bool integral_int32(t_float f) {
     return std::isfinite(f) && std::trunc(f) == f && f >= -2147483648.0f && f < 2147483648.0f;
 }
 
 t_symbol *max_symbol(PdSymbol *s) { return gensym(s ? s->s_name : ""); }
 
-// Pd's atoms to the registered types, as Max coerces them.  False when a
-// symbol stands where a number is required, or the reverse.
-bool coerce(const std::vector<short> &types, int argc, const PdAtom *argv, std::vector<Arg> &out) {
-    out.clear();
-    for (std::size_t i = 0; i < types.size(); ++i) {
-        const PdAtom *a = static_cast<int>(i) < argc ? &argv[i] : nullptr;
-        switch (types[i]) {
-        case A_LONG:
-        case A_DEFLONG:
-            if (!a) {
-                out.emplace_back(int32_t{0});
-            } else if (a->a_type == kPdFloat) {
-                out.emplace_back(saturate_to_int32(a->a_w.w_float));
-            } else {
-                return false;
-            }
-            break;
-        case A_FLOAT:
-            if (!a) {
-                out.emplace_back(0.0);
-            } else if (a->a_type == kPdFloat) {
-                out.emplace_back(static_cast<double>(a->a_w.w_float));
-            } else {
-                return false;
-            }
-            break;
-        case A_SYM:
-        case A_DEFSYM:
-            if (!a) {
-                out.emplace_back(gensym(""));
-            } else if (a->a_type == kPdSymbol) {
-                out.emplace_back(max_symbol(a->a_w.w_symbol));
-            } else {
-                return false;
-            }
-            break;
-        default:
-            return false;
-        }
+// Pd's atoms as coerce reads them: Pd has floats and symbols, no integers.
+struct PdAtoms {
+    int argc;
+    const PdAtom *argv;
+    std::size_t size() const { return argc > 0 ? static_cast<std::size_t>(argc) : 0; }
+    std::optional<int32_t> long_at(std::size_t) const { return std::nullopt; }
+    std::optional<double> float_at(std::size_t i) const {
+        if (argv[i].a_type != kPdFloat) return std::nullopt;
+        return argv[i].a_w.w_float;
     }
-    return true;
-}
+    t_symbol *symbol_at(std::size_t i) const {
+        return argv[i].a_type == kPdSymbol ? max_symbol(argv[i].a_w.w_symbol) : nullptr;
+    }
+};
 
 // Pd's atoms as an A_GIMME method receives them.  False for atoms Max has no
 // type for (pointers).
@@ -175,16 +101,14 @@ void *box_new(PdSymbol *s, int argc, PdAtom *argv) {
             if (c->new_types.size() == 1 && c->new_types[0] == A_GIMME) {
                 std::vector<t_atom> atoms;
                 if (to_max_atoms(typing_for("new"), argc, argv, atoms)) {
-                    result = reinterpret_cast<void *(*)(t_symbol *, short, t_atom *)>(c->new_fn)(
-                        gensym(c->name.c_str()), static_cast<short>(atoms.size()),
-                        atoms.empty() ? nullptr : atoms.data());
+                    result = hostcommon::new_gimme(c->new_fn, gensym(c->name.c_str()), atoms);
                 } else {
                     bad_args = true;
                 }
             } else {
-                std::vector<Arg> typed;
-                if (coerce(c->new_types, argc, argv, typed)) {
-                    result = call_typed<void *, 0>(c->new_fn, typed.data(), typed.size());
+                std::vector<hostcommon::Arg> typed;
+                if (hostcommon::coerce(c->new_types, PdAtoms{argc, argv}, typed)) {
+                    result = hostcommon::call_typed<void *>(c->new_fn, typed.data(), typed.size());
                 } else {
                     bad_args = true;
                 }
@@ -311,17 +235,15 @@ void dispatch(Box *b, std::string_view selector, PdSymbol *actual, int argc, PdA
                 error("%s: bad arguments for message \"%s\"", c->name.c_str(), actual->s_name);
                 return;
             }
-            reinterpret_cast<void (*)(void *, t_symbol *, short, t_atom *)>(binding.fn)(
-                st.record, max_symbol(actual), static_cast<short>(atoms.size()),
-                atoms.empty() ? nullptr : atoms.data());
+            hostcommon::call_gimme(binding.fn, st.record, max_symbol(actual), atoms);
             return;
         }
-        std::vector<Arg> typed;
-        if (!coerce(binding.types, argc, argv, typed)) {
+        std::vector<hostcommon::Arg> typed;
+        if (!hostcommon::coerce(binding.types, PdAtoms{argc, argv}, typed)) {
             error("%s: bad arguments for message \"%s\"", c->name.c_str(), actual->s_name);
             return;
         }
-        call_typed<void, 0>(binding.fn, typed.data(), typed.size(), st.record);
+        hostcommon::call_typed<void>(binding.fn, typed.data(), typed.size(), st.record);
     } catch (const std::exception &e) {
         host_error(e.what());
     }
@@ -372,24 +294,19 @@ void setup(t_messlist **ident, method makefun, method freefun, int32_t size, met
     Adapter &a = adapter();
     va_list ap;
     va_start(ap, menufun);
-    std::vector<short> types = read_types(ap);
+    std::vector<short> types = hostcommon::read_types(ap);
     va_end(ap);
     const std::string name = a.registering.empty() ? "unnamed" : a.registering;
     if (size < static_cast<int32_t>(sizeof(t_object))) {
         host_error("record size " + std::to_string(size) + " is too small");
         return;
     }
-    if (!types_callable(types)) {
+    if (!hostcommon::types_callable(types)) {
         host_error("creation argument types the adapter cannot call");
         return;
     }
     try {
-        auto cls = std::make_unique<messlist>();
-        cls->name = name;
-        cls->new_fn = makefun;
-        cls->free_fn = freefun;
-        cls->size = size;
-        cls->new_types = types;
+        auto cls = std::make_unique<messlist>(name, makefun, freefun, size, types);
         cls->pd = class_new(pd_gensym(name.c_str()), pd_newmethod(box_new),
                             pd_method(box_free), sizeof(Box), CLASS_DEFAULT,
                             kPdGimme, kPdNull);
@@ -406,14 +323,14 @@ void addmess(method f, const char *selector, ...) {
     if (!a.setting_up || !selector) return;
     va_list ap;
     va_start(ap, selector);
-    std::vector<short> types = read_types(ap);
+    std::vector<short> types = hostcommon::read_types(ap);
     va_end(ap);
-    if (!types_callable(types)) {
+    if (!hostcommon::types_callable(types)) {
         host_error(std::string("argument types of \"") + selector + "\" the adapter cannot call");
         return;
     }
     try {
-        a.setting_up->bindings[selector] = messlist::Binding{f, types, typing_for(selector)};
+        a.setting_up->bindings[selector] = Binding{f, types, typing_for(selector)};
         bind_pd_method(a.setting_up, selector, types);
     } catch (const std::exception &e) {
         host_error(e.what());
@@ -424,7 +341,7 @@ void addbang(method f) {
     Adapter &a = adapter();
     if (!a.setting_up) return;
     try {
-        a.setting_up->bindings["bang"] = messlist::Binding{f, {}, Typing{}};
+        a.setting_up->bindings["bang"] = Binding{f, {}, Typing{}};
         bind_pd_method(a.setting_up, "bang", {});
     } catch (const std::exception &e) {
         host_error(e.what());
@@ -439,11 +356,8 @@ void *newobject(void *cls) {
         host_error("newobject outside its own creation");
         return nullptr;
     }
-    void *mem = std::calloc(1, static_cast<std::size_t>(c->size));
+    void *mem = hostcommon::new_record(c, c->size, b);
     if (!mem) return nullptr;
-    auto *ob = static_cast<t_object *>(mem);
-    ob->o_messlist = c;
-    ob->o_box = b;
     b->state->record = mem;
     return mem;
 }

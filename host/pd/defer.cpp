@@ -19,8 +19,7 @@ void run_deferred(void *) {
         Deferred d = std::move(a.deferred.front());
         a.deferred.pop_front();
         Acting acting(d.box);
-        reinterpret_cast<void (*)(void *, t_symbol *, short, t_atom *)>(d.fn)(
-            d.obj, d.s, static_cast<short>(d.atoms.size()), d.atoms.empty() ? nullptr : d.atoms.data());
+        hostcommon::call_gimme(d.fn, d.obj, d.s, d.atoms);
     }
 }
 

@@ -1,0 +1,199 @@
+// Typed dispatch as every host does it: a class's registered argument types
+// read from setup's and addmess's lists, a message's atoms coerced to them,
+// and the method called through the exact prototype they describe.
+//
+// Included after the host's view of the Max API (host_api.hpp), so that
+// t_symbol, gensym and the type codes are the names that host compiles to.
+#pragma once
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <limits>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace hostcommon {
+
+// Typed arguments: each registered type code becomes one of these.
+using Arg = std::variant<int32_t, double, t_symbol *>;
+// A method is called through one prototype per combination of argument
+// types, so their number is bounded; registration refuses longer lists.
+constexpr std::size_t kMaxTypedArgs = 4;
+
+// A method as a class registered it.
+struct Binding {
+    method fn;
+    std::vector<short> types;
+};
+
+// What every host keeps of a class, as setup registers it; a host's
+// messlist adds its own fields.
+template <class BindingT>
+struct ClassRecord {
+    using Binding = BindingT;
+    ClassRecord(std::string class_name, method make, method destroy, int32_t record_size,
+                std::vector<short> types)
+        : name(std::move(class_name)), new_fn(make), free_fn(destroy), size(record_size),
+          new_types(std::move(types)) {}
+
+    std::string name;
+    method new_fn = nullptr;
+    method free_fn = nullptr;
+    int32_t size = 0;  // of the instance record
+    std::vector<short> new_types;
+    std::map<std::string, BindingT, std::less<>> bindings;  // by selector
+};
+
+// A call defer_low queued, run later on behalf of box.
+template <class Box>
+struct DeferredCall {
+    Box *box;
+    void *obj;
+    method fn;
+    t_symbol *s;
+    std::vector<t_atom> atoms;
+};
+
+// The type list that ends a variadic registration call, A_NOTHING excluded.
+inline std::vector<short> read_types(va_list ap) {
+    std::vector<short> types;
+    for (int t = va_arg(ap, int); t != A_NOTHING; t = va_arg(ap, int)) {
+        types.push_back(static_cast<short>(t));
+        if (types.size() > 16) break;  // an unterminated list
+    }
+    return types;
+}
+
+// True when a host can call a method registered with these types.
+inline bool types_callable(const std::vector<short> &types) {
+    if (types.size() == 1 && (types[0] == A_GIMME || types[0] == A_CANT)) return true;
+    if (types.size() > kMaxTypedArgs) return false;
+    for (short t : types) {
+        if (t != A_LONG && t != A_DEFLONG && t != A_FLOAT && t != A_SYM && t != A_DEFSYM) return false;
+    }
+    return true;
+}
+
+// A float as a Max long: toward zero, saturating at the ends, NaN as 0.
+inline int32_t saturate_to_int32(double v) {
+    if (std::isnan(v)) return 0;
+    if (v >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+    if (v <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(v);  // truncates toward zero, in range
+}
+
+// Coerces a message's atoms to the registered types as Max does; false when
+// a symbol stands where a number is required, or the reverse.  Missing atoms
+// take the type's default.  Atoms is the host's view of its own atoms:
+//   size()         how many there are
+//   long_at(i)     an integer atom's value, else nothing
+//   float_at(i)    a float atom's value, else nothing
+//   symbol_at(i)   a symbol atom's Max symbol, else null
+template <class Atoms>
+bool coerce(const std::vector<short> &types, const Atoms &atoms, std::vector<Arg> &out) {
+    out.clear();
+    for (std::size_t i = 0; i < types.size(); ++i) {
+        const bool given = i < atoms.size();
+        switch (types[i]) {
+        case A_LONG:
+        case A_DEFLONG:
+            if (!given) {
+                out.emplace_back(int32_t{0});
+            } else if (const std::optional<int32_t> n = atoms.long_at(i)) {
+                out.emplace_back(*n);
+            } else if (const std::optional<double> f = atoms.float_at(i)) {
+                out.emplace_back(saturate_to_int32(*f));
+            } else {
+                return false;
+            }
+            break;
+        case A_FLOAT:
+            if (!given) {
+                out.emplace_back(0.0);
+            } else if (const std::optional<int32_t> n = atoms.long_at(i)) {
+                out.emplace_back(static_cast<double>(*n));
+            } else if (const std::optional<double> f = atoms.float_at(i)) {
+                out.emplace_back(*f);
+            } else {
+                return false;
+            }
+            break;
+        case A_SYM:
+        case A_DEFSYM:
+            if (!given) {
+                out.emplace_back(gensym(""));
+            } else if (t_symbol *s = atoms.symbol_at(i)) {
+                out.emplace_back(s);
+            } else {
+                return false;
+            }
+            break;
+        default:
+            return false;
+        }
+    }
+    return true;
+}
+
+// Max's own atoms as coerce reads them, for a host whose messages carry
+// them already.
+struct MaxAtoms {
+    std::span<const t_atom> atoms;
+    std::size_t size() const { return atoms.size(); }
+    std::optional<int32_t> long_at(std::size_t i) const {
+        if (atoms[i].a_type != A_LONG) return std::nullopt;
+        return atoms[i].a_w.w_long;
+    }
+    std::optional<double> float_at(std::size_t i) const {
+        if (atoms[i].a_type != A_FLOAT) return std::nullopt;
+        return atoms[i].a_w.w_float;
+    }
+    t_symbol *symbol_at(std::size_t i) const { return atoms[i].a_type == A_SYM ? atoms[i].a_w.w_sym : nullptr; }
+};
+
+// Calls fn through the prototype R(P..., the types of args...).
+template <typename R, std::size_t Depth = 0, typename... P>
+R call_typed(method fn, const Arg *args, std::size_t n, P... prefix) {
+    if (n == 0) return reinterpret_cast<R (*)(P...)>(fn)(prefix...);
+    if constexpr (Depth < kMaxTypedArgs) {
+        return std::visit(
+            [&](auto v) -> R { return call_typed<R, Depth + 1>(fn, args + 1, n - 1, prefix..., v); },
+            args[0]);
+    } else {
+        std::abort();  // registration refuses longer type lists
+    }
+}
+
+// An A_GIMME method, or a deferred call: the selector and the atoms as
+// they are.  The method may write to the atoms, so they are the caller's.
+inline void call_gimme(method fn, void *obj, t_symbol *s, std::vector<t_atom> &atoms) {
+    reinterpret_cast<void (*)(void *, t_symbol *, short, t_atom *)>(fn)(
+        obj, s, static_cast<short>(atoms.size()), atoms.empty() ? nullptr : atoms.data());
+}
+
+// An A_GIMME creation function.
+inline void *new_gimme(method fn, t_symbol *s, std::vector<t_atom> &atoms) {
+    return reinterpret_cast<void *(*)(t_symbol *, short, t_atom *)>(fn)(
+        s, static_cast<short>(atoms.size()), atoms.empty() ? nullptr : atoms.data());
+}
+
+// The instance record newobject hands out: zeroed, its header naming the
+// class and the host's box.  Null when there is no memory for it.
+inline void *new_record(t_messlist *cls, int32_t size, void *box) {
+    void *mem = std::calloc(1, static_cast<std::size_t>(size));
+    if (!mem) return nullptr;
+    auto *ob = static_cast<t_object *>(mem);
+    ob->o_messlist = cls;
+    ob->o_box = box;
+    return mem;
+}
+
+}  // namespace hostcommon
