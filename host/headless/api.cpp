@@ -1,12 +1,11 @@
 // The C entry points of the object interface, routed to the current host.
 #include <cstdarg>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unordered_map>
 
 #include "host_impl.hpp"
+
+#include "atoms.hpp"
 
 using headless::Box;
 using headless::ConsoleLine;
@@ -17,19 +16,6 @@ namespace {
 Host::Impl *impl() {
     Host *h = Host::current();
     return h ? &h->impl() : nullptr;
-}
-
-std::string vformat(const char *fmt, va_list ap) {
-    if (!fmt) return {};
-    va_list copy;
-    va_copy(copy, ap);
-    int n = std::vsnprintf(nullptr, 0, fmt, copy);
-    va_end(copy);
-    if (n < 0) return fmt;
-    std::string s(static_cast<std::size_t>(n) + 1, '\0');
-    std::vsnprintf(s.data(), s.size(), fmt, ap);
-    s.resize(static_cast<std::size_t>(n));
-    return s;
 }
 
 Box *box_for(Host::Impl *I, void *x) {
@@ -166,7 +152,7 @@ void *outlet_anything(void *o, t_symbol *s, short ac, t_atom *av) {
 void post(const char *fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
-    std::string s = vformat(fmt, ap);
+    std::string s = hostcommon::vformat(fmt, ap);
     va_end(ap);
     if (Host::Impl *I = impl()) I->console(ConsoleLine::Post, s);
 }
@@ -174,7 +160,7 @@ void post(const char *fmt, ...) {
 void error(const char *fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
-    std::string s = vformat(fmt, ap);
+    std::string s = hostcommon::vformat(fmt, ap);
     va_end(ap);
     if (Host::Impl *I = impl()) I->console(ConsoleLine::Error, s);
 }
@@ -182,7 +168,7 @@ void error(const char *fmt, ...) {
 void ouchstring(const char *fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
-    std::string s = vformat(fmt, ap);
+    std::string s = hostcommon::vformat(fmt, ap);
     va_end(ap);
     if (Host::Impl *I = impl()) I->console(ConsoleLine::Alert, s);
 }
@@ -211,27 +197,8 @@ t_symbol *gensym(const char *s) {
     // Symbols are interned for the life of the process, across hosts, since
     // plug-ins may keep them in static storage; the table is never destroyed,
     // so no exit-time destructor pulls symbols from under a late caller.
-    static auto &table = *new std::unordered_map<std::string, t_symbol *>;
-    std::string key = s ? s : "";
-    auto it = table.find(key);
-    if (it != table.end()) return it->second;
-    auto *sym = new t_symbol;
-    sym->s_name = new char[key.size() + 1];
-    std::memcpy(sym->s_name, key.c_str(), key.size() + 1);
-    sym->s_thing = nullptr;
-    table.emplace(key, sym);
-    return sym;
-}
-
-void ptoccpy(char *dst, const unsigned char *src) {
-    if (!dst) return;
-    if (!src) {
-        dst[0] = '\0';
-        return;
-    }
-    std::size_t n = src[0];
-    std::memcpy(dst, src + 1, n);
-    dst[n] = '\0';
+    static auto &table = *new hostcommon::SymbolTable;
+    return hostcommon::intern(table, s);
 }
 
 void defer_low(void *x, method fn, t_symbol *s, short ac, t_atom *av) {
@@ -240,21 +207,6 @@ void defer_low(void *x, method fn, t_symbol *s, short ac, t_atom *av) {
     headless::Deferred d{box_for(I, x), x, fn, s, {}};
     if (ac > 0 && av) d.atoms.assign(av, av + ac);
     I->deferred.push_back(std::move(d));
-}
-
-void atom_setlong(t_atom *a, int32_t n) {
-    a->a_type = A_LONG;
-    a->a_w.w_long = n;
-}
-
-void atom_setfloat(t_atom *a, float f) {
-    a->a_type = A_FLOAT;
-    a->a_w.w_float = f;
-}
-
-void atom_setsym(t_atom *a, t_symbol *s) {
-    a->a_type = A_SYM;
-    a->a_w.w_sym = s;
 }
 
 // --- signals -------------------------------------------------------------

@@ -21,6 +21,7 @@
 
 #include "host_api.hpp"
 
+#include "atoms.hpp"
 #include "bundle.hpp"
 #include "data_file.hpp"
 #include "dispatch.hpp"
@@ -106,7 +107,7 @@ struct Adapter {
     Box *dsp_box = nullptr;
     bool dsp_added = false;
 
-    std::unordered_map<std::string, t_symbol *> symbols;
+    hostcommon::SymbolTable symbols;
 
     std::deque<Deferred> deferred;
     t_clock *deferred_clock = nullptr;

@@ -1,6 +1,5 @@
-// Outlets, the console, memory, symbols and atoms.
+// Outlets, the console, memory and symbols.
 #include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -10,19 +9,6 @@
 namespace pdmax {
 
 namespace {
-
-std::string vformat(const char *fmt, va_list ap) {
-    if (!fmt) return {};
-    va_list copy;
-    va_copy(copy, ap);
-    const int n = std::vsnprintf(nullptr, 0, fmt, copy);
-    va_end(copy);
-    if (n < 0) return fmt;
-    std::string s(static_cast<std::size_t>(n) + 1, '\0');
-    std::vsnprintf(s.data(), s.size(), fmt, ap);
-    s.resize(static_cast<std::size_t>(n));
-    return s;
-}
 
 void *make_outlet(void *x, PdSymbol *type) {
     Box *b = box_of(x);
@@ -129,7 +115,7 @@ void *outlet_anything(void *o, t_symbol *s, short ac, t_atom *av) {
 void post(const char *fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
-    const std::string s = vformat(fmt, ap);
+    const std::string s = hostcommon::vformat(fmt, ap);
     va_end(ap);
     pd_post(s.c_str());
 }
@@ -137,7 +123,7 @@ void post(const char *fmt, ...) {
 void error(const char *fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
-    const std::string s = vformat(fmt, ap);
+    const std::string s = hostcommon::vformat(fmt, ap);
     va_end(ap);
     Adapter &a = adapter();
     pd_error(a.active ? &a.active->pd : nullptr, "%s", s.c_str());
@@ -147,7 +133,7 @@ void error(const char *fmt, ...) {
 void ouchstring(const char *fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
-    const std::string s = vformat(fmt, ap);
+    const std::string s = hostcommon::vformat(fmt, ap);
     va_end(ap);
     Adapter &a = adapter();
     pd_error(a.active ? &a.active->pd : nullptr, "%s: %s", class_name_of_active(), s.c_str());
@@ -171,46 +157,11 @@ void t_freebytes(void *p, int32_t) { std::free(p); }
 // plug-in may keep them in static storage.
 t_symbol *gensym(const char *s) {
     static t_symbol fallback{const_cast<char *>(""), nullptr};
-    auto &table = adapter().symbols;
     try {
-        std::string key = s ? s : "";
-        auto it = table.find(key);
-        if (it != table.end()) return it->second;
-        auto *sym = new t_symbol;
-        sym->s_name = new char[key.size() + 1];
-        std::memcpy(sym->s_name, key.c_str(), key.size() + 1);
-        sym->s_thing = nullptr;
-        table.emplace(std::move(key), sym);
-        return sym;
+        return hostcommon::intern(adapter().symbols, s);
     } catch (const std::exception &) {
         return &fallback;
     }
-}
-
-void ptoccpy(char *dst, const unsigned char *src) {
-    if (!dst) return;
-    if (!src) {
-        dst[0] = '\0';
-        return;
-    }
-    const std::size_t n = src[0];
-    std::memcpy(dst, src + 1, n);
-    dst[n] = '\0';
-}
-
-void atom_setlong(t_atom *a, int32_t n) {
-    a->a_type = A_LONG;
-    a->a_w.w_long = n;
-}
-
-void atom_setfloat(t_atom *a, float f) {
-    a->a_type = A_FLOAT;
-    a->a_w.w_float = f;
-}
-
-void atom_setsym(t_atom *a, t_symbol *s) {
-    a->a_type = A_SYM;
-    a->a_w.w_sym = s;
 }
 
 }  // extern "C"
