@@ -9,14 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "bundle.hpp"
-#include "data_file.hpp"
 #include "host.hpp"
 #include "host_api.hpp"
-#include "resource_fork.hpp"
-#include "search_path.hpp"
 
 #include "dispatch.hpp"
+#include "file_host.hpp"
 
 // The class record behind t_messlist.
 struct messlist : hostcommon::ClassRecord<hostcommon::Binding> {
@@ -82,8 +79,11 @@ using Deferred = hostcommon::DeferredCall<Box>;
 // accounting (api_files.cpp), so that a handle never disposed shows.
 fileservices::BlockHooks handle_hooks(Host::Impl *impl);
 
-struct Host::Impl {
-    Host *host;
+// The file services' state is the shared FileHost's (api_files.cpp).
+struct Host::Impl final : hostcommon::FileHost {
+    Impl() : FileHost("host", headless::handle_hooks(this)) {}
+
+    Host *host = nullptr;
     std::vector<std::string> plugin_dirs;
     std::map<std::string, std::unique_ptr<messlist>> classes;
     std::string registering;            // class name while a main runs
@@ -103,11 +103,6 @@ struct Host::Impl {
     std::vector<std::string> search_dirs;
     std::string script_dir;
     std::optional<std::string> dialog_answer;
-    // File services (api_files.cpp).
-    fileservices::PathTable paths;
-    std::map<void *, std::unique_ptr<fileservices::DataFile>> sysfiles;  // by handle
-    fileservices::ResourceManager resources{handle_hooks(this)};
-    fileservices::BundleRegistry bundles;
 
     void console(ConsoleLine::Kind kind, std::string text);
     void host_line(const std::string &text) { console(ConsoleLine::Host, "host: " + text); }
@@ -119,6 +114,10 @@ struct Host::Impl {
     void remove_from_chain(Box *b);
     void *alloc(int32_t size, bool large);
     void release(void *p, int32_t size, bool large);
+    // What the file services ask of the host (api_files.cpp).
+    void file_error(const std::string &text) override;
+    std::optional<fileservices::Located> find_file(const char *name, std::span<const t_fourcc> types) override;
+    Given given(void *p) const override;
     // Runs code of a box with it as the owner of what gets allocated.
     struct Scope {
         Impl &impl;

@@ -22,12 +22,9 @@
 #include "host_api.hpp"
 
 #include "atoms.hpp"
-#include "bundle.hpp"
-#include "data_file.hpp"
 #include "dispatch.hpp"
 #include "external.hpp"
-#include "resource_fork.hpp"
-#include "search_path.hpp"
+#include "file_host.hpp"
 
 struct Box;
 
@@ -90,7 +87,8 @@ namespace pdmax {
 
 using Deferred = hostcommon::DeferredCall<Box>;
 
-struct Adapter {
+// The file services' state is the shared FileHost's (files.cpp).
+struct Adapter final : hostcommon::FileHost {
     // Registration.
     std::string registering;           // class name while the plug-in's main runs
     std::vector<Hint> hints;
@@ -112,14 +110,14 @@ struct Adapter {
     std::deque<Deferred> deferred;
     t_clock *deferred_clock = nullptr;
 
-    // File services.
-    fileservices::PathTable paths;
-    std::map<void *, std::unique_ptr<fileservices::DataFile>> sysfiles;  // by handle
     std::set<void *> handles;  // resource handles given out and not yet disposed
-    fileservices::ResourceManager resources;
-    fileservices::BundleRegistry bundles;
 
     Adapter();
+
+    // What the file services ask of the adapter (files.cpp).
+    void file_error(const std::string &text) override;
+    std::optional<fileservices::Located> find_file(const char *name, std::span<const t_fourcc> types) override;
+    Given given(void *p) const override;
 };
 
 // The external's adapter; never destroyed, since Pd may call into an

@@ -184,7 +184,7 @@ void box_message(Box *b, PdSymbol *s, int argc, PdAtom *argv) {
 }  // namespace
 
 Adapter::Adapter()
-    : resources(fileservices::BlockHooks{
+    : FileHost("adapter", fileservices::BlockHooks{
           [](void *, std::size_t bytes) -> void * {
               void *p = std::malloc(bytes);
               if (p) adapter().handles.insert(p);
