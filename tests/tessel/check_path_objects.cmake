@@ -2,9 +2,10 @@
 # catch on a machine that lacks a path:
 # - no fused multiply-add instruction anywhere (it would change results);
 # - each wider path really built for its instruction set;
-# - no weak symbol in a wider path's object: an inline function emitted
+# - no weak function in a wider path's object: an inline function emitted
 #   there could be the copy the linker keeps for every caller, and run
-#   instructions the processor lacks.
+#   instructions the processor lacks.  (Weak data, such as the exception
+#   personality reference of a debug build, holds no instructions.)
 # Arguments: -DOBJECTS=a.o|b.o|... -DOBJDUMP=... -DNM=...
 string(REPLACE "|" ";" objects "${OBJECTS}")
 set(checked 0)
@@ -26,8 +27,8 @@ foreach(object IN LISTS objects)
       message(SEND_ERROR "${object}: no ${register} register used; built without its instruction set?")
     endif()
     execute_process(COMMAND ${NM} --defined-only ${object} OUTPUT_VARIABLE symbols)
-    if(symbols MATCHES "(^|\n)[0-9a-f]* [WVu] [^\n]*")
-      message(SEND_ERROR "${object}: weak symbol${CMAKE_MATCH_0}")
+    if(symbols MATCHES "(^|\n)[0-9a-f]* W [^\n]*")
+      message(SEND_ERROR "${object}: weak function:${CMAKE_MATCH_0}")
     endif()
     math(EXPR checked "${checked} + 1")
   endif()
