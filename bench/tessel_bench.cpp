@@ -266,12 +266,23 @@ double kernel_seconds(int seconds) {
     return thread_cpu() - t0;
 }
 
+// The processor's name, family and model, and the vector extensions that
+// decide the paths, from the first processor in /proc/cpuinfo.
 std::string cpu_model() {
     std::ifstream f("/proc/cpuinfo");
-    std::string line;
-    while (std::getline(f, line))
-        if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
-    return "unknown";
+    std::string line, name = "unknown", family, model, flags;
+    auto value = [&] { return line.substr(line.find(':') + 2); };
+    while (std::getline(f, line) && !line.empty()) {
+        if (line.rfind("model name", 0) == 0) name = value();
+        else if (line.rfind("cpu family", 0) == 0) family = value();
+        else if (line.rfind("model\t", 0) == 0) model = value();
+        else if (line.rfind("flags", 0) == 0) flags = value() + " ";
+    }
+    std::string s = name;
+    if (!family.empty()) s += " (family " + family + ", model " + model + ")";
+    s += flags.find("avx2 ") != std::string::npos ? ", AVX2" : ", no AVX2";
+    s += flags.find("avx512f ") != std::string::npos ? ", AVX-512" : ", no AVX-512";
+    return s;
 }
 
 struct Options {
