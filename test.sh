@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite twice: a normal build (build/) and one
-# under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/).
+# under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/); then
+# the parsers' fuzz harnesses, and tessel~'s AVX-512 path on an emulated
+# processor when this one lacks the extension.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -20,3 +22,7 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWit
   -DMAXHOST_TESTS=OFF -DMAXHOST_FUZZ=ON -DMAXHOST_WERROR=ON >/dev/null
 cmake --build build-fuzz -j2 --target fuzzers
 (cd build-fuzz && ctest --output-on-failure -L fuzz)
+
+# The AVX-512 path of tessel~'s bank, which no test above runs on a
+# processor without AVX-512: its tests on an emulated one (build-avx512/).
+tests/avx512-emulated/run.sh

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need, when
-# any is missing.  Needs root (or sudo).
+# Installs the Debian packages the build, the tests and the demo need, or
+# the ones named as arguments, when any is missing.  Needs root (or sudo).
 set -euo pipefail
 
 packages=(
@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-dev
   puredata-core puredata-dev
 )
+[ $# -gt 0 ] && packages=("$@")
 
 missing=()
 for p in "${packages[@]}"; do
