@@ -8,6 +8,7 @@
 #include <string.h>
 #include <sys/io.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -31,7 +32,21 @@ static void quit_emulator(void) {
     for (const char *p = "Shutdown"; *p; ++p) outb((unsigned char)*p, 0x8900);
 }
 
+// The kernel gives the first process no standard streams when the
+// initramfs has no /dev/console; devtmpfs has it.
+static void open_console(void) {
+    if (fcntl(1, F_GETFD) != -1) return;
+    mkdir("/dev", 0755);
+    mount("devtmpfs", "/dev", "devtmpfs", 0, NULL);
+    int fd = open("/dev/console", O_RDWR);
+    if (fd < 0) return;
+    for (int i = 0; i < 3; ++i)
+        if (fd != i) dup2(fd, i);
+    if (fd > 2) close(fd);
+}
+
 int main(void) {
+    open_console();
     int fd = open("/xsave_on.ko", O_RDONLY);
     long loaded = fd < 0 ? -1 : syscall(SYS_finit_module, fd, "", 0);
     printf("init: xsave_on %s\n", loaded == 0 ? "loaded" : "not loaded");

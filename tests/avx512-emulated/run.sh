@@ -31,11 +31,11 @@ scripts/install-deps.sh "linux-headers-$kernel"
 
 mkdir -p "$work"
 rm -rf "$work/iso" "$work/initrd" "$work/module"
-mkdir -p "$work/iso/isolinux" "$work/initrd/dev" "$work/initrd/proc" "$work/module"
+mkdir -p "$work/iso/isolinux" "$work/initrd/proc" "$work/module"
 
 if [ ! -f "$work/vmlinuz-$kernel" ]; then
-  (cd "$work" && rm -f linux-image-*.deb && $sudo apt-get download -qq "linux-image-$kernel" 2>/dev/null ||
-    { $sudo apt-get update -qq && $sudo apt-get download -qq "linux-image-$kernel"; })
+  (cd "$work" && rm -f linux-image-*.deb && apt-get download -qq "linux-image-$kernel" 2>/dev/null ||
+    { $sudo apt-get update -qq && apt-get download -qq "linux-image-$kernel"; })
   dpkg-deb --fsys-tarfile "$work"/linux-image-"$kernel"_*.deb |
     tar -xO "./boot/vmlinuz-$kernel" > "$work/vmlinuz-$kernel.part"
   mv "$work/vmlinuz-$kernel.part" "$work/vmlinuz-$kernel"
@@ -55,9 +55,7 @@ make -s -C "/usr/src/linux-headers-$kernel" M="$work/module" modules >/dev/null 
 cp "$work/module/xsave_on.ko" "$work/initrd/"
 
 gcc -O2 -Wall -Wextra -Werror -static -o "$work/initrd/init" "$here/init.c"
-$sudo mknod -m 600 "$work/initrd/dev/console" c 5 1
 (cd "$work/initrd" && find . | cpio -o -H newc --quiet | gzip -1) > "$work/iso/initrd.gz"
-$sudo rm -f "$work/initrd/dev/console"
 
 cp "$work/vmlinuz-$kernel" "$work/iso/vmlinuz"
 cp /usr/lib/ISOLINUX/isolinux.bin /usr/lib/syslinux/modules/bios/ldlinux.c32 "$work/iso/isolinux/"
