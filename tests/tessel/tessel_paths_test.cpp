@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -147,6 +148,9 @@ struct Case {
     tessel_path path;
     tessel_partials_fn lanes;  // null: the library's path
 };
+
+// Test listings name the case, not its bytes.
+void PrintTo(const Case &k, std::ostream *os) { *os << k.name; }
 
 void run_case(const Case &k, Scene &s, const float *table) {
     auto acc = s.ptrs(s.acc), out = s.ptrs(s.out);
