@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 
 scripts/install-deps.sh
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMAXHOST_WERROR=ON >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMAXHOST_WERROR=ON -DMAXHOST_BENCH=ON >/dev/null
 cmake --build build -j2
 (cd build && ctest --output-on-failure -j2)
 
