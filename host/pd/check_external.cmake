@@ -6,7 +6,8 @@
 #   would bind to the pd binary's function of that name;
 # - every renamed Max name the plug-in calls is defined by the adapter.
 #
-#   cmake -DMODULE=... -DSETUP=... -DNAMES=names.h -DOBJECTS='a.o|b.o' -DNM=nm -P check_external.cmake
+#   cmake -DMODULE=... -DSETUP=... -DNAMES=api_names.h -DPREFIX=pdmax_
+#         -DOBJECTS='a.o|b.o' -DNM=nm -P check_external.cmake
 cmake_minimum_required(VERSION 3.20)
 
 function(fail message)
@@ -31,7 +32,7 @@ function(nm_names out)
   set(${out} "${names}" PARENT_SCOPE)
 endfunction()
 
-file(STRINGS ${NAMES} defines REGEX "^#define [A-Za-z_0-9]+ pdmax_")
+file(STRINGS ${NAMES} defines REGEX "^#define [A-Za-z_0-9]+ MAXAPI_RENAMED")
 set(max_names "")
 foreach(line IN LISTS defines)
   string(REGEX REPLACE "^#define ([A-Za-z_0-9]+) .*" "\\1" name "${line}")
@@ -70,7 +71,7 @@ endforeach()
 
 nm_names(imported -D -u ${MODULE})
 foreach(name IN LISTS imported)
-  if(name MATCHES "^pdmax_")
+  if(name MATCHES "^${PREFIX}")
     fail("the adapter lacks ${name}")
   endif()
 endforeach()
