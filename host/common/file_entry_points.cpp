@@ -1,6 +1,7 @@
 // The C entry points of the file services, one implementation for every
-// host: finding files, data files, sound-file information, resource forks
-// and bundle versions.  The work is done by the fileservices library; the
+// host: sound-file information, resource forks and bundle versions (finding
+// and reading data files are path_entry_points.cpp, for the hosts that keep
+// their own).  The work is done by the fileservices library; the
 // state and the few host-specific answers come from the host's FileHost.
 //
 // Each host compiles this source with its own host_api.hpp, so that inside
@@ -8,7 +9,7 @@
 // external's own.  open_dialog stays with each host: waiting for a user is
 // what hosts do differently.
 #include <cstring>
-#include <exception>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -45,22 +46,6 @@ short FileHost::hand_over(const fs::Located &found, char *name, short *outpath, 
     return 0;
 }
 
-namespace {
-
-// No exception crosses into a plug-in: what one carries becomes the host's
-// line and the call's failure result.
-template <class R, class F>
-R guarded(FileHost &host, R failure, F &&f) {
-    try {
-        return f();
-    } catch (const std::exception &e) {
-        host.file_error(e.what());
-        return failure;
-    }
-}
-
-}  // namespace
-
 }  // namespace hostcommon
 
 using hostcommon::file_host;
@@ -70,80 +55,6 @@ using hostcommon::name_ok;
 using hostcommon::type_list;
 
 extern "C" {
-
-// --- finding files -----------------------------------------------------------
-
-short locatefile_extended(char *name, short *outpath, t_fourcc *outtype, const t_fourcc *typelist,
-                          short numtypes) {
-    FileHost *host = file_host();
-    if (!host || !name_ok(name)) return 1;
-    return guarded(*host, short{1}, [&]() -> short {
-        auto found = host->find_file(name, type_list(typelist, numtypes));
-        if (!found) return 1;
-        return host->hand_over(*found, name, outpath, outtype);
-    });
-}
-
-// --- data files ----------------------------------------------------------------
-
-short path_opensysfile(const char *name, short path, t_filehandle *fh, short perm) {
-    FileHost *host = file_host();
-    if (!host || !fh || !name_ok(name) || perm != READ_PERM) return 1;
-    const std::string *folder = host->paths.folder(path);
-    if (!folder) return 1;
-    return guarded(*host, short{1}, [&]() -> short {
-        auto file = fs::DataFile::open_read(fs::join(*folder, name));
-        if (!file) return 1;
-        void *key = file.get();
-        host->sysfiles.emplace(key, std::move(file));
-        *fh = static_cast<t_filehandle>(key);
-        return 0;
-    });
-}
-
-short sysfile_setpos(t_filehandle fh, t_sysfile_pos_mode mode, int64_t offset) {
-    FileHost *host = file_host();
-    if (!host) return 1;
-    auto it = host->sysfiles.find(fh);
-    if (it == host->sysfiles.end()) {
-        host->file_error("sysfile_setpos on a file that is not open");
-        return 1;
-    }
-    fs::DataFile::From from;
-    switch (mode) {
-    case SYSFILE_ATMARK:
-    case SYSFILE_FROMMARK: from = fs::DataFile::From::Mark; break;
-    case SYSFILE_FROMSTART: from = fs::DataFile::From::Start; break;
-    case SYSFILE_FROMLEOF: from = fs::DataFile::From::End; break;
-    default: return 1;
-    }
-    return it->second->set_pos(from, offset) ? 0 : 1;
-}
-
-short sysfile_read(t_filehandle fh, int64_t *count, void *buf) {
-    FileHost *host = file_host();
-    if (!host || !count) return 1;
-    auto it = host->sysfiles.find(fh);
-    if (it == host->sysfiles.end()) {
-        host->file_error("sysfile_read on a file that is not open");
-        return 1;
-    }
-    const int64_t want = *count;
-    if (want < 0 || (want > 0 && !buf)) return 1;
-    const int64_t got = it->second->read(std::span(static_cast<uint8_t *>(buf), static_cast<std::size_t>(want)));
-    *count = got < 0 ? 0 : got;
-    return got == want ? 0 : 1;
-}
-
-short sysfile_close(t_filehandle fh) {
-    FileHost *host = file_host();
-    if (!host) return 1;
-    if (host->sysfiles.erase(fh) == 0) {
-        host->file_error("sysfile_close of a file that is not open");
-        return 1;
-    }
-    return 0;
-}
 
 // --- sound-file information ----------------------------------------------------
 
@@ -156,7 +67,7 @@ short sndfile_info(const char *name, short path, t_fourcc, t_sndfileinfo *info) 
     info->markerChunkSize = 0;
     FileHost *host = file_host();
     if (!host || !name_ok(name)) return 1;
-    const std::string *folder = host->paths.folder(path);
+    const std::optional<std::string> folder = host->folder_of(path);
     if (!folder) return 1;
     return guarded(*host, short{1}, [&]() -> short {
         fs::AiffInfo ai;
@@ -185,8 +96,9 @@ short sndfile_info(const char *name, short path, t_fourcc, t_sndfileinfo *info) 
 short path_openresfile(const char *name, short path, short *ref, short perm) {
     FileHost *host = file_host();
     if (!host) return resFNotFound;
-    const std::string *folder = host->paths.folder(path);
-    if (!name_ok(name) || !folder || perm != READ_PERM) return resFNotFound;
+    if (!name_ok(name) || perm != READ_PERM) return resFNotFound;
+    const std::optional<std::string> folder = host->folder_of(path);
+    if (!folder) return resFNotFound;
     return guarded(*host, short{resFNotFound}, [&]() -> short {
         int16_t r = 0;
         const int16_t err = host->resources.open(*folder, name, &r);

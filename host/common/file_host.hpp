@@ -7,6 +7,7 @@
 // Included after the host's view of the Max API (host_api.hpp).
 #pragma once
 
+#include <exception>
 #include <map>
 #include <memory>
 #include <optional>
@@ -36,6 +37,14 @@ public:
     std::map<void *, std::unique_ptr<fileservices::DataFile>> sysfiles;  // by handle
     fileservices::ResourceManager resources;
     fileservices::BundleRegistry bundles;
+
+    // The folder a path id stands for; nothing for an id the host never
+    // gave.
+    virtual std::optional<std::string> folder_of(short path) const {
+        const std::string *folder = paths.folder(path);
+        if (!folder) return std::nullopt;
+        return *folder;
+    }
 
     // A line of the host's own about a plug-in's misuse or a failure the
     // plug-in cannot see.
@@ -71,6 +80,18 @@ private:
 // The host the plug-in's calls reach; null when there is none.  Each host
 // defines it.
 FileHost *file_host();
+
+// No exception crosses into a plug-in: what one carries becomes the host's
+// line and the call's failure result.
+template <class R, class F>
+R guarded(FileHost &host, R failure, F &&f) {
+    try {
+        return f();
+    } catch (const std::exception &e) {
+        host.file_error(e.what());
+        return failure;
+    }
+}
 
 // A plug-in's name, when it is one a host can take: NUL-terminated within
 // the 256 bytes a name buffer holds, and not empty.
