@@ -1,10 +1,7 @@
+// What data files do alike on every system; opening, sizing and reading at
+// an offset are the system's (data_file_posix.cpp, data_file_win32.cpp).
 #include "data_file.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <limits>
 
@@ -13,38 +10,6 @@ namespace fileservices {
 bool MemorySource::read_at(uint64_t offset, std::span<uint8_t> out) const {
     if (offset > bytes_.size() || out.size() > bytes_.size() - offset) return false;
     if (!out.empty()) std::memcpy(out.data(), bytes_.data() + offset, out.size());
-    return true;
-}
-
-std::unique_ptr<DataFile> DataFile::open_read(const std::string &path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return nullptr;
-    }
-    return std::unique_ptr<DataFile>(new DataFile(fd));
-}
-
-DataFile::~DataFile() { ::close(fd_); }
-
-uint64_t DataFile::size() const {
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0 || st.st_size < 0) return 0;
-    return static_cast<uint64_t>(st.st_size);
-}
-
-bool DataFile::read_at(uint64_t offset, std::span<uint8_t> out) const {
-    if (offset > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) return false;
-    std::size_t done = 0;
-    while (done < out.size()) {
-        ssize_t n = ::pread(fd_, out.data() + done, out.size() - done,
-                            static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
     return true;
 }
 
@@ -60,20 +25,13 @@ bool DataFile::set_pos(From from, int64_t offset) {
 }
 
 int64_t DataFile::read(std::span<uint8_t> out) {
-    std::size_t done = 0;
-    while (done < out.size()) {
-        ssize_t n = ::pread(fd_, out.data() + done, out.size() - done,
-                            static_cast<off_t>(pos_) + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            pos_ += static_cast<int64_t>(done);
-            return -1;
-        }
-        if (n == 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    pos_ += static_cast<int64_t>(done);
-    return static_cast<int64_t>(done);
+    const uint64_t end = size();
+    const uint64_t pos = static_cast<uint64_t>(pos_);
+    const uint64_t left = pos < end ? end - pos : 0;
+    const std::size_t n = left < out.size() ? static_cast<std::size_t>(left) : out.size();
+    if (!read_at(pos, out.first(n))) return -1;
+    pos_ += static_cast<int64_t>(n);
+    return static_cast<int64_t>(n);
 }
 
 std::optional<std::vector<uint8_t>> read_prefix(const std::string &path, std::size_t n) {

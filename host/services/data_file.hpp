@@ -1,5 +1,6 @@
-// Data files over POSIX: a read-only file with a 64-bit position, and the
-// small whole-file reads the parsers need.
+// Data files: a read-only file with a 64-bit position, and the small
+// whole-file reads the parsers need.  Over POSIX (data_file.cpp) or Win32
+// (data_file_win32.cpp); paths are UTF-8 text on both.
 #pragma once
 
 #include <cstdint>
@@ -32,8 +33,8 @@ private:
     std::span<const uint8_t> bytes_;
 };
 
-// An open data file.  The position is ours, not the descriptor's: reads go
-// through pread, so the position only moves when a call says so.
+// An open data file.  The position is ours, not the system's: every read
+// names its offset, so the position only moves when a call says so.
 class DataFile final : public ByteSource {
 public:
     enum class From { Mark, Start, End };
@@ -58,10 +59,14 @@ public:
     int64_t read(std::span<uint8_t> out);
 
 private:
-    explicit DataFile(int fd) : fd_(fd) {}
-    int fd_;
+    // The system's handle: a descriptor, or a Win32 HANDLE.
+    explicit DataFile(intptr_t native) : native_(native) {}
+    intptr_t native_;
     int64_t pos_ = 0;
 };
+
+// True when path names a regular file (not a folder, not a device).
+bool is_regular_file(const std::string &path);
 
 // The first n bytes of a file, fewer when it is shorter; nothing when it
 // cannot be read.

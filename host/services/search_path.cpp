@@ -1,7 +1,5 @@
 #include "search_path.hpp"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -18,11 +16,6 @@ namespace {
 // Sidecars hold a few hundred bytes of Finder info and, at most, a resource
 // fork; anything bigger is not read for a type code.
 constexpr uint64_t kMaxSidecarForType = 16u << 20;
-
-bool is_regular_file(const std::string &path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 std::string absolute_folder(const std::string &folder) {
     std::error_code ec;
