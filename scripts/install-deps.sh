@@ -9,6 +9,7 @@ packages=(
   libsndfile1-dev libaudiofile-dev
   clang libclang-rt-dev
   puredata-core puredata-dev
+  nlohmann-json3-dev
 )
 [ $# -gt 0 ] && packages=("$@")
 
