@@ -2,6 +2,7 @@
 #include "tessel_render.h"
 
 #include "tessel_kernel.h"
+#include "tessel_math.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,9 +22,10 @@ float lfo_advance(float &phase, float step, float rate, const float *table) {
     return table[static_cast<int32_t>(p)];
 }
 
-// The one double-precision operation of the bank.
+// The one double-precision operation of the bank, with the project's own
+// power of two so that every platform gives the same ratio.
 float transposition_ratio(float semitones) {
-    return static_cast<float>(std::pow(2.0, static_cast<double>(semitones) / 12.0));
+    return static_cast<float>(tessel_exp2(static_cast<double>(semitones) / 12.0));
 }
 
 bool runs_here(tessel_path path) {
@@ -203,6 +205,7 @@ void tessel_render_reference(tessel_controls &c, const float *table,
         c.transpo_lfo_phase = p;
         T = T + c.transpo_lfo_depth * table[static_cast<int32_t>(p)];
     }
+    // The C library's pow: the reference checks the bank's own power of two.
     const float R = static_cast<float>(std::pow(2.0, static_cast<double>(T) / 12.0));
     float S = c.shift;
     if (c.shift_lfo_depth != 0.0f) {

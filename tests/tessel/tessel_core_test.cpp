@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "tessel_math.h"
 #include "tessel_render.h"
 
 namespace {
@@ -27,6 +28,46 @@ TEST(TesselSine, OnePeriodInFiveThousandEntries) {
     for (int i = 0; i < 5000; ++i) ASSERT_NEAR(t[i], std::sin(2 * M_PI * i / 5000), 6e-8) << i;
     init_sin(t.data() + 5000, 0);
     EXPECT_EQ(t[5000], 42.0f);
+}
+
+// The table and the ratio use the project's own sine and power of two, the
+// same on every platform; rounded to single precision, as tessel~ uses
+// them, they must give what the C library gives (here, GNU's).
+TEST(TesselMath, SineRoundsToTheCLibrarysForEveryTableEntry) {
+    for (int n : {5000, 4999, 8192, 44100}) {
+        const double step = 6.283185307179586 / static_cast<double>(n);
+        for (int i = 0; i < n; ++i) {
+            const double x = step * i;
+            ASSERT_EQ(static_cast<float>(tessel_sin(x)), static_cast<float>(std::sin(x))) << n << " " << i;
+        }
+    }
+    EXPECT_EQ(tessel_sin(3.141592653589793), 1.2246467991473532e-16);
+    EXPECT_EQ(tessel_sin(-1.0), -tessel_sin(1.0));
+    EXPECT_TRUE(std::isnan(tessel_sin(std::numeric_limits<double>::infinity())));
+}
+
+TEST(TesselMath, PowerOfTwoRoundsToTheCLibrarysForEveryTransposition) {
+    auto same = [](float semitones) {
+        const double y = static_cast<double>(semitones) / 12.0;
+        return static_cast<float>(tessel_exp2(y)) == static_cast<float>(std::pow(2.0, y));
+    };
+    // Every 1/256 semitone over a hundred octaves up and down.
+    for (int k = -307200; k <= 307200; ++k) ASSERT_TRUE(same(static_cast<float>(k) / 256.0f)) << k;
+    // Floats of every exponent the ratio can meet, down to those that give 0.
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> mantissa(1.0f, 2.0f);
+    std::uniform_int_distribution<int> exponent(-40, 14);
+    for (int k = 0; k < 1000000; ++k) {
+        const float t = std::ldexp(mantissa(rng), exponent(rng)) * (k % 2 ? 1.0f : -1.0f);
+        ASSERT_TRUE(same(t)) << t;
+    }
+    EXPECT_EQ(tessel_exp2(0.0), 1.0);
+    EXPECT_EQ(tessel_exp2(-1074.0), std::pow(2.0, -1074.0));
+    EXPECT_EQ(tessel_exp2(1023.5), std::pow(2.0, 1023.5));
+    EXPECT_EQ(tessel_exp2(1024.0), std::numeric_limits<double>::infinity());
+    EXPECT_EQ(tessel_exp2(-inf), 0.0);
+    EXPECT_EQ(tessel_exp2(inf), std::numeric_limits<double>::infinity());
+    EXPECT_TRUE(std::isnan(tessel_exp2(nan)));
 }
 
 TEST(TesselWrap, DropsTheFractionAndKeepsEveryIndexInTheTable) {
