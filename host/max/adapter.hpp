@@ -1,0 +1,162 @@
+// Inner working of the Max adapter: a plug-in's class behind a Max class,
+// a plug-in's instance behind a Max object (a "box"), and the state one
+// external keeps.  Each external links its own copy of the adapter, so
+// this state is per external: two externals loaded into one Max share
+// nothing of it.
+//
+// Max speaks to the box with its own prototypes (64-bit integers, double
+// floats, its own atoms, a 64-bit signal chain); the box speaks to the
+// plug-in through the prototypes the plug-in registered, with the
+// coercions every host of this project makes.
+//
+// Sources include the standard headers they need first, then this header.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <set>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host_api.hpp"
+
+#include "atoms.hpp"
+#include "dispatch.hpp"
+#include "external.hpp"
+#include "file_host.hpp"
+
+struct Box;
+
+namespace maxad {
+
+// A plug-in method as the adapter binds it.
+struct Binding {
+    method fn;
+    std::vector<short> types;
+};
+
+}  // namespace maxad
+
+// The plug-ins' class record, opaque to them (ext_types.h).
+struct messlist : hostcommon::ClassRecord<maxad::Binding> {
+    using ClassRecord::ClassRecord;
+    maxsdk::Class *max = nullptr;  // the Max class the boxes are made of
+    bool signal = false;           // z_add_signalmethod was called
+};
+
+namespace maxad {
+
+// The largest vector a box hands to a plug-in; Max's own limit is far
+// below, so anything above is a host that lost its way.
+inline constexpr long kMaxBridgeVector = 1 << 16;
+
+struct Bridge;
+using Deferred = hostcommon::DeferredCall<Box>;
+
+// What a box holds besides its Max header.
+struct BoxState {
+    BoxState();
+    ~BoxState();
+    BoxState(const BoxState &) = delete;
+    BoxState &operator=(const BoxState &) = delete;
+
+    messlist *cls = nullptr;
+    void *record = nullptr;  // the plug-in's instance, once newobject made it
+    int signal_inlets = 0;   // as z_dsp_setup gave them
+    int signal_outlets = 0;  // "signal" outlets made
+    bool dsp_set_up = false;
+    bool dsp_freed = false;
+
+    // The signal bridge of the chain Max compiled last, and the one before
+    // it, which an old chain may still be ticking while the new one is
+    // compiled (dsp.cpp).
+    std::unique_ptr<Bridge> bridge;
+    std::unique_ptr<Bridge> retired;
+
+    // defer_low's calls, run in order by the box's qelem (defer.cpp).
+    std::deque<Deferred> deferred;
+    maxsdk::Qelem *qelem = nullptr;
+    bool running_deferred = false;
+    bool freed = false;  // the box went while its deferred calls ran
+};
+
+}  // namespace maxad
+
+// The Max object.  Max allocates it (object_alloc) and frees it; everything
+// with a constructor lives in state.  Every class gets the signal header,
+// which a control class simply leaves unused.
+struct Box {
+    maxsdk::PxObject ob;
+    maxad::BoxState *state;
+};
+
+namespace maxad {
+
+// The file services' state is the shared FileHost's (files.cpp).
+struct Adapter final : hostcommon::FileHost {
+    // Registration.
+    std::string registering;  // class name while the plug-in's main runs
+    messlist *setting_up = nullptr;
+    std::vector<std::unique_ptr<messlist>> classes;
+
+    // Whose code runs: the box being created, the box whose method, deferred
+    // call or dsp method runs (errors point to it), the bridge a dsp method
+    // adds its perform routines to.
+    Box *creating = nullptr;
+    Box *active = nullptr;
+    Bridge *building = nullptr;
+
+    hostcommon::SymbolTable symbols;
+    std::set<void *> handles;  // resource handles given out and not yet disposed
+
+    Adapter();
+
+    // What the file services ask of the adapter (files.cpp).
+    void file_error(const std::string &text) override;
+    std::optional<fileservices::Located> find_file(const char *name, std::span<const t_fourcc> types) override;
+    Given given(void *p) const override;
+    std::optional<std::string> folder_of(short path) const override;
+};
+
+// The external's adapter; never destroyed, since Max may call into an
+// external until the process ends.
+Adapter &adapter();
+
+// Runs code of a box: errors name it.
+struct Acting {
+    Adapter &a;
+    Box *saved;
+    explicit Acting(Box *b) : a(adapter()), saved(a.active) { a.active = b; }
+    ~Acting() { a.active = saved; }
+    Acting(const Acting &) = delete;
+    Acting &operator=(const Acting &) = delete;
+};
+
+// The box of a plug-in instance: the one being created, or the one whose
+// header names it.  Null for anything else.
+Box *box_of(void *x);
+
+// An error line of the adapter itself, pointing to the active box.
+void host_error(const std::string &text);
+
+// The plug-ins' symbol for a Max symbol, and the reverse.
+t_symbol *plugin_symbol(const maxsdk::Symbol *s);
+maxsdk::Symbol *max_symbol(const t_symbol *s);
+
+// Delivers a message to a box's plug-in method, typed as registered.
+void dispatch(Box *b, std::string_view selector, long argc, const maxsdk::Atom *argv);
+
+// The Max side of a signal box (dsp.cpp): Max's dsp64 method, and the
+// release of the bridges once the box has left the chain.
+void box_dsp64(Box *b, maxsdk::Object *dsp64, short *count, double samplerate, long maxvectorsize,
+               long flags);
+void release_bridges(BoxState &st);
+
+// Drops what a box still has queued (defer.cpp).
+void forget_deferred(BoxState &st);
+
+}  // namespace maxad

@@ -1,0 +1,123 @@
+# Checks a freshly linked Max external for Windows, and removes it when a
+# check fails, so that no package is ever made of it:
+# - it exports ext_main and nothing else;
+# - it imports only from MaxAPI.dll, MaxAudio.dll and the system's DLLs
+#   (KERNEL32.dll, the C runtime: msvcrt.dll or the UCRT), so it needs no
+#   DLL that Max does not ship;
+# - it never imports DllMain (the SDK's MaxAudio.lib exports one);
+# - every name it imports from MaxAPI.dll or MaxAudio.dll is exported by the
+#   import library of that DLL, so Max has it;
+# - no object of the plug-in refers to a Max API name unrenamed, which would
+#   bind to Max's function of that name, of another prototype.
+#
+#   cmake -DMODULE=x.mxe64 -DNAMES=api_names.h -DPREFIX=maxad_
+#         -DOBJECTS='a.obj|b.obj' -DIMPORT_LIBS='MaxAPI.lib|MaxAudio.lib'
+#         -DNM=nm -DOBJDUMP=objdump -P check_external.cmake
+cmake_minimum_required(VERSION 3.20)
+
+function(fail message)
+  file(REMOVE ${MODULE})
+  message(FATAL_ERROR "${MODULE}: ${message}")
+endfunction()
+
+function(run out)
+  execute_process(COMMAND ${ARGN} OUTPUT_VARIABLE text RESULT_VARIABLE rc ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    fail("${ARGN} failed: ${err}")
+  endif()
+  string(REGEX REPLACE "\n$" "" text "${text}")
+  string(REPLACE ";" "\\;" text "${text}")
+  string(REPLACE "\n" ";" lines "${text}")
+  set(${out} "${lines}" PARENT_SCOPE)
+endfunction()
+
+# The module's export and import tables, from objdump's private headers.
+run(lines ${OBJDUMP} -p ${MODULE})
+set(exports "")
+set(dlls "")
+set(dll "")
+set(section "")
+foreach(line IN LISTS lines)
+  if(line MATCHES "^\\[Ordinal/Name Pointer\\] Table")
+    set(section exports)
+    continue()
+  elseif(line MATCHES "^The Import Tables")
+    set(section imports)
+    continue()
+  elseif(line MATCHES "^The " OR line MATCHES "^PE File Base Relocations")
+    set(section "")
+  endif()
+  if(section STREQUAL "exports" AND line MATCHES "^[ \t]*\\[ *[0-9]+\\] ([^ \t]+)$")
+    list(APPEND exports "${CMAKE_MATCH_1}")
+  elseif(section STREQUAL "imports")
+    if(line MATCHES "DLL Name: ([^ \t]+)")
+      set(dll "${CMAKE_MATCH_1}")
+      list(APPEND dlls "${dll}")
+      set(imports_${dll} "")
+    elseif(dll AND line MATCHES "^[ \t]+[0-9a-f]+[ \t]+[0-9]+[ \t]+([^ \t]+)$")
+      list(APPEND imports_${dll} "${CMAKE_MATCH_1}")
+    endif()
+  endif()
+endforeach()
+
+if(NOT exports STREQUAL "ext_main")
+  fail("exports [${exports}]; it must export ext_main and nothing else")
+endif()
+
+foreach(dll IN LISTS dlls)
+  string(TOLOWER "${dll}" lower)
+  if(dll STREQUAL "MaxAPI.dll" OR dll STREQUAL "MaxAudio.dll")
+    continue()
+  endif()
+  if(lower STREQUAL "kernel32.dll" OR lower STREQUAL "msvcrt.dll" OR lower MATCHES "^api-ms-win-crt-.*\\.dll$"
+     OR lower STREQUAL "ucrtbase.dll")
+    continue()
+  endif()
+  fail("imports from ${dll}, which Max does not ship")
+endforeach()
+
+foreach(dll IN LISTS dlls)
+  if("DllMain" IN_LIST imports_${dll})
+    fail("imports DllMain from ${dll}: the external needs its own")
+  endif()
+endforeach()
+
+# Names each import library exports: nm lists its stubs as text symbols.
+string(REPLACE "|" ";" import_libs "${IMPORT_LIBS}")
+foreach(lib IN LISTS import_libs)
+  get_filename_component(base ${lib} NAME_WE)
+  run(lines ${NM} ${lib})
+  set(provided "")
+  foreach(line IN LISTS lines)
+    if(line MATCHES " T ([^ \t]+)$")
+      list(APPEND provided "${CMAKE_MATCH_1}")
+    endif()
+  endforeach()
+  foreach(name IN LISTS imports_${base}.dll)
+    if(NOT name IN_LIST provided)
+      fail("imports ${name} from ${base}.dll, which ${lib} does not export")
+    endif()
+  endforeach()
+endforeach()
+
+file(STRINGS ${NAMES} defines REGEX "^#define [A-Za-z_0-9]+ MAXAPI_RENAMED")
+set(max_names "")
+foreach(line IN LISTS defines)
+  string(REGEX REPLACE "^#define ([A-Za-z_0-9]+) .*" "\\1" name "${line}")
+  list(APPEND max_names "${name}")
+endforeach()
+if(NOT max_names)
+  fail("no names read from ${NAMES}")
+endif()
+string(REPLACE "|" ";" objects "${OBJECTS}")
+foreach(object IN LISTS objects)
+  run(lines ${NM} -u ${object})
+  foreach(line IN LISTS lines)
+    if(line MATCHES "([^ \t]+)$" AND CMAKE_MATCH_1 IN_LIST max_names)
+      fail("${object} calls ${CMAKE_MATCH_1} unrenamed: the call would bind to Max's own function of that name")
+    endif()
+  endforeach()
+endforeach()
+
+list(JOIN dlls ", " dll_text)
+message(STATUS "${MODULE}: exports ext_main; imports from ${dll_text}")
