@@ -1,0 +1,409 @@
+// The Max adapter as Max meets it: the externals, built for Linux, loaded
+// into the stand-in for Max and driven through the SDK's own calls.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "standin.hpp"
+
+namespace {
+
+using standin::f;
+using standin::l;
+using standin::s;
+using standin::Value;
+
+const std::string kModules = MAXAD_MODULE_DIR;
+const std::string kExamples = MAXAD_EXAMPLES_DIR;
+
+// The SDK's argument type codes.
+constexpr short kGimme = 8;
+constexpr short kCant = 9;
+
+// What the console said while the externals loaded.
+std::vector<std::string> load_lines;
+
+// Every external is loaded once per process, as Max does.
+void load_once(const std::string &cls) {
+    if (standin::class_registered(cls)) return;
+    standin::clear_logs();
+    ASSERT_TRUE(standin::load(kModules + "/" + cls + ".so")) << cls;
+    for (const auto &line : standin::console()) load_lines.push_back(line.text);
+}
+
+std::vector<std::string> lines_of(standin::Line::Kind kind) {
+    std::vector<std::string> out;
+    for (const auto &line : standin::console()) {
+        if (line.kind == kind) out.push_back(line.text);
+    }
+    return out;
+}
+
+bool has_line(standin::Line::Kind kind, const std::string &text) {
+    const auto lines = lines_of(kind);
+    return std::find(lines.begin(), lines.end(), text) != lines.end();
+}
+
+class MaxAdapter : public ::testing::Test {
+protected:
+    void SetUp() override {
+        load_once("tessel~");
+        load_once("brindle~");
+        load_once("maxad_probe");
+        standin::clear_logs();
+        standin::cancel_dialog();
+        standin::set_lenient_seek(true);
+    }
+    void TearDown() override {
+        for (void *obj : made_) standin::destroy(obj);
+        standin::run_queue();
+        EXPECT_EQ(standin::live_objects(), 0);
+        EXPECT_EQ(standin::live_blocks(), 0) << "memory from sysmem_newptr not given back";
+        EXPECT_EQ(standin::live_qelems(), 0);
+        EXPECT_EQ(standin::open_files(), 0);
+    }
+    void *make(const std::string &cls, const std::vector<Value> &args) {
+        void *obj = standin::create(cls, args);
+        if (obj) made_.push_back(obj);
+        return obj;
+    }
+    void drop(void *obj) {
+        made_.erase(std::remove(made_.begin(), made_.end(), obj), made_.end());
+        standin::destroy(obj);
+    }
+    std::vector<void *> made_;
+};
+
+// --- registration and creation ------------------------------------------------------
+
+TEST_F(MaxAdapter, ClassesAreRegisteredWithMaxsPrototypes) {
+    EXPECT_TRUE(standin::class_registered("tessel~"));
+    EXPECT_TRUE(standin::class_is_signal("tessel~"));
+    EXPECT_FALSE(standin::class_is_signal("brindle~"));
+    // Max 6.1 and later call dsp64 only; the 32-bit dsp is the bridge's.
+    EXPECT_TRUE(standin::method_info("tessel~", "dsp64").found);
+    EXPECT_FALSE(standin::method_info("tessel~", "dsp").found);
+    // A method Max would call with a double or a 64-bit long directly is
+    // never the plug-in's: every message comes through A_GIMME.
+    EXPECT_EQ(standin::method_info("tessel~", "set_shift").types, std::vector<short>{kGimme});
+    EXPECT_EQ(standin::method_info("brindle~", "peak").types, std::vector<short>{kGimme});
+    EXPECT_EQ(standin::method_info("brindle~", "bang").types, std::vector<short>{});
+    EXPECT_EQ(standin::method_info("tessel~", "assist").types, std::vector<short>{kCant});
+}
+
+TEST_F(MaxAdapter, TesselBoxHasItsInletsOutletsAndBanner) {
+    void *x = make("tessel~", {l(20), l(2)});
+    ASSERT_NE(x, nullptr);
+    EXPECT_EQ(standin::signal_inlets(x), 3);
+    ASSERT_EQ(standin::outlet_count(x), 2);
+    EXPECT_EQ(standin::outlet_type(x, 0), "signal");
+    EXPECT_EQ(standin::outlet_type(x, 1), "signal");
+    const auto posts = lines_of(standin::Line::Post);
+    ASSERT_EQ(posts.size(), 2u);
+    EXPECT_EQ(posts[0].rfind("tessel~ Object v1.00. ", 0), 0u) << posts[0];
+    for (const auto &line : standin::console()) EXPECT_EQ(line.object, x) << "a line without its box";
+    EXPECT_EQ(standin::assist(x, 1, 1), "(signal) Transposition Input");
+    EXPECT_EQ(standin::assist(x, 2, 1), "(signal) Signal Output 2");
+    EXPECT_EQ(standin::assist(x, 1, 3, "kept"), "kept");
+}
+
+TEST_F(MaxAdapter, CreationArgumentsSaturateAndTruncateAsInEveryHost) {
+    // 2^32 + 1 would be 1 partial if cut to 32 bits; it is far above 100.
+    EXPECT_EQ(make("tessel~", {l(4294967297LL), l(1)}), nullptr);
+    EXPECT_EQ(lines_of(standin::Line::Error),
+              std::vector<std::string>{"tessel~: number of partials must be between 1 and 100"});
+    standin::clear_logs();
+    EXPECT_EQ(make("tessel~", {l(20), l(-4294967295LL)}), nullptr);
+    EXPECT_EQ(lines_of(standin::Line::Error),
+              std::vector<std::string>{"tessel~: number of outputs must be between 1 and 8"});
+    // Floats are cut toward zero.
+    void *x = make("tessel~", {f(3.9), f(2.9)});
+    ASSERT_NE(x, nullptr);
+    EXPECT_EQ(standin::outlet_count(x), 2);
+    // A symbol where a number must be refuses the box, and says so.
+    standin::clear_logs();
+    EXPECT_EQ(make("tessel~", {s("many")}), nullptr);
+    EXPECT_TRUE(has_line(standin::Line::Error, "tessel~: bad arguments for message \"new\""));
+}
+
+TEST_F(MaxAdapter, RefusedBoxesLeaveNothingBehind) {
+    const int before = standin::live_objects();
+    EXPECT_EQ(make("tessel~", {l(101)}), nullptr);
+    EXPECT_EQ(make("maxad_probe", {s("refuse")}), nullptr);
+    EXPECT_EQ(standin::live_objects(), before);
+    EXPECT_EQ(standin::live_blocks(), 0);
+    EXPECT_FALSE(has_line(standin::Line::Post, "probe freed")) << "a refused box is not freed by the plug-in";
+}
+
+// --- messages ----------------------------------------------------------------------
+
+TEST_F(MaxAdapter, NumbersReachTypedMethodsAsTheyRegistered) {
+    void *x = make("maxad_probe", {});
+    ASSERT_NE(x, nullptr);
+    standin::clear_logs();
+    standin::send(x, "float_arg", {f(440.5)});
+    standin::send(x, "float_arg", {f(0.1)});       // the double itself, rounded by the plug-in
+    standin::send(x, "long_arg", {l(1LL << 40)});  // beyond 32 bits: saturates
+    standin::send(x, "long_arg", {l(-(1LL << 40))});
+    standin::send(x, "long_arg", {f(-3.9)});       // toward zero
+    standin::send(x, "pair", {f(2.9), l(7)});
+    standin::send(x, "name", {});
+    standin::send(x, "name", {s("markers.wav")});
+    EXPECT_EQ(lines_of(standin::Line::Post), (std::vector<std::string>{
+                                                 "float_arg 0x1.b88p+8 0x1.b88p+8",
+                                                 "float_arg 0x1.999999999999ap-4 0x1.99999ap-4",
+                                                 "long_arg 2147483647",
+                                                 "long_arg -2147483648",
+                                                 "long_arg -3",
+                                                 "pair 2 0x1.cp+2",
+                                                 "name ''",
+                                                 "name 'markers.wav'",
+                                             }));
+    EXPECT_TRUE(lines_of(standin::Line::Error).empty());
+    standin::send(x, "long_arg", {s("x")});
+    EXPECT_EQ(lines_of(standin::Line::Error),
+              std::vector<std::string>{"maxad_probe: bad arguments for message \"long_arg\""});
+}
+
+TEST_F(MaxAdapter, GimmeMethodsGetPluginAtoms) {
+    void *x = make("maxad_probe", {l(5000000000LL), f(1.5), s("a")});
+    ASSERT_NE(x, nullptr);
+    EXPECT_TRUE(has_line(standin::Line::Post, "new L:2147483647 F:0x1.8p+0 S:a"));
+    standin::send(x, "list", {l(1), f(2.5), s("x"), l(8589934592LL), f(1e300)});
+    EXPECT_TRUE(has_line(standin::Line::Post, "list L:1 F:0x1.4p+1 S:x L:2147483647 F:inf"));
+}
+
+TEST_F(MaxAdapter, OutletsSendMaxAtoms) {
+    void *x = make("maxad_probe", {});
+    ASSERT_NE(x, nullptr);
+    standin::send(x, "echo", {l(-5), f(0.1), s("sym")});
+    standin::send(x, "count", {});
+    const auto &sent = standin::sent();
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[0].outlet, 0);
+    EXPECT_EQ(sent[0].selector, "echo");
+    ASSERT_EQ(sent[0].atoms.size(), 3u);
+    EXPECT_EQ(sent[0].atoms[0].kind, Value::Long);
+    EXPECT_EQ(sent[0].atoms[0].l, -5);
+    EXPECT_EQ(sent[0].atoms[1].kind, Value::Float);
+    EXPECT_EQ(sent[0].atoms[1].f, static_cast<double>(0.1f));  // what the plug-in's float held
+    EXPECT_EQ(sent[0].atoms[2].s, "sym");
+    EXPECT_EQ(sent[1].outlet, 1);
+    EXPECT_EQ(sent[1].selector, "int");
+    EXPECT_EQ(sent[1].atoms[0].l, 2147483647);
+    EXPECT_EQ(sent[2].atoms[0].l, -7);
+}
+
+TEST_F(MaxAdapter, MessagesTooLongForAShortCountAreRefused) {
+    void *x = make("maxad_probe", {});
+    ASSERT_NE(x, nullptr);
+    standin::clear_logs();
+    // Max passes the count as a long; 65 539 would reach the plug-in as 3.
+    std::vector<Value> many(65539, l(1));
+    standin::send(x, "list", many);
+    EXPECT_TRUE(lines_of(standin::Line::Post).empty());
+    const auto errors = lines_of(standin::Line::Error);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("maxad_probe"), std::string::npos) << errors[0];
+    EXPECT_NE(errors[0].find("65539"), std::string::npos) << errors[0];
+    ASSERT_EQ(standin::console().back().object, x);
+    std::vector<Value> most(32767, l(1));
+    standin::send(x, "list", most);
+    EXPECT_EQ(lines_of(standin::Line::Post).size(), 1u);
+}
+
+TEST_F(MaxAdapter, DeferredCallsRunLaterAndDieWithTheirBox) {
+    void *x = make("maxad_probe", {});
+    ASSERT_NE(x, nullptr);
+    standin::send(x, "later", {l(1), s("two")});
+    EXPECT_TRUE(standin::sent().empty()) << "a deferred call ran at once";
+    EXPECT_EQ(standin::run_queue(), 1);
+    ASSERT_EQ(standin::sent().size(), 1u);
+    EXPECT_EQ(standin::sent()[0].selector, "deferred");
+    EXPECT_EQ(standin::sent()[0].atoms[1].s, "two");
+
+    void *y = make("maxad_probe", {});
+    standin::send(y, "later", {l(3)});
+    drop(y);
+    standin::clear_logs();
+    EXPECT_EQ(standin::run_queue(), 0);
+    EXPECT_TRUE(standin::sent().empty());
+}
+
+// --- the signal bridge -----------------------------------------------------------------
+
+struct Rendered {
+    std::vector<std::vector<double>> outs;
+    double peak() const {
+        double p = 0.0;
+        for (const auto &o : outs)
+            for (double v : o) p = std::max(p, std::fabs(v));
+        return p;
+    }
+};
+
+Rendered run(void *x, int vectors, double gain, long frames = -1) {
+    Rendered r;
+    for (int v = 0; v < vectors; ++v) {
+        std::vector<std::vector<double>> ins(3);
+        ins[0].assign(static_cast<std::size_t>(frames < 0 ? 64 : frames), gain);
+        r.outs.assign(static_cast<std::size_t>(standin::outlet_count(x)), {});
+        standin::tick(x, ins, r.outs, frames);
+    }
+    return r;
+}
+
+TEST_F(MaxAdapter, BridgeRendersOnlyWhenThePluginJoinsTheChain) {
+    void *x = make("tessel~", {l(4), l(2)});
+    ASSERT_NE(x, nullptr);
+    standin::send(x, "list", {l(1), f(1000.0), f(0.5)});
+    standin::compile(x, 44100.0, 64, {0, 0, 0, 0, 0});  // nothing into the gain inlet
+    EXPECT_EQ(standin::chain_entries(x), 1);
+    EXPECT_EQ(run(x, 4, 1.0).peak(), 0.0);
+    standin::compile(x, 44100.0, 64, {1, 0, 0, 0, 0});
+    const Rendered r = run(x, 4, 1.0);
+    EXPECT_GT(r.peak(), 0.4);
+    EXPECT_EQ(r.outs[1], std::vector<double>(64, 0.0)) << "partial 1 sounds on the first outlet only";
+    standin::set_disabled(x, true);
+    EXPECT_EQ(run(x, 2, 1.0).peak(), 0.0) << "a muted box repeats no vector";
+    standin::set_disabled(x, false);
+    EXPECT_GT(run(x, 1, 1.0).peak(), 0.4);
+}
+
+TEST_F(MaxAdapter, BridgeRefusesVectorsThePluginRefuses) {
+    void *x = make("tessel~", {l(4), l(1)});
+    ASSERT_NE(x, nullptr);
+    standin::send(x, "list", {l(1), f(1000.0), f(0.5)});
+    standin::clear_logs();
+    standin::compile(x, 44100.0, 4096, {1, 0, 0, 0});
+    EXPECT_TRUE(has_line(standin::Line::Error, "tessel~: signal vector of 4096 samples is longer than the limit of 2048"));
+    EXPECT_EQ(run(x, 2, 1.0, 4096).peak(), 0.0);
+    // Fewer frames than the compiled vector: what Max gives is converted,
+    // the rest of the plug-in's vector reads zeros, and no output is left
+    // unwritten.
+    standin::compile(x, 44100.0, 64, {1, 0, 0, 0});
+    const Rendered r = run(x, 3, 1.0, 16);
+    EXPECT_EQ(r.outs[0].size(), 16u);
+    EXPECT_GT(r.peak(), 0.0);
+}
+
+TEST_F(MaxAdapter, FreeingABoxInTheChainTakesItOutFirst) {
+    void *x = make("tessel~", {l(100), l(8)});
+    ASSERT_NE(x, nullptr);
+    standin::send(x, "list", {l(1), f(440.0), f(0.5)});
+    standin::compile(x, 48000.0, 64, std::vector<short>(11, 1));
+    run(x, 2, 1.0);
+    EXPECT_GT(standin::live_blocks(), 0);
+    drop(x);
+    // The stand-in reports a box freed while still in the chain.
+    EXPECT_TRUE(lines_of(standin::Line::Error).empty()) << lines_of(standin::Line::Error).front();
+    EXPECT_EQ(standin::live_blocks(), 0);
+}
+
+// --- brindle~ and the file services ------------------------------------------------------
+
+std::vector<std::string> marker_names(const std::vector<standin::Sent> &sent) {
+    std::vector<std::string> names;
+    for (const auto &m : sent) {
+        if (m.outlet == 0 && m.selector == "list" && !m.atoms.empty()) names.push_back(m.atoms[0].s);
+    }
+    return names;
+}
+
+int64_t count_sent(const std::vector<standin::Sent> &sent) {
+    for (const auto &m : sent) {
+        if (m.outlet == 1 && m.selector == "int") return m.atoms[0].l;
+    }
+    return -1;
+}
+
+TEST_F(MaxAdapter, BrindleReadsEveryFormatThroughMaxsSearchPath) {
+    standin::add_search_folder(kExamples);
+    void *x = make("brindle~", {});
+    ASSERT_NE(x, nullptr);
+    struct Case {
+        const char *file;
+        std::vector<std::string> names;
+    } cases[] = {
+        {"markers.wav", {"onset", "peak", "fade", "beg loop", "end loop"}},
+        {"markers.aif", {"hit", "loop ", "tail"}},       // sndfile_info, the project's own
+        {"markers.sd2", {"downbeat", "upbeat"}},         // the fork in markers.sd2.rsrc
+    };
+    for (const Case &c : cases) {
+        standin::clear_logs();
+        standin::send(x, "open", {s(c.file)});
+        EXPECT_TRUE(standin::sent().empty()) << "open ran before the queue";
+        standin::run_queue();
+        EXPECT_EQ(count_sent(standin::sent()), static_cast<int64_t>(c.names.size())) << c.file;
+        EXPECT_EQ(marker_names(standin::sent()), c.names) << c.file;
+        EXPECT_TRUE(lines_of(standin::Line::Error).empty()) << c.file;
+    }
+    // Times in frames, as integers.
+    standin::send(x, "mode", {l(1)});
+    standin::clear_logs();
+    standin::send(x, "bang", {});
+    ASSERT_EQ(standin::sent().size(), 3u);
+    EXPECT_EQ(standin::sent()[2].atoms[1].kind, Value::Long);
+    EXPECT_EQ(standin::sent()[2].atoms[1].l, 1920);
+}
+
+TEST_F(MaxAdapter, BrindleBannerNamesTheVersionStampedByTheBuild) {
+    const auto banner = std::find_if(load_lines.begin(), load_lines.end(),
+                                     [](const std::string &t) { return t.rfind("brindle~ ", 0) == 0; });
+    ASSERT_NE(banner, load_lines.end());
+    EXPECT_EQ(banner->rfind("brindle~ 1.0.0 - ", 0), 0u) << *banner;
+}
+
+TEST_F(MaxAdapter, ShortWaveFileIsRefusedEvenWhereMaxWouldSeekPastTheEnd) {
+    const auto dir = std::filesystem::path(MAXAD_BINARY_DIR) / "short_wave";
+    std::filesystem::create_directories(dir);
+    {
+        std::ofstream out(dir / "short.wav", std::ios::binary);
+        out.write("RIFF\x04\0\0\0", 8);  // 8 bytes: the RIFF header itself is cut short
+    }
+    standin::add_search_folder(dir.string());
+    void *x = make("brindle~", {});
+    ASSERT_NE(x, nullptr);
+    standin::set_lenient_seek(true);
+    standin::send(x, "open", {s("short.wav")});
+    standin::run_queue();
+    EXPECT_TRUE(has_line(standin::Line::Error, "WAVE Header looks strange"));
+    EXPECT_EQ(count_sent(standin::sent()), 0);
+}
+
+TEST_F(MaxAdapter, BrindleDialogAndMissingFiles) {
+    void *x = make("brindle~", {});
+    ASSERT_NE(x, nullptr);
+    standin::answer_dialog(kExamples, "markers.aif");
+    standin::send(x, "open", {});
+    standin::run_queue();
+    EXPECT_EQ(marker_names(standin::sent()), (std::vector<std::string>{"hit", "loop ", "tail"}));
+
+    standin::clear_logs();
+    standin::cancel_dialog();
+    standin::send(x, "open", {});
+    standin::run_queue();
+    EXPECT_TRUE(standin::sent().empty());
+    EXPECT_TRUE(standin::console().empty()) << "a cancelled dialog is silent";
+
+    standin::send(x, "open", {s("no such file.wav")});
+    standin::run_queue();
+    EXPECT_EQ(lines_of(standin::Line::Error), std::vector<std::string>{"File not found?"});
+    EXPECT_EQ(standin::console().back().object, x);
+}
+
+TEST_F(MaxAdapter, BoxFreedBeforeItsDeferredOpenRuns) {
+    standin::add_search_folder(kExamples);
+    void *x = make("brindle~", {s("markers.wav")});
+    ASSERT_NE(x, nullptr);
+    drop(x);
+    EXPECT_EQ(standin::run_queue(), 0);
+    EXPECT_TRUE(standin::sent().empty());
+}
+
+}  // namespace
