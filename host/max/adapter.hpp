@@ -12,6 +12,7 @@
 // Sources include the standard headers they need first, then this header.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -57,6 +58,42 @@ inline constexpr long kMaxBridgeVector = 1 << 16;
 struct Bridge;
 using Deferred = hostcommon::DeferredCall<Box>;
 
+// Max sends messages from its scheduler thread too (Overdrive) while the
+// main thread runs others, so what boxes share is guarded.  A spin lock:
+// what it guards takes a moment, and it needs nothing of the C++ runtime's
+// threads, which the externals' runtime does not have.
+class SpinLock {
+public:
+    void lock() {
+        while (flag_.test_and_set(std::memory_order_acquire)) {
+        }
+    }
+    void unlock() { flag_.clear(std::memory_order_release); }
+
+private:
+    std::atomic_flag flag_ = ATOMIC_FLAG_INIT;
+};
+
+class SpinGuard {
+public:
+    explicit SpinGuard(SpinLock &l) : l_(l) { l_.lock(); }
+    ~SpinGuard() { l_.unlock(); }
+    SpinGuard(const SpinGuard &) = delete;
+    SpinGuard &operator=(const SpinGuard &) = delete;
+
+private:
+    SpinLock &l_;
+};
+
+// What waits for the main thread: a call the plug-in deferred, or a message
+// that reached a control object on another thread (its methods, which
+// open files and keep what they read, run on the main thread only).
+struct Pending {
+    Deferred call;  // call.fn set: the plug-in's own deferred call
+    std::string selector;
+    std::vector<maxsdk::Atom> atoms;
+};
+
 // What a box holds besides its Max header.
 struct BoxState {
     BoxState();
@@ -77,8 +114,10 @@ struct BoxState {
     std::unique_ptr<Bridge> bridge;
     std::unique_ptr<Bridge> retired;
 
-    // defer_low's calls, run in order by the box's qelem (defer.cpp).
-    std::deque<Deferred> deferred;
+    // What waits for the main thread, run in order by the box's qelem
+    // (defer.cpp).
+    SpinLock pending_lock;
+    std::deque<Pending> pending;
     maxsdk::Qelem *qelem = nullptr;
     bool running_deferred = false;
     bool freed = false;  // the box went while its deferred calls ran
@@ -103,13 +142,7 @@ struct Adapter final : hostcommon::FileHost {
     messlist *setting_up = nullptr;
     std::vector<std::unique_ptr<messlist>> classes;
 
-    // Whose code runs: the box being created, the box whose method, deferred
-    // call or dsp method runs (errors point to it), the bridge a dsp method
-    // adds its perform routines to.
-    Box *creating = nullptr;
-    Box *active = nullptr;
-    Bridge *building = nullptr;
-
+    SpinLock symbols_lock;
     hostcommon::SymbolTable symbols;
     std::set<void *> handles;  // resource handles given out and not yet disposed
 
@@ -126,12 +159,22 @@ struct Adapter final : hostcommon::FileHost {
 // external until the process ends.
 Adapter &adapter();
 
-// Runs code of a box: errors name it.
+// Whose code runs on this thread: the box being created, the box whose
+// method, deferred call or dsp method runs (lines point to it), the bridge
+// a dsp method adds its perform routines to.
+struct Running {
+    Box *creating = nullptr;
+    Box *active = nullptr;
+    Bridge *building = nullptr;
+};
+Running &running();
+
+// Runs code of a box: lines name it.
 struct Acting {
-    Adapter &a;
+    Running &r;
     Box *saved;
-    explicit Acting(Box *b) : a(adapter()), saved(a.active) { a.active = b; }
-    ~Acting() { a.active = saved; }
+    explicit Acting(Box *b) : r(running()), saved(r.active) { r.active = b; }
+    ~Acting() { r.active = saved; }
     Acting(const Acting &) = delete;
     Acting &operator=(const Acting &) = delete;
 };
@@ -156,7 +199,10 @@ void box_dsp64(Box *b, maxsdk::Object *dsp64, short *count, double samplerate, l
                long flags);
 void release_bridges(BoxState &st);
 
-// Drops what a box still has queued (defer.cpp).
+// Queues a call or a message of a box for the main thread, and drops what
+// a box still has queued (defer.cpp).
+maxsdk::Qelem *new_queue(Box *b);
+void queue_pending(Box *b, Pending p);
 void forget_deferred(BoxState &st);
 
 }  // namespace maxad

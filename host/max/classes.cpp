@@ -7,6 +7,7 @@
 #include <cstring>
 #include <exception>
 #include <limits>
+#include <stdexcept>
 
 #include "adapter.hpp"
 
@@ -83,6 +84,7 @@ void box_free(Box *b);
 
 void *box_new(maxsdk::Symbol *s, long argc, maxsdk::Atom *argv) {
     Adapter &a = adapter();
+    Running &run = running();
     messlist *c = class_named(s && s->s_name ? s->s_name : "");
     if (!c && a.classes.size() == 1) c = a.classes.front().get();
     if (!c || !c->max) return nullptr;
@@ -91,12 +93,15 @@ void *box_new(maxsdk::Symbol *s, long argc, maxsdk::Atom *argv) {
     if (!b) return nullptr;
     b->state = nullptr;
     void *result = nullptr;
-    Box *const saved = a.creating;
+    Box *const saved = run.creating;
     try {
         b->state = new BoxState;
         b->state->cls = c;
+        // Made here, on the main thread, for what the box will defer.
+        b->state->qelem = new_queue(b);
+        if (!b->state->qelem) throw std::runtime_error("no qelem for the box");
         Acting acting(b);
-        a.creating = b;
+        run.creating = b;
         const auto atoms = atoms_of(argc, argv);
         bool bad_args = false;
         if (atoms.size() > static_cast<std::size_t>(kMaxAtoms)) {
@@ -116,10 +121,10 @@ void *box_new(maxsdk::Symbol *s, long argc, maxsdk::Atom *argv) {
                 bad_args = true;
             }
         }
-        a.creating = saved;
+        run.creating = saved;
         if (bad_args) error("%s: bad arguments for message \"new\"", c->name.c_str());
     } catch (const std::exception &e) {
-        a.creating = saved;
+        run.creating = saved;
         Acting acting(b);
         host_error(e.what());
         result = nullptr;
@@ -246,10 +251,15 @@ Adapter &adapter() {
     return a;
 }
 
+Running &running() {
+    thread_local Running r;
+    return r;
+}
+
 Box *box_of(void *x) {
     if (!x) return nullptr;
-    Adapter &a = adapter();
-    if (a.creating && a.creating->state && a.creating->state->record == x) return a.creating;
+    const Running &r = running();
+    if (r.creating && r.creating->state && r.creating->state->record == x) return r.creating;
     auto *b = static_cast<Box *>(static_cast<t_object *>(x)->o_box);
     if (b && b->state && b->state->record == x) return b;
     return nullptr;
@@ -257,10 +267,11 @@ Box *box_of(void *x) {
 
 void host_error(const std::string &text) {
     Adapter &a = adapter();
-    const char *cls = a.active && a.active->state ? a.active->state->cls->name.c_str()
-                                                  : (a.registering.empty() ? "maxad" : a.registering.c_str());
+    Box *active = running().active;
+    const char *cls = active && active->state ? active->state->cls->name.c_str()
+                                              : (a.registering.empty() ? "maxad" : a.registering.c_str());
     const std::string line = std::string(cls) + ": Max host: " + text;
-    maxsdk::error_text(a.active ? &a.active->ob.z_ob : nullptr, line.c_str());
+    maxsdk::error_text(active ? &active->ob.z_ob : nullptr, line.c_str());
 }
 
 t_symbol *plugin_symbol(const maxsdk::Symbol *s) { return gensym(s && s->s_name ? s->s_name : ""); }
@@ -272,6 +283,18 @@ void dispatch(Box *b, std::string_view selector, long argc, const maxsdk::Atom *
     BoxState &st = *b->state;
     const messlist *c = st.cls;
     const std::string name(selector);
+    // A signal object's messages are made for a thread beside the audio
+    // thread; any other's run on the main thread, after what is queued.
+    if (!c->signal && !maxsdk::on_main_thread()) {
+        const auto atoms = atoms_of(argc, argv);
+        try {
+            queue_pending(b, Pending{{}, name, {atoms.begin(), atoms.end()}});
+        } catch (const std::exception &e) {
+            Acting acting(b);
+            host_error(e.what());
+        }
+        return;
+    }
     Acting acting(b);
     auto it = c->bindings.find(selector);
     if (it == c->bindings.end() || is_cant(it->second.types)) {
@@ -402,9 +425,8 @@ void addbang(method f) {
 }
 
 void *newobject(void *cls) {
-    Adapter &a = adapter();
     auto *c = static_cast<messlist *>(cls);
-    Box *b = a.creating;
+    Box *b = running().creating;
     if (!c || !b || b->state->cls != c || b->state->record) {
         host_error("newobject outside its own creation");
         return nullptr;

@@ -111,7 +111,6 @@ void bridge_perform64(maxsdk::Object *, maxsdk::Object *, double **ins, long num
 void box_dsp64(Box *b, maxsdk::Object *dsp64, short *count, double samplerate, long maxvectorsize, long) {
     if (!b->state || !b->state->record) return;
     BoxState &st = *b->state;
-    Adapter &a = adapter();
     Acting acting(b);
     std::unique_ptr<Bridge> br;
     try {
@@ -130,14 +129,14 @@ void box_dsp64(Box *b, maxsdk::Object *dsp64, short *count, double samplerate, l
     // chain; a bridge without routines plays silence.
     auto it = st.cls->bindings.find("dsp");
     if (it != st.cls->bindings.end() && br->n > 0) {
-        a.building = br.get();
+        running().building = br.get();
         try {
             reinterpret_cast<t_dspmethod>(it->second.fn)(st.record, br->signal_ptrs.data(), br->counts.data());
         } catch (const std::exception &e) {
             host_error(e.what());
             br->routines.clear();
         }
-        a.building = nullptr;
+        running().building = nullptr;
     }
     maxsdk::add_perform64(dsp64, &b->ob.z_ob, bridge_perform64, br.get());
     st.retired = std::move(st.bridge);
@@ -192,8 +191,8 @@ void z_dsp_free(t_pxobject *x) {
 }
 
 void dsp_add(t_perfroutine f, int n, ...) {
-    Adapter &a = adapter();
-    if (!a.building) {
+    Bridge *building = running().building;
+    if (!building) {
         host_error("dsp_add outside a dsp method");
         return;
     }
@@ -210,7 +209,7 @@ void dsp_add(t_perfroutine f, int n, ...) {
     for (int i = 1; i <= n; ++i) r.w[static_cast<std::size_t>(i)] = va_arg(ap, t_int);
     va_end(ap);
     try {
-        a.building->routines.push_back(std::move(r));
+        building->routines.push_back(std::move(r));
     } catch (const std::exception &e) {
         host_error(e.what());
     }

@@ -63,8 +63,8 @@ void send_atoms(short ac, const t_atom *av, Send &&send) {
 }
 
 maxsdk::Object *active_object() {
-    Adapter &a = adapter();
-    return a.active ? &a.active->ob.z_ob : nullptr;
+    Box *active = running().active;
+    return active ? &active->ob.z_ob : nullptr;
 }
 
 }  // namespace
@@ -165,7 +165,9 @@ void t_freebytes(void *p, int32_t) {
 t_symbol *gensym(const char *s) {
     static t_symbol fallback{const_cast<char *>(""), nullptr};
     try {
-        return hostcommon::intern(adapter().symbols, s);
+        Adapter &a = adapter();
+        SpinGuard locked(a.symbols_lock);
+        return hostcommon::intern(a.symbols, s);
     } catch (const std::exception &) {
         return &fallback;
     }

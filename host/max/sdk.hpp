@@ -94,6 +94,8 @@ inline void alert_text(const char *text) { ::ouchstring("%s", text); }
 inline char *newptr(long size) { return ::sysmem_newptr(size); }
 inline void freeptr(void *p) { ::sysmem_freeptr(p); }
 
+inline bool on_main_thread() { return ::systhread_ismainthread() != 0; }
+
 inline Qelem *qelem_new(void *owner, Method fn) { return static_cast<Qelem *>(::qelem_new(owner, fn)); }
 inline void qelem_set(Qelem *q) { ::qelem_set(q); }
 inline void qelem_free(Qelem *q) { ::qelem_free(q); }

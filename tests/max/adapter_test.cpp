@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "standin.hpp"
@@ -395,6 +396,28 @@ TEST_F(MaxAdapter, BrindleDialogAndMissingFiles) {
     standin::run_queue();
     EXPECT_EQ(lines_of(standin::Line::Error), std::vector<std::string>{"File not found?"});
     EXPECT_EQ(standin::console().back().object, x);
+}
+
+// Max's scheduler thread sends messages too.  brindle~ keeps to the main
+// thread, where its files are opened; tessel~'s messages act at once.
+TEST_F(MaxAdapter, ControlMessagesOffTheMainThreadWaitForIt) {
+    standin::add_search_folder(kExamples);
+    void *x = make("brindle~", {});
+    ASSERT_NE(x, nullptr);
+    standin::send(x, "open", {s("markers.aif")});
+    standin::run_queue();
+    standin::clear_logs();
+    std::thread([x] { standin::send(x, "bang", {}); }).join();
+    EXPECT_TRUE(standin::sent().empty()) << "brindle~ ran off the main thread";
+    EXPECT_EQ(standin::run_queue(), 1);
+    EXPECT_EQ(count_sent(standin::sent()), 3);
+
+    void *y = make("tessel~", {l(2), l(1)});
+    ASSERT_NE(y, nullptr);
+    std::thread([y] { standin::send(y, "list", {l(1), f(500.0), f(0.5)}); }).join();
+    EXPECT_EQ(standin::run_queue(), 0);
+    standin::compile(y, 44100.0, 64, {1, 0, 0, 0});
+    EXPECT_GT(run(y, 2, 1.0).peak(), 0.4);
 }
 
 TEST_F(MaxAdapter, BoxFreedBeforeItsDeferredOpenRuns) {

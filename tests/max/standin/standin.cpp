@@ -18,12 +18,25 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <pthread.h>
 #endif
 
 namespace standin {
 
+uint64_t this_thread() {
+#ifdef _WIN32
+    return GetCurrentThreadId();
+#else
+    return static_cast<uint64_t>(pthread_self());
+#endif
+}
+
 State &state() {
-    static State &s = *new State;
+    static State &s = [] () -> State & {
+        auto *st = new State;
+        st->main_thread = this_thread();
+        return *st;
+    }();
     return s;
 }
 
@@ -522,7 +535,9 @@ t_max_err atom_setsym(t_atom *a, t_symbol *b) {
     return 0;
 }
 
-// --- qelems ----------------------------------------------------------------------------
+// --- threads and qelems ----------------------------------------------------------------
+
+short systhread_ismainthread(void) { return this_thread() == state().main_thread ? 1 : 0; }
 
 void *qelem_new(void *obj, method fn) {
     auto *q = new QelemRec{obj, reinterpret_cast<void (*)(void *)>(reinterpret_cast<void (*)()>(fn))};

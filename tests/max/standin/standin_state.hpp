@@ -81,6 +81,7 @@ struct State {
     std::deque<QelemRec *> pending;
     std::vector<Line> console;
     std::vector<Sent> sent;
+    uint64_t main_thread = 0;  // the thread that made the state
 
     // The chain being compiled: the object whose dsp64 runs.
     void *compiling = nullptr;
@@ -97,6 +98,7 @@ struct State {
 };
 
 State &state();
+uint64_t this_thread();
 ObjectRec *record_of(void *x);
 ClassRec *class_named(const std::string &name);
 short path_id(const std::string &folder);
