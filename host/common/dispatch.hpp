@@ -185,6 +185,45 @@ inline void *new_gimme(method fn, t_symbol *s, std::vector<t_atom> &atoms) {
         s, static_cast<short>(atoms.size()), atoms.empty() ? nullptr : atoms.data());
 }
 
+inline bool is_gimme(const std::vector<short> &types) { return types.size() == 1 && types[0] == A_GIMME; }
+inline bool is_cant(const std::vector<short> &types) { return types.size() == 1 && types[0] == A_CANT; }
+
+// Calls a method bound with these types: an A_GIMME one with the atoms as
+// the host makes them (to_atoms fills a vector and says whether it could),
+// any other with the message's atoms coerced to its types (Atoms as for
+// coerce).  False, with nothing called, when the atoms do not fit.
+template <class Atoms, class ToAtoms>
+bool deliver(method fn, const std::vector<short> &types, void *record, t_symbol *selector, const Atoms &atoms,
+             ToAtoms &&to_atoms) {
+    if (is_gimme(types)) {
+        std::vector<t_atom> args;
+        if (!to_atoms(args)) return false;
+        call_gimme(fn, record, selector, args);
+        return true;
+    }
+    std::vector<Arg> typed;
+    if (!coerce(types, atoms, typed)) return false;
+    call_typed<void>(fn, typed.data(), typed.size(), record);
+    return true;
+}
+
+// Calls a class's creation function the same way; *made is its result.
+template <class Atoms, class ToAtoms>
+bool construct(method fn, const std::vector<short> &types, t_symbol *class_name, const Atoms &atoms,
+               ToAtoms &&to_atoms, void **made) {
+    *made = nullptr;
+    if (is_gimme(types)) {
+        std::vector<t_atom> args;
+        if (!to_atoms(args)) return false;
+        *made = new_gimme(fn, class_name, args);
+        return true;
+    }
+    std::vector<Arg> typed;
+    if (!coerce(types, atoms, typed)) return false;
+    *made = call_typed<void *>(fn, typed.data(), typed.size());
+    return true;
+}
+
 // The instance record newobject hands out: zeroed, its header naming the
 // class and the host's box.  Null when there is no memory for it.
 inline void *new_record(t_messlist *cls, int32_t size, void *box) {

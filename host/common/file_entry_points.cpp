@@ -8,6 +8,7 @@
 // a Pd external the functions get the external's names and getbytes is the
 // external's own.  open_dialog stays with each host: waiting for a user is
 // what hosts do differently.
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <span>
@@ -44,6 +45,28 @@ short FileHost::hand_over(const fs::Located &found, char *name, short *outpath, 
     if (outpath) *outpath = id;
     if (outtype) *outtype = found.type;
     return 0;
+}
+
+bool FileHost::add_bundle_info(const char *text) {
+    auto values = fs::parse_bundle_info(text ? text : "");
+    if (values && bundles.add(*values)) return true;
+    file_error("unreadable bundle information");
+    return false;
+}
+
+fs::BlockHooks HeapHandles::heap_hooks() {
+    fs::BlockHooks h;
+    h.alloc = [](void *ctx, std::size_t bytes) -> void * {
+        void *p = std::malloc(bytes);
+        if (p) static_cast<HeapHandles *>(ctx)->handles_.insert(p);
+        return p;
+    };
+    h.release = [](void *ctx, void *block, std::size_t) {
+        static_cast<HeapHandles *>(ctx)->handles_.erase(block);
+        std::free(block);
+    };
+    h.ctx = this;
+    return h;
 }
 
 }  // namespace hostcommon

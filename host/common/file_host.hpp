@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -69,12 +70,28 @@ public:
     // success; 1, with a line, when no path id is left.
     short hand_over(const fileservices::Located &found, char *name, short *outpath, t_fourcc *outtype);
 
+    // Registers a plug-in's bundle information ("Key value" lines); false,
+    // with a line, when it cannot be read.
+    bool add_bundle_info(const char *text);
+
     std::string_view noun() const { return noun_; }
     const fileservices::BlockHooks &handle_hooks() const { return handle_hooks_; }
 
 private:
     std::string_view noun_;
     fileservices::BlockHooks handle_hooks_;
+};
+
+// Resource handles drawn from the C heap and remembered until they are
+// disposed, for hosts without block accounting of their own.  A host
+// derives from it ahead of FileHost, whose constructor takes the hooks.
+class HeapHandles {
+public:
+    fileservices::BlockHooks heap_hooks();
+    bool heap_holds(void *p) const { return handles_.count(p) != 0; }
+
+private:
+    std::set<void *> handles_;
 };
 
 // The host the plug-in's calls reach; null when there is none.  Each host

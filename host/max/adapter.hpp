@@ -136,7 +136,7 @@ struct Box {
 namespace maxad {
 
 // The file services' state is the shared FileHost's (files.cpp).
-struct Adapter final : hostcommon::FileHost {
+struct Adapter final : hostcommon::HeapHandles, hostcommon::FileHost {
     // Registration.
     std::string registering;  // class name while the plug-in's main runs
     messlist *setting_up = nullptr;
@@ -144,7 +144,6 @@ struct Adapter final : hostcommon::FileHost {
 
     SpinLock symbols_lock;
     hostcommon::SymbolTable symbols;
-    std::set<void *> handles;  // resource handles given out and not yet disposed
 
     Adapter();
 

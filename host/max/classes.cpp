@@ -75,8 +75,7 @@ messlist *class_named(std::string_view name) {
     return nullptr;
 }
 
-bool is_cant(const std::vector<short> &types) { return types.size() == 1 && types[0] == A_CANT; }
-bool is_gimme(const std::vector<short> &types) { return types.size() == 1 && types[0] == A_GIMME; }
+using hostcommon::is_cant;
 
 // --- Max's side of a box ---------------------------------------------------------
 
@@ -104,23 +103,10 @@ void *box_new(maxsdk::Symbol *s, long argc, maxsdk::Atom *argv) {
         run.creating = b;
         const auto atoms = atoms_of(argc, argv);
         bool bad_args = false;
-        if (atoms.size() > static_cast<std::size_t>(kMaxAtoms)) {
-            bad_args = true;
-        } else if (is_gimme(c->new_types)) {
-            std::vector<t_atom> args;
-            if (to_plugin_atoms(atoms, args)) {
-                result = hostcommon::new_gimme(c->new_fn, gensym(c->name.c_str()), args);
-            } else {
-                bad_args = true;
-            }
-        } else {
-            std::vector<hostcommon::Arg> typed;
-            if (hostcommon::coerce(c->new_types, MaxAtoms{atoms}, typed)) {
-                result = hostcommon::call_typed<void *>(c->new_fn, typed.data(), typed.size());
-            } else {
-                bad_args = true;
-            }
-        }
+        bad_args = atoms.size() > static_cast<std::size_t>(kMaxAtoms) ||
+                   !hostcommon::construct(
+                       c->new_fn, c->new_types, gensym(c->name.c_str()), MaxAtoms{atoms},
+                       [&](std::vector<t_atom> &args) { return to_plugin_atoms(atoms, args); }, &result);
         run.creating = saved;
         if (bad_args) error("%s: bad arguments for message \"new\"", c->name.c_str());
     } catch (const std::exception &e) {
@@ -233,18 +219,7 @@ bool bind_max_method(messlist *c, const std::string &selector, const std::vector
 
 }  // namespace
 
-Adapter::Adapter()
-    : FileHost("adapter", fileservices::BlockHooks{
-          [](void *, std::size_t bytes) -> void * {
-              void *p = std::malloc(bytes);
-              if (p) adapter().handles.insert(p);
-              return p;
-          },
-          [](void *, void *block, std::size_t) {
-              adapter().handles.erase(block);
-              std::free(block);
-          },
-          nullptr, false}) {}
+Adapter::Adapter() : FileHost("adapter", heap_hooks()) {}
 
 Adapter &adapter() {
     static Adapter &a = *new Adapter;
@@ -309,21 +284,9 @@ void dispatch(Box *b, std::string_view selector, long argc, const maxsdk::Atom *
     }
     const auto &binding = it->second;
     try {
-        if (is_gimme(binding.types)) {
-            std::vector<t_atom> args;
-            if (!to_plugin_atoms(atoms, args)) {
-                error("%s: bad arguments for message \"%s\"", c->name.c_str(), name.c_str());
-                return;
-            }
-            hostcommon::call_gimme(binding.fn, st.record, gensym(name.c_str()), args);
-            return;
-        }
-        std::vector<hostcommon::Arg> typed;
-        if (!hostcommon::coerce(binding.types, MaxAtoms{atoms}, typed)) {
+        if (!hostcommon::deliver(binding.fn, binding.types, st.record, gensym(name.c_str()), MaxAtoms{atoms},
+                                 [&](std::vector<t_atom> &args) { return to_plugin_atoms(atoms, args); }))
             error("%s: bad arguments for message \"%s\"", c->name.c_str(), name.c_str());
-            return;
-        }
-        hostcommon::call_typed<void>(binding.fn, typed.data(), typed.size(), st.record);
     } catch (const std::exception &e) {
         host_error(e.what());
     }
@@ -333,10 +296,7 @@ void load_external(const External &e) {
     Adapter &a = adapter();
     try {
         a.registering = e.class_name;
-        if (e.bundle_info) {
-            auto values = fileservices::parse_bundle_info(e.bundle_info);
-            if (!values || !a.bundles.add(*values)) host_error("unreadable bundle information");
-        }
+        if (e.bundle_info) a.add_bundle_info(e.bundle_info);
         e.entry();
         // Max sees the class once every method and the signal setup are in.
         if (a.setting_up && a.setting_up->max) maxsdk::register_box_class(a.setting_up->max);

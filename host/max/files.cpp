@@ -25,7 +25,7 @@ void Adapter::file_error(const std::string &text) { host_error(text); }
 // Never asked: locatefile_extended is Max's here.
 std::optional<fs::Located> Adapter::find_file(const char *, std::span<const t_fourcc>) { return std::nullopt; }
 
-hostcommon::FileHost::Given Adapter::given(void *p) const { return handles.count(p) ? Given::Handle : Given::Nothing; }
+hostcommon::FileHost::Given Adapter::given(void *p) const { return heap_holds(p) ? Given::Handle : Given::Nothing; }
 
 std::optional<std::string> Adapter::folder_of(short path) const {
     std::vector<char> text(static_cast<std::size_t>(maxsdk::kPathChars), '\0');
@@ -39,19 +39,37 @@ std::optional<std::string> Adapter::folder_of(short path) const {
 
 namespace {
 
-// Copies a name Max wrote back into the plug-in's buffer; false when it
-// does not fit.
-bool hand_back(const std::vector<char> &found, char *name) {
-    const std::size_t n = strnlen(found.data(), found.size());
-    if (n == 0 || n > fs::kMaxNameChars) return false;
-    std::memcpy(name, found.data(), n);
-    name[n] = '\0';
-    return true;
-}
-
-std::vector<uint32_t> types_of(const t_fourcc *typelist, short numtypes) {
-    const auto types = hostcommon::type_list(typelist, numtypes);
-    return {types.begin(), types.end()};
+// A file Max found or the user chose: Max writes the name into a buffer of
+// its own, here made to start as start, and gives a path id and a type.
+// The plug-in's buffer takes the name only when it fits; *too_long tells a
+// name that did not from a search that failed.
+template <class Find>
+short from_max(const char *start, char *name, short *outpath, t_fourcc *outtype, const t_fourcc *typelist,
+               short numtypes, bool *too_long, Find &&find) {
+    *too_long = false;
+    try {
+        std::vector<char> found(static_cast<std::size_t>(maxsdk::kFilenameChars), '\0');
+        std::memcpy(found.data(), start, std::strlen(start) + 1);
+        const auto listed = hostcommon::type_list(typelist, numtypes);
+        std::vector<uint32_t> types(listed.begin(), listed.end());
+        short path = 0;
+        uint32_t type = 0;
+        if (find(found.data(), &path, &type, types.empty() ? nullptr : types.data(), static_cast<short>(types.size())) != 0)
+            return 1;
+        const std::size_t n = strnlen(found.data(), found.size());
+        if (n == 0 || n > fs::kMaxNameChars) {
+            *too_long = n > 0;
+            return 1;
+        }
+        std::memcpy(name, found.data(), n);
+        name[n] = '\0';
+        if (outpath) *outpath = path;
+        if (outtype) *outtype = type;
+        return 0;
+    } catch (const std::exception &e) {
+        host_error(e.what());
+        return 1;
+    }
 }
 
 maxsdk::FileHandle max_handle(t_filehandle fh) { return reinterpret_cast<maxsdk::FileHandle>(fh); }
@@ -69,46 +87,16 @@ extern "C" {
 short locatefile_extended(char *name, short *outpath, t_fourcc *outtype, const t_fourcc *typelist,
                           short numtypes) {
     if (!hostcommon::name_ok(name)) return 1;
-    try {
-        std::vector<char> found(static_cast<std::size_t>(maxsdk::kFilenameChars), '\0');
-        std::memcpy(found.data(), name, std::strlen(name) + 1);
-        std::vector<uint32_t> types = types_of(typelist, numtypes);
-        short path = 0;
-        uint32_t type = 0;
-        if (maxsdk::locate_file(found.data(), &path, &type, types.empty() ? nullptr : types.data(),
-                                        static_cast<short>(types.size())) != 0)
-            return 1;
-        if (!hand_back(found, name)) return 1;
-        if (outpath) *outpath = path;
-        if (outtype) *outtype = type;
-        return 0;
-    } catch (const std::exception &e) {
-        host_error(e.what());
-        return 1;
-    }
+    bool too_long = false;
+    return from_max(name, name, outpath, outtype, typelist, numtypes, &too_long, maxsdk::locate_file);
 }
 
 short open_dialog(char *name, short *outpath, t_fourcc *outtype, const t_fourcc *typelist, short numtypes) {
     if (!name) return 1;
-    try {
-        std::vector<char> chosen(static_cast<std::size_t>(maxsdk::kFilenameChars), '\0');
-        std::vector<uint32_t> types = types_of(typelist, numtypes);
-        short path = 0;
-        uint32_t type = 0;
-        if (maxsdk::file_dialog(chosen.data(), &path, &type, types.empty() ? nullptr : types.data(),
-                                static_cast<short>(types.size())) != 0)
-            return 1;
-        if (!hand_back(chosen, name)) {
-            host_error("the chosen file's name is longer than 255 characters");
-            return 1;
-        }
-        if (outpath) *outpath = path;
-        if (outtype) *outtype = type;
-        return 0;
-    } catch (const std::exception &e) {
-        host_error(e.what());
-        return 1;
-    }
+    bool too_long = false;
+    const short result = from_max("", name, outpath, outtype, typelist, numtypes, &too_long, maxsdk::file_dialog);
+    if (too_long) host_error("the chosen file's name is longer than 255 characters");
+    return result;
 }
 
 short path_opensysfile(const char *name, short path, t_filehandle *fh, short perm) {

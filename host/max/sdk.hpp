@@ -100,7 +100,7 @@ inline Qelem *qelem_new(void *owner, Method fn) { return static_cast<Qelem *>(::
 inline void qelem_set(Qelem *q) { ::qelem_set(q); }
 inline void qelem_free(Qelem *q) { ::qelem_free(q); }
 
-inline short locate_file(char *name, short *path, uint32_t *type, const uint32_t *types, short n) {
+inline short locate_file(char *name, short *path, uint32_t *type, uint32_t *types, short n) {
     return ::locatefile_extended(name, path, type, types, n);
 }
 inline short file_dialog(char *name, short *path, uint32_t *type, uint32_t *types, short n) {

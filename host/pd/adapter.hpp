@@ -88,7 +88,7 @@ namespace pdmax {
 using Deferred = hostcommon::DeferredCall<Box>;
 
 // The file services' state is the shared FileHost's (files.cpp).
-struct Adapter final : hostcommon::FileHost {
+struct Adapter final : hostcommon::HeapHandles, hostcommon::FileHost {
     // Registration.
     std::string registering;           // class name while the plug-in's main runs
     std::vector<Hint> hints;
@@ -110,7 +110,6 @@ struct Adapter final : hostcommon::FileHost {
     std::deque<Deferred> deferred;
     t_clock *deferred_clock = nullptr;
 
-    std::set<void *> handles;  // resource handles given out and not yet disposed
 
     Adapter();
 

@@ -98,21 +98,10 @@ void *box_new(PdSymbol *s, int argc, PdAtom *argv) {
             Acting acting(b);
             Box *saved = a.creating;
             a.creating = b;
-            if (c->new_types.size() == 1 && c->new_types[0] == A_GIMME) {
-                std::vector<t_atom> atoms;
-                if (to_max_atoms(typing_for("new"), argc, argv, atoms)) {
-                    result = hostcommon::new_gimme(c->new_fn, gensym(c->name.c_str()), atoms);
-                } else {
-                    bad_args = true;
-                }
-            } else {
-                std::vector<hostcommon::Arg> typed;
-                if (hostcommon::coerce(c->new_types, PdAtoms{argc, argv}, typed)) {
-                    result = hostcommon::call_typed<void *>(c->new_fn, typed.data(), typed.size());
-                } else {
-                    bad_args = true;
-                }
-            }
+            bad_args = !hostcommon::construct(
+                c->new_fn, c->new_types, gensym(c->name.c_str()), PdAtoms{argc, argv},
+                [&](std::vector<t_atom> &atoms) { return to_max_atoms(typing_for("new"), argc, argv, atoms); },
+                &result);
             a.creating = saved;
             if (bad_args) error("%s: bad arguments for message \"new\"", c->name.c_str());
         }
@@ -183,18 +172,7 @@ void box_message(Box *b, PdSymbol *s, int argc, PdAtom *argv) {
 
 }  // namespace
 
-Adapter::Adapter()
-    : FileHost("adapter", fileservices::BlockHooks{
-          [](void *, std::size_t bytes) -> void * {
-              void *p = std::malloc(bytes);
-              if (p) adapter().handles.insert(p);
-              return p;
-          },
-          [](void *, void *block, std::size_t) {
-              adapter().handles.erase(block);
-              std::free(block);
-          },
-          nullptr, false}) {}
+Adapter::Adapter() : FileHost("adapter", heap_hooks()) {}
 
 Adapter &adapter() {
     static Adapter &a = *new Adapter;
@@ -229,21 +207,11 @@ void dispatch(Box *b, std::string_view selector, PdSymbol *actual, int argc, PdA
     const auto &binding = it->second;
     Acting acting(b);
     try {
-        if (binding.types.size() == 1 && binding.types[0] == A_GIMME) {
-            std::vector<t_atom> atoms;
-            if (!to_max_atoms(binding.typing, argc, argv, atoms)) {
-                error("%s: bad arguments for message \"%s\"", c->name.c_str(), actual->s_name);
-                return;
-            }
-            hostcommon::call_gimme(binding.fn, st.record, max_symbol(actual), atoms);
-            return;
-        }
-        std::vector<hostcommon::Arg> typed;
-        if (!hostcommon::coerce(binding.types, PdAtoms{argc, argv}, typed)) {
+        if (!hostcommon::deliver(binding.fn, binding.types, st.record, max_symbol(actual), PdAtoms{argc, argv},
+                                 [&](std::vector<t_atom> &atoms) {
+                                     return to_max_atoms(binding.typing, argc, argv, atoms);
+                                 }))
             error("%s: bad arguments for message \"%s\"", c->name.c_str(), actual->s_name);
-            return;
-        }
-        hostcommon::call_typed<void>(binding.fn, typed.data(), typed.size(), st.record);
     } catch (const std::exception &e) {
         host_error(e.what());
     }
@@ -272,10 +240,7 @@ void load_external(const External &e) {
     try {
         a.registering = e.class_name;
         a.hints.assign(e.hints.begin(), e.hints.end());
-        if (e.bundle_info) {
-            auto values = fileservices::parse_bundle_info(e.bundle_info);
-            if (!values || !a.bundles.add(*values)) host_error("unreadable bundle information");
-        }
+        if (e.bundle_info) a.add_bundle_info(e.bundle_info);
         e.entry();
     } catch (const std::exception &ex) {
         host_error(ex.what());

@@ -95,7 +95,7 @@ std::optional<fs::Located> Adapter::find_file(const char *name, std::span<const 
     return found;
 }
 
-hostcommon::FileHost::Given Adapter::given(void *p) const { return handles.count(p) ? Given::Handle : Given::Nothing; }
+hostcommon::FileHost::Given Adapter::given(void *p) const { return heap_holds(p) ? Given::Handle : Given::Nothing; }
 
 }  // namespace pdmax
 
