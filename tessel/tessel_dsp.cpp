@@ -29,7 +29,7 @@ void tessel_dsp(t_tessel *x, t_signal **sp, short *count) {
     const float sr = sp[0]->s_sr;
     shared_store(x->vec_size, n);
     shared_store(x->sr, sr);
-    x->max_freq = sr * 0.5f - 1.0f;
+    shared_store(x->max_freq, sr * 0.5f - 1.0f);
 
     // The accumulation buffers were sized at creation; a longer vector
     // cannot be rendered, so the object stays silent rather than write past

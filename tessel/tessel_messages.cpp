@@ -30,7 +30,7 @@ void tessel_list(t_tessel *x, t_symbol *, short argc, t_atom *argv) {
     // Out of range (NaN included) silences the partial but keeps its
     // frequency and phase.
     const float f = argv[1].a_w.w_float;
-    if (!(f >= 0.0f) || !(f < x->max_freq)) {
+    if (!(f >= 0.0f) || !(f < shared_load(x->max_freq))) {
         shared_store(p.amp, 0.0f);
         return;
     }

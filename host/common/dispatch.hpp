@@ -6,10 +6,13 @@
 // t_symbol, gensym and the type codes are the names that host compiles to.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdlib>
+#include <exception>
 #include <functional>
 #include <limits>
 #include <map>
@@ -27,6 +30,27 @@ using Arg = std::variant<int32_t, double, t_symbol *>;
 // A method is called through one prototype per combination of argument
 // types, so their number is bounded; registration refuses longer lists.
 constexpr std::size_t kMaxTypedArgs = 4;
+
+// The typed arguments of one call, held in place: a message's delivery
+// allocates nothing (a host may deliver on its audio thread).
+class ArgList {
+public:
+    void clear() { n_ = 0; }
+    // False when the list is full.
+    template <class T>
+    bool push(T v) {
+        if (n_ == args_.size()) return false;
+        args_[n_++] = Arg(v);
+        return true;
+    }
+    const Arg *data() const { return args_.data(); }
+    std::size_t size() const { return n_; }
+    const Arg &operator[](std::size_t i) const { return args_[i]; }
+
+private:
+    std::array<Arg, kMaxTypedArgs> args_{};
+    std::size_t n_ = 0;
+};
 
 // A method as a class registered it.
 struct Binding {
@@ -97,31 +121,38 @@ inline int32_t saturate_to_int32(double v) {
 //   long_at(i)     an integer atom's value, else nothing
 //   float_at(i)    a float atom's value, else nothing
 //   symbol_at(i)   a symbol atom's Max symbol, else null
+//   number_at(i)   optional: a number atom's value for a float parameter,
+//                  for hosts whose integers are wider than long_at's
 template <class Atoms>
-bool coerce(const std::vector<short> &types, const Atoms &atoms, std::vector<Arg> &out) {
+bool coerce(const std::vector<short> &types, const Atoms &atoms, ArgList &out) {
     out.clear();
+    if (types.size() > kMaxTypedArgs) return false;
     for (std::size_t i = 0; i < types.size(); ++i) {
         const bool given = i < atoms.size();
         switch (types[i]) {
         case A_LONG:
         case A_DEFLONG:
             if (!given) {
-                out.emplace_back(int32_t{0});
+                out.push(int32_t{0});
             } else if (const std::optional<int32_t> n = atoms.long_at(i)) {
-                out.emplace_back(*n);
+                out.push(*n);
             } else if (const std::optional<double> f = atoms.float_at(i)) {
-                out.emplace_back(saturate_to_int32(*f));
+                out.push(saturate_to_int32(*f));
             } else {
                 return false;
             }
             break;
         case A_FLOAT:
             if (!given) {
-                out.emplace_back(0.0);
+                out.push(0.0);
+            } else if constexpr (requires { atoms.number_at(i); }) {
+                const std::optional<double> v = atoms.number_at(i);
+                if (!v) return false;
+                out.push(*v);
             } else if (const std::optional<int32_t> n = atoms.long_at(i)) {
-                out.emplace_back(static_cast<double>(*n));
+                out.push(static_cast<double>(*n));
             } else if (const std::optional<double> f = atoms.float_at(i)) {
-                out.emplace_back(*f);
+                out.push(*f);
             } else {
                 return false;
             }
@@ -129,9 +160,9 @@ bool coerce(const std::vector<short> &types, const Atoms &atoms, std::vector<Arg
         case A_SYM:
         case A_DEFSYM:
             if (!given) {
-                out.emplace_back(gensym(""));
+                out.push(gensym(""));
             } else if (t_symbol *s = atoms.symbol_at(i)) {
-                out.emplace_back(s);
+                out.push(s);
             } else {
                 return false;
             }
@@ -174,34 +205,61 @@ R call_typed(method fn, const Arg *args, std::size_t n, P... prefix) {
 
 // An A_GIMME method, or a deferred call: the selector and the atoms as
 // they are.  The method may write to the atoms, so they are the caller's.
-inline void call_gimme(method fn, void *obj, t_symbol *s, std::vector<t_atom> &atoms) {
+inline void call_gimme(method fn, void *obj, t_symbol *s, std::span<t_atom> atoms) {
     reinterpret_cast<void (*)(void *, t_symbol *, short, t_atom *)>(fn)(
         obj, s, static_cast<short>(atoms.size()), atoms.empty() ? nullptr : atoms.data());
 }
+inline void call_gimme(method fn, void *obj, t_symbol *s, std::vector<t_atom> &atoms) {
+    call_gimme(fn, obj, s, std::span<t_atom>(atoms));
+}
 
 // An A_GIMME creation function.
-inline void *new_gimme(method fn, t_symbol *s, std::vector<t_atom> &atoms) {
+inline void *new_gimme(method fn, t_symbol *s, std::span<t_atom> atoms) {
     return reinterpret_cast<void *(*)(t_symbol *, short, t_atom *)>(fn)(
         s, static_cast<short>(atoms.size()), atoms.empty() ? nullptr : atoms.data());
 }
+
+// Room for a message's atoms in their A_GIMME form: in place for the usual
+// short message, on the heap for a longer one.
+class AtomBuffer {
+public:
+    // Null when there is no memory for n atoms.
+    t_atom *take(std::size_t n) {
+        n_ = n;
+        if (n <= small_.size()) return small_.data();
+        try {
+            large_.assign(n, t_atom{});
+        } catch (const std::exception &) {
+            return nullptr;
+        }
+        return large_.data();
+    }
+    std::span<t_atom> atoms() { return {n_ <= small_.size() ? small_.data() : large_.data(), n_}; }
+
+private:
+    std::array<t_atom, 16> small_{};
+    std::vector<t_atom> large_;
+    std::size_t n_ = 0;
+};
 
 inline bool is_gimme(const std::vector<short> &types) { return types.size() == 1 && types[0] == A_GIMME; }
 inline bool is_cant(const std::vector<short> &types) { return types.size() == 1 && types[0] == A_CANT; }
 
 // Calls a method bound with these types: an A_GIMME one with the atoms as
-// the host makes them (to_atoms fills a vector and says whether it could),
-// any other with the message's atoms coerced to its types (Atoms as for
-// coerce).  False, with nothing called, when the atoms do not fit.
+// the host makes them (to_atoms(t_atom *out) fills atoms.size() of them and
+// says whether it could), any other with the message's atoms coerced to its
+// types.  False, with nothing called, when the atoms do not fit.
 template <class Atoms, class ToAtoms>
 bool deliver(method fn, const std::vector<short> &types, void *record, t_symbol *selector, const Atoms &atoms,
              ToAtoms &&to_atoms) {
     if (is_gimme(types)) {
-        std::vector<t_atom> args;
-        if (!to_atoms(args)) return false;
-        call_gimme(fn, record, selector, args);
+        AtomBuffer buffer;
+        t_atom *out = buffer.take(atoms.size());
+        if (!out || !to_atoms(out)) return false;
+        call_gimme(fn, record, selector, buffer.atoms());
         return true;
     }
-    std::vector<Arg> typed;
+    ArgList typed;
     if (!coerce(types, atoms, typed)) return false;
     call_typed<void>(fn, typed.data(), typed.size(), record);
     return true;
@@ -213,14 +271,21 @@ bool construct(method fn, const std::vector<short> &types, t_symbol *class_name,
                ToAtoms &&to_atoms, void **made) {
     *made = nullptr;
     if (is_gimme(types)) {
-        std::vector<t_atom> args;
-        if (!to_atoms(args)) return false;
-        *made = new_gimme(fn, class_name, args);
+        AtomBuffer buffer;
+        t_atom *out = buffer.take(atoms.size());
+        if (!out || !to_atoms(out)) return false;
+        *made = new_gimme(fn, class_name, buffer.atoms());
         return true;
     }
-    std::vector<Arg> typed;
+    ArgList typed;
     if (!coerce(types, atoms, typed)) return false;
     *made = call_typed<void *>(fn, typed.data(), typed.size());
+    return true;
+}
+
+// A host's own atoms, delivered as they are.
+inline bool copy_atoms(std::span<const t_atom> in, t_atom *out) {
+    std::copy(in.begin(), in.end(), out);
     return true;
 }
 

@@ -155,7 +155,7 @@ void CloseResFile(short ref) {
 
 OSErr ResError(void) {
     FileHost *host = file_host();
-    return host ? host->resources.error() : OSErr{noErr};
+    return host ? host->resources.last_error() : OSErr{noErr};
 }
 
 int32_t GetHandleSize(Handle h) {

@@ -242,17 +242,9 @@ Box *Host::new_box(const std::string &name, const std::string &cls,
         Impl::Scope scope(I, b);
         Box *saved = I.creating;
         I.creating = b;
-        if (c->new_types.size() == 1 && c->new_types[0] == A_GIMME) {
-            std::vector<t_atom> copy(args.begin(), args.end());
-            result = hostcommon::new_gimme(c->new_fn, gensym(cls.c_str()), copy);
-        } else {
-            std::vector<hostcommon::Arg> typed;
-            if (hostcommon::coerce(c->new_types, hostcommon::MaxAtoms{args}, typed)) {
-                result = hostcommon::call_typed<void *>(c->new_fn, typed.data(), typed.size());
-            } else {
-                bad_args = true;
-            }
-        }
+        bad_args = !hostcommon::construct(
+            c->new_fn, c->new_types, gensym(cls.c_str()), hostcommon::MaxAtoms{args},
+            [&](t_atom *out) { return hostcommon::copy_atoms(args, out); }, &result);
         I.creating = saved;
     }
     if (bad_args) I.console(ConsoleLine::Error, cls + ": bad arguments for message \"new\"");
@@ -314,18 +306,11 @@ void Host::send_message(Box *b, t_symbol *selector, std::span<const t_atom> args
     }
     const auto &binding = it->second;
     Impl::Scope scope(I, b);
-    if (binding.types.size() == 1 && binding.types[0] == A_GIMME) {
-        std::vector<t_atom> copy(args.begin(), args.end());
-        hostcommon::call_gimme(binding.fn, b->obj, selector, copy);
-        return;
-    }
-    std::vector<hostcommon::Arg> typed;
-    if (!hostcommon::coerce(binding.types, hostcommon::MaxAtoms{args}, typed)) {
+    if (!hostcommon::deliver(binding.fn, binding.types, b->obj, selector, hostcommon::MaxAtoms{args},
+                             [&](t_atom *out) { return hostcommon::copy_atoms(args, out); })) {
         I.console(ConsoleLine::Error, cls + ": bad arguments for message \"" +
                                           selector->s_name + "\"");
-        return;
     }
-    hostcommon::call_typed<void>(binding.fn, typed.data(), typed.size(), b->obj);
 }
 
 void Host::run_deferred() {

@@ -38,6 +38,7 @@ namespace maxad {
 struct Binding {
     method fn;
     std::vector<short> types;
+    t_symbol *selector;  // what an A_GIMME method is called with
 };
 
 }  // namespace maxad
@@ -61,12 +62,15 @@ using Deferred = hostcommon::DeferredCall<Box>;
 // Max sends messages from its scheduler thread too (Overdrive) while the
 // main thread runs others, so what boxes share is guarded.  A spin lock:
 // what it guards takes a moment, and it needs nothing of the C++ runtime's
-// threads, which the externals' runtime does not have.
+// threads, which the externals' runtime does not have.  A thread that
+// finds it taken gives up its time slice, so that a holder of lower
+// priority can finish.
+void yield_thread();
+
 class SpinLock {
 public:
     void lock() {
-        while (flag_.test_and_set(std::memory_order_acquire)) {
-        }
+        while (flag_.test_and_set(std::memory_order_acquire)) yield_thread();
     }
     void unlock() { flag_.clear(std::memory_order_release); }
 
@@ -85,10 +89,11 @@ private:
     SpinLock &l_;
 };
 
-// What waits for the main thread: a call the plug-in deferred, or a message
+// What waits for the main thread: a call a plug-in deferred, or a message
 // that reached a control object on another thread (its methods, which
 // open files and keep what they read, run on the main thread only).
 struct Pending {
+    Box *box;
     Deferred call;  // call.fn set: the plug-in's own deferred call
     std::string selector;
     std::vector<maxsdk::Atom> atoms;
@@ -113,14 +118,6 @@ struct BoxState {
     // compiled (dsp.cpp).
     std::unique_ptr<Bridge> bridge;
     std::unique_ptr<Bridge> retired;
-
-    // What waits for the main thread, run in order by the box's qelem
-    // (defer.cpp).
-    SpinLock pending_lock;
-    std::deque<Pending> pending;
-    maxsdk::Qelem *qelem = nullptr;
-    bool running_deferred = false;
-    bool freed = false;  // the box went while its deferred calls ran
 };
 
 }  // namespace maxad
@@ -144,6 +141,12 @@ struct Adapter final : hostcommon::HeapHandles, hostcommon::FileHost {
 
     SpinLock symbols_lock;
     hostcommon::SymbolTable symbols;
+
+    // What waits for the main thread, every box's in the order it came,
+    // run by one qelem (defer.cpp).
+    SpinLock pending_lock;
+    std::deque<Pending> pending;
+    maxsdk::Qelem *queue = nullptr;
 
     Adapter();
 
@@ -198,10 +201,10 @@ void box_dsp64(Box *b, maxsdk::Object *dsp64, short *count, double samplerate, l
                long flags);
 void release_bridges(BoxState &st);
 
-// Queues a call or a message of a box for the main thread, and drops what
-// a box still has queued (defer.cpp).
-maxsdk::Qelem *new_queue(Box *b);
-void queue_pending(Box *b, Pending p);
-void forget_deferred(BoxState &st);
+// The main thread's queue (made at load), a call or a message queued for
+// it, and the drop of what a box still has queued (defer.cpp).
+maxsdk::Qelem *new_queue();
+void queue_pending(Pending p);
+void forget_pending(Box *b);
 
 }  // namespace maxad

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <exception>
 #include <limits>
-#include <stdexcept>
 
 #include "adapter.hpp"
 
@@ -22,7 +21,10 @@ int32_t saturate_long(maxsdk::AtomLong n) {
     return static_cast<int32_t>(n);
 }
 
-// Max's atoms as coerce reads them.
+// Max's atoms as coerce reads them.  A float is taken at single precision,
+// as the plug-ins' atoms and every other host hold it, before it becomes a
+// long or a double argument; a long keeps all its bits on the way to a
+// double argument.
 struct MaxAtoms {
     std::span<const maxsdk::Atom> atoms;
     std::size_t size() const { return atoms.size(); }
@@ -32,7 +34,11 @@ struct MaxAtoms {
     }
     std::optional<double> float_at(std::size_t i) const {
         if (atoms[i].a_type != maxsdk::kFloat) return std::nullopt;
-        return atoms[i].a_w.w_float;
+        return static_cast<float>(atoms[i].a_w.w_float);
+    }
+    std::optional<double> number_at(std::size_t i) const {
+        if (atoms[i].a_type == maxsdk::kLong) return static_cast<double>(atoms[i].a_w.w_long);
+        return float_at(i);
     }
     t_symbol *symbol_at(std::size_t i) const {
         return atoms[i].a_type == maxsdk::kSym ? plugin_symbol(atoms[i].a_w.w_sym) : nullptr;
@@ -42,8 +48,7 @@ struct MaxAtoms {
 // Max's atoms as an A_GIMME method receives them: longs saturated to 32
 // bits, floats rounded to single precision.  False for atoms the plug-ins
 // have no type for (objects, pointers).
-bool to_plugin_atoms(std::span<const maxsdk::Atom> in, std::vector<t_atom> &out) {
-    out.assign(in.size(), t_atom{});
+bool to_plugin_atoms(std::span<const maxsdk::Atom> in, t_atom *out) {
     for (std::size_t i = 0; i < in.size(); ++i) {
         const maxsdk::Atom &a = in[i];
         if (a.a_type == maxsdk::kLong) {
@@ -96,9 +101,6 @@ void *box_new(maxsdk::Symbol *s, long argc, maxsdk::Atom *argv) {
     try {
         b->state = new BoxState;
         b->state->cls = c;
-        // Made here, on the main thread, for what the box will defer.
-        b->state->qelem = new_queue(b);
-        if (!b->state->qelem) throw std::runtime_error("no qelem for the box");
         Acting acting(b);
         run.creating = b;
         const auto atoms = atoms_of(argc, argv);
@@ -106,7 +108,7 @@ void *box_new(maxsdk::Symbol *s, long argc, maxsdk::Atom *argv) {
         bad_args = atoms.size() > static_cast<std::size_t>(kMaxAtoms) ||
                    !hostcommon::construct(
                        c->new_fn, c->new_types, gensym(c->name.c_str()), MaxAtoms{atoms},
-                       [&](std::vector<t_atom> &args) { return to_plugin_atoms(atoms, args); }, &result);
+                       [&](t_atom *args) { return to_plugin_atoms(atoms, args); }, &result);
         run.creating = saved;
         if (bad_args) error("%s: bad arguments for message \"new\"", c->name.c_str());
     } catch (const std::exception &e) {
@@ -133,27 +135,23 @@ void *box_new(maxsdk::Symbol *s, long argc, maxsdk::Atom *argv) {
 void box_free(Box *b) {
     BoxState *st = b->state;
     if (!st) return;
-    if (st->record && st->cls->free_fn) {
-        Acting acting(b);
-        reinterpret_cast<void (*)(void *)>(st->cls->free_fn)(st->record);
-    }
-    // A plug-in that forgot z_dsp_free still leaves the chain before the
-    // memory its perform routine reads goes.
+    // Out of the chain before anything the perform routines read can go,
+    // whatever the plug-in's free function does first; its own z_dsp_free
+    // then finds the box out already.
     if (st->dsp_set_up && !st->dsp_freed) {
         maxsdk::signal_free(&b->ob);
         st->dsp_freed = true;
     }
+    if (st->record && st->cls->free_fn) {
+        Acting acting(b);
+        reinterpret_cast<void (*)(void *)>(st->cls->free_fn)(st->record);
+    }
+    // After the free function, which may itself have queued a call.
+    forget_pending(b);
     release_bridges(*st);
-    forget_deferred(*st);
     std::free(st->record);
     st->record = nullptr;
     b->state = nullptr;
-    // A box deleted by one of its own deferred calls: the queue that runs
-    // them deletes the state once the call has returned.
-    if (st->running_deferred) {
-        st->freed = true;
-        return;
-    }
     delete st;
 }
 
@@ -257,13 +255,14 @@ void dispatch(Box *b, std::string_view selector, long argc, const maxsdk::Atom *
     if (!b || !b->state || !b->state->record) return;
     BoxState &st = *b->state;
     const messlist *c = st.cls;
-    const std::string name(selector);
-    // A signal object's messages are made for a thread beside the audio
-    // thread; any other's run on the main thread, after what is queued.
+    const auto atoms = atoms_of(argc, argv);
+    // A signal object's messages are made to run beside the audio thread,
+    // on any thread Max sends them from (the audio thread itself, when
+    // the scheduler runs in the audio interrupt): nothing here allocates
+    // for them.  Any other object's run on the main thread.
     if (!c->signal && !maxsdk::on_main_thread()) {
-        const auto atoms = atoms_of(argc, argv);
         try {
-            queue_pending(b, Pending{{}, name, {atoms.begin(), atoms.end()}});
+            queue_pending(Pending{b, {}, std::string(selector), {atoms.begin(), atoms.end()}});
         } catch (const std::exception &e) {
             Acting acting(b);
             host_error(e.what());
@@ -271,22 +270,22 @@ void dispatch(Box *b, std::string_view selector, long argc, const maxsdk::Atom *
         return;
     }
     Acting acting(b);
+    const int name_len = static_cast<int>(selector.size());
     auto it = c->bindings.find(selector);
     if (it == c->bindings.end() || is_cant(it->second.types)) {
-        error("%s: no method for '%s'", c->name.c_str(), name.c_str());
+        error("%s: no method for '%.*s'", c->name.c_str(), name_len, selector.data());
         return;
     }
-    const auto atoms = atoms_of(argc, argv);
     if (atoms.size() > static_cast<std::size_t>(kMaxAtoms)) {
-        error("%s: message \"%s\" of %ld atoms refused: at most %ld are taken", c->name.c_str(), name.c_str(),
-              static_cast<long>(atoms.size()), kMaxAtoms);
+        error("%s: message \"%.*s\" of %ld atoms refused: at most %ld are taken", c->name.c_str(), name_len,
+              selector.data(), static_cast<long>(atoms.size()), kMaxAtoms);
         return;
     }
-    const auto &binding = it->second;
+    const Binding &binding = it->second;
     try {
-        if (!hostcommon::deliver(binding.fn, binding.types, st.record, gensym(name.c_str()), MaxAtoms{atoms},
-                                 [&](std::vector<t_atom> &args) { return to_plugin_atoms(atoms, args); }))
-            error("%s: bad arguments for message \"%s\"", c->name.c_str(), name.c_str());
+        if (!hostcommon::deliver(binding.fn, binding.types, st.record, binding.selector, MaxAtoms{atoms},
+                                 [&](t_atom *args) { return to_plugin_atoms(atoms, args); }))
+            error("%s: bad arguments for message \"%.*s\"", c->name.c_str(), name_len, selector.data());
     } catch (const std::exception &e) {
         host_error(e.what());
     }
@@ -297,6 +296,7 @@ void load_external(const External &e) {
     try {
         a.registering = e.class_name;
         if (e.bundle_info) a.add_bundle_info(e.bundle_info);
+        if (!a.queue) a.queue = new_queue();
         e.entry();
         // Max sees the class once every method and the signal setup are in.
         if (a.setting_up && a.setting_up->max) maxsdk::register_box_class(a.setting_up->max);
@@ -367,7 +367,7 @@ void addmess(method f, const char *selector, ...) {
             host_error(std::string("\"") + selector + "\" is a method Max does not call");
             return;
         }
-        a.setting_up->bindings[selector] = Binding{f, types};
+        a.setting_up->bindings[selector] = Binding{f, types, gensym(selector)};
     } catch (const std::exception &e) {
         host_error(e.what());
     }
@@ -378,7 +378,7 @@ void addbang(method f) {
     if (!a.setting_up) return;
     try {
         bind_max_method(a.setting_up, "bang", {});
-        a.setting_up->bindings["bang"] = Binding{f, {}};
+        a.setting_up->bindings["bang"] = Binding{f, {}, gensym("bang")};
     } catch (const std::exception &e) {
         host_error(e.what());
     }

@@ -1,71 +1,83 @@
 // Deferral: what waits for the main thread (defer_low's calls, and messages
-// that reached a control object on another thread) waits in the box's own
-// queue, which one qelem of Max's runs on the main thread after the current
-// message.  The queue is the box's, so a box that goes takes what it still
-// has queued with it, and the qelem with them: Max never calls back into a
-// freed box.
+// that reached a control object on another thread) waits in one queue for
+// the whole external, in the order it came, as in Max's own defer_low.  One
+// qelem, made when the external loads and never freed, runs the queue on
+// the main thread after the current message.  A box that goes takes what
+// it still has queued out of the queue, so nothing of it runs later.
+#include <algorithm>
 #include <exception>
 #include <utility>
+
+#ifndef _WIN32
+#include <sched.h>
+#endif
 
 #include "adapter.hpp"
 
 namespace maxad {
 
+void yield_thread() {
+#ifdef _WIN32
+    SwitchToThread();
+#else
+    sched_yield();
+#endif
+}
+
 namespace {
 
-bool take_front(BoxState &st, Pending &out) {
-    SpinGuard locked(st.pending_lock);
-    if (st.pending.empty()) return false;
-    out = std::move(st.pending.front());
-    st.pending.pop_front();
+bool take_front(Adapter &a, Pending &out) {
+    SpinGuard guard(a.pending_lock);
+    if (a.pending.empty()) return false;
+    out = std::move(a.pending.front());
+    a.pending.pop_front();
     return true;
 }
 
 // What is queued while the queue runs runs in the same pass, after the
-// rest.  A call may end in the box's own deletion (a patch that deletes the
-// box from what the box sent): the state then outlives the call and goes
-// here.
-void run_pending(Box *b) {
-    BoxState *st = b->state;
-    if (!st || st->running_deferred) return;
-    st->running_deferred = true;
+// rest.  A call that ends in a box's deletion takes that box's remaining
+// entries out before the next is taken.
+bool running = false;
+
+void run_pending(Adapter *a) {
+    if (running) return;
+    running = true;
     Pending p;
-    while (!st->freed && take_front(*st, p)) {
+    while (take_front(*a, p)) {
         if (p.call.fn) {
-            Acting acting(p.call.box);
+            Acting acting(p.box);
             hostcommon::call_gimme(p.call.fn, p.call.obj, p.call.s, p.call.atoms);
         } else {
-            dispatch(b, p.selector, static_cast<long>(p.atoms.size()), p.atoms.data());
+            dispatch(p.box, p.selector, static_cast<long>(p.atoms.size()), p.atoms.data());
         }
     }
-    st->running_deferred = false;
-    if (st->freed) delete st;
+    running = false;
 }
 
 }  // namespace
 
-void queue_pending(Box *b, Pending p) {
-    BoxState &st = *b->state;
-    {
-        SpinGuard locked(st.pending_lock);
-        st.pending.push_back(std::move(p));
-    }
-    maxsdk::qelem_set(st.qelem);
+maxsdk::Qelem *new_queue() {
+    return maxsdk::qelem_new(&adapter(),
+                             reinterpret_cast<maxsdk::Method>(reinterpret_cast<void (*)()>(run_pending)));
 }
 
-void forget_deferred(BoxState &st) {
+void queue_pending(Pending p) {
+    Adapter &a = adapter();
+    if (!a.queue) {
+        host_error("no queue for the main thread");
+        return;
+    }
     {
-        SpinGuard locked(st.pending_lock);
-        st.pending.clear();
+        SpinGuard guard(a.pending_lock);
+        a.pending.push_back(std::move(p));
     }
-    if (st.qelem) {
-        maxsdk::qelem_free(st.qelem);
-        st.qelem = nullptr;
-    }
+    maxsdk::qelem_set(a.queue);
 }
 
-maxsdk::Qelem *new_queue(Box *b) {
-    return maxsdk::qelem_new(b, reinterpret_cast<maxsdk::Method>(reinterpret_cast<void (*)()>(run_pending)));
+void forget_pending(Box *b) {
+    Adapter &a = adapter();
+    SpinGuard guard(a.pending_lock);
+    std::erase_if(a.pending, [b](const Pending &p) { return p.box == b; });
 }
 
 }  // namespace maxad
@@ -82,10 +94,9 @@ void defer_low(void *x, method fn, t_symbol *s, short ac, t_atom *av) {
         return;
     }
     try {
-        Pending p;
-        p.call = Deferred{b, x, fn, s, {}};
+        Pending p{b, Deferred{b, x, fn, s, {}}, {}, {}};
         if (ac > 0 && av) p.call.atoms.assign(av, av + ac);
-        queue_pending(b, std::move(p));
+        queue_pending(std::move(p));
     } catch (const std::exception &e) {
         host_error(e.what());
     }

@@ -9,7 +9,9 @@
 // Everything is allocated in dsp64, on the main thread; the perform routine
 // only reads and writes what its bridge already holds.  Max may still tick
 // the old chain while it compiles the new one, so the bridge the old chain
-// uses is kept until the next compile.
+// uses is kept until the next compile, by which time the chain of the one
+// before has replaced it (each dsp64 call is taken to belong to a compile
+// that Max completes).
 #include <atomic>
 #include <cstdarg>
 #include <exception>

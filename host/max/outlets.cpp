@@ -115,28 +115,36 @@ void *outlet_anything(void *o, t_symbol *s, short ac, t_atom *av) {
     return nullptr;
 }
 
+// No exception may leave for the plug-in or Max: a line that cannot be
+// made for want of memory is lost.
 void post(const char *fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
-    const std::string s = hostcommon::vformat(fmt, ap);
+    try {
+        maxsdk::post_text(active_object(), hostcommon::vformat(fmt, ap).c_str());
+    } catch (const std::exception &) {
+    }
     va_end(ap);
-    maxsdk::post_text(active_object(), s.c_str());
 }
 
 void error(const char *fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
-    const std::string s = hostcommon::vformat(fmt, ap);
+    try {
+        maxsdk::error_text(active_object(), hostcommon::vformat(fmt, ap).c_str());
+    } catch (const std::exception &) {
+    }
     va_end(ap);
-    maxsdk::error_text(active_object(), s.c_str());
 }
 
 void ouchstring(const char *fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
-    const std::string s = hostcommon::vformat(fmt, ap);
+    try {
+        maxsdk::alert_text(hostcommon::vformat(fmt, ap).c_str());
+    } catch (const std::exception &) {
+    }
     va_end(ap);
-    maxsdk::alert_text(s.c_str());
 }
 
 // Blocks come from Max's allocator, as its own getbytes does; the small

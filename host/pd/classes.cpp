@@ -36,8 +36,7 @@ struct PdAtoms {
 
 // Pd's atoms as an A_GIMME method receives them.  False for atoms Max has no
 // type for (pointers).
-bool to_max_atoms(const Typing &typing, int argc, const PdAtom *argv, std::vector<t_atom> &out) {
-    out.assign(static_cast<std::size_t>(argc), t_atom{});
+bool to_max_atoms(const Typing &typing, int argc, const PdAtom *argv, t_atom *out) {
     for (int i = 0; i < argc; ++i) {
         const PdAtom &a = argv[i];
         if (a.a_type == kPdFloat) {
@@ -100,7 +99,7 @@ void *box_new(PdSymbol *s, int argc, PdAtom *argv) {
             a.creating = b;
             bad_args = !hostcommon::construct(
                 c->new_fn, c->new_types, gensym(c->name.c_str()), PdAtoms{argc, argv},
-                [&](std::vector<t_atom> &atoms) { return to_max_atoms(typing_for("new"), argc, argv, atoms); },
+                [&](t_atom *atoms) { return to_max_atoms(typing_for("new"), argc, argv, atoms); },
                 &result);
             a.creating = saved;
             if (bad_args) error("%s: bad arguments for message \"new\"", c->name.c_str());
@@ -208,9 +207,7 @@ void dispatch(Box *b, std::string_view selector, PdSymbol *actual, int argc, PdA
     Acting acting(b);
     try {
         if (!hostcommon::deliver(binding.fn, binding.types, st.record, max_symbol(actual), PdAtoms{argc, argv},
-                                 [&](std::vector<t_atom> &atoms) {
-                                     return to_max_atoms(binding.typing, argc, argv, atoms);
-                                 }))
+                                 [&](t_atom *atoms) { return to_max_atoms(binding.typing, argc, argv, atoms); }))
             error("%s: bad arguments for message \"%s\"", c->name.c_str(), actual->s_name);
     } catch (const std::exception &e) {
         host_error(e.what());

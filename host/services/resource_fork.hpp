@@ -73,7 +73,7 @@ void dispose_handle(ResHandle h, const BlockHooks &hooks);
 // Open resource files form a chain: GetResource looks in the current file,
 // then in those opened before it.  Reference 0 stands for the (empty)
 // system file, current while no other is.  Each call sets the result that
-// error() reports.
+// last_error() reports.
 class ResourceManager {
 public:
     explicit ResourceManager(BlockHooks hooks = {});
@@ -97,7 +97,7 @@ public:
     void detach(ResHandle h);
     // Closes a file, freeing the handles it still owns.
     void close(int16_t ref);
-    int16_t error() const { return error_; }
+    int16_t last_error() const { return error_; }
 
     // True when h is a resource handle still owned by an open file.
     bool attached(ResHandle h) const;

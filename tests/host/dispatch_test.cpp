@@ -156,16 +156,20 @@ struct FloatsAndSymbols {
 };
 
 TEST(Coerce, AHostWithoutIntegersCutsFloatsForLongs) {
-    const std::vector<short> types{A_LONG, A_LONG, A_FLOAT, A_SYM, A_DEFLONG, A_DEFSYM};
-    std::vector<Arg> out;
+    const std::vector<short> types{A_LONG, A_LONG, A_FLOAT, A_SYM};
+    hostcommon::ArgList out;
     ASSERT_TRUE(hostcommon::coerce(types, FloatsAndSymbols{{-2.9f, 5e9f, 2.5f, "x"}}, out));
     ASSERT_EQ(out.size(), types.size());
     EXPECT_EQ(std::get<int32_t>(out[0]), -2);
     EXPECT_EQ(std::get<int32_t>(out[1]), std::numeric_limits<int32_t>::max());
     EXPECT_EQ(std::get<double>(out[2]), 2.5);
     EXPECT_STREQ(std::get<t_symbol *>(out[3])->s_name, "x");
-    EXPECT_EQ(std::get<int32_t>(out[4]), 0);
-    EXPECT_STREQ(std::get<t_symbol *>(out[5])->s_name, "");
+    ASSERT_TRUE(hostcommon::coerce(std::vector<short>{A_DEFLONG, A_DEFSYM}, FloatsAndSymbols{{}}, out));
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(std::get<int32_t>(out[0]), 0);
+    EXPECT_STREQ(std::get<t_symbol *>(out[1])->s_name, "");
+    // More arguments than any prototype the hosts call through.
+    EXPECT_FALSE(hostcommon::coerce(std::vector<short>(5, A_DEFLONG), FloatsAndSymbols{{}}, out));
 
     EXPECT_FALSE(hostcommon::coerce(std::vector<short>{A_LONG}, FloatsAndSymbols{{"x"}}, out));
     EXPECT_FALSE(hostcommon::coerce(std::vector<short>{A_FLOAT}, FloatsAndSymbols{{"x"}}, out));

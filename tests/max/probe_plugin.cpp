@@ -9,6 +9,7 @@
 //   long_arg N         posts the 32-bit value received
 //   pair N F           A_LONG, A_FLOAT: posts both
 //   name [S]           A_DEFSYM: posts the symbol, '' when absent
+//   int N, float F     Max's own int and float messages: posts the value
 //   list ...           A_GIMME: posts each atom as L:n, F:%a or S:text
 //   echo ...           A_GIMME: sends itself back out of the left outlet
 //   count              sends 2147483647 and -7 out of the right outlet
@@ -75,6 +76,10 @@ void probe_pair(t_probe *, int32_t n, double v) { post("pair %d %a", static_cast
 
 void probe_name(t_probe *, t_symbol *s) { post("name '%s'", s->s_name); }
 
+void probe_int(t_probe *, int32_t n) { post("int %d", static_cast<int>(n)); }
+
+void probe_float(t_probe *, double v) { post("float %a", v); }
+
 void probe_list(t_probe *, t_symbol *, short ac, t_atom *av) { post_atoms("list", ac, av); }
 
 void probe_echo(t_probe *x, t_symbol *s, short ac, t_atom *av) { outlet_anything(x->left, s, ac, av); }
@@ -105,6 +110,8 @@ int main() {
     addmess(as_method(probe_long_arg), "long_arg", A_LONG, 0);
     addmess(as_method(probe_pair), "pair", A_LONG, A_FLOAT, 0);
     addmess(as_method(probe_name), "name", A_DEFSYM, 0);
+    addmess(as_method(probe_int), "int", A_LONG, 0);
+    addmess(as_method(probe_float), "float", A_FLOAT, 0);
     addmess(as_method(probe_list), "list", A_GIMME, 0);
     addmess(as_method(probe_echo), "echo", A_GIMME, 0);
     addmess(as_method(probe_count), "count", 0);

@@ -214,11 +214,15 @@ int main(int argc, char **argv) {
             for (const auto &m : messages) {
                 if (m.empty()) continue;
                 std::vector<standin::Value> args;
+                // As a message box sends them: a symbol first is the
+                // selector, one number alone an int or a float.
                 std::string selector = "list";
                 std::size_t first = 0;
                 if (m[0].kind == Token::Symbol) {
                     selector = m[0].text;
                     first = 1;
+                } else if (m.size() == 1) {
+                    selector = m[0].kind == Token::Int ? "int" : "float";
                 }
                 for (std::size_t k = first; k < m.size(); ++k) args.push_back(to_value(m[k]));
                 standin::send(boxes[t[1].text].obj, selector, args);

@@ -370,7 +370,9 @@ t_max_err object_free(void *x) {
     ObjectRec *rec = record_of(x);
     if (!rec) return 1;
     ClassRec *cls = rec->cls;
+    state().freeing = x;
     if (cls->mfree) reinterpret_cast<void (*)(void *)>(cls->mfree)(x);
+    state().freeing = nullptr;
     rec = record_of(x);
     if (rec) {
         // Max breaks the chain of an object that goes without z_dsp_free.
@@ -496,6 +498,9 @@ t_ptr sysmem_newptr(t_ptr_size size) {
 
 void sysmem_freeptr(void *ptr) {
     if (!ptr) return;
+    // Max may still tick a box's perform routines until it leaves the chain.
+    if (ObjectRec *rec = record_of(state().freeing); rec && !rec->chain.empty())
+        state().console.push_back(Line{Line::Error, state().freeing, "stand-in: memory freed while its object is in the chain"});
     if (state().blocks.erase(ptr) == 0) {
         state().console.push_back(Line{Line::Error, nullptr, "stand-in: sysmem_freeptr of a block never given"});
         return;

@@ -85,6 +85,8 @@ struct State {
 
     // The chain being compiled: the object whose dsp64 runs.
     void *compiling = nullptr;
+    // The object whose free method runs.
+    void *freeing = nullptr;
     double samplerate = 44100.0;
 
     std::vector<std::string> search;
