@@ -47,7 +47,9 @@ mkdir -p "$work/windows" "$work/linux"
 echo "== tessel~.mxe64 under Wine against the headless host"
 (cd "$work/windows" && "$wine" "$driver" "$externals" "$root/tests/max/bridge.txt")
 (cd "$work/linux" && "$linux_build/maxhost" run "$root/tests/max/bridge.txt")
-"$linux_build/tests/max/max_wavcmp" "$work/linux/bridge.wav" "$work/windows/bridge.wav"
+for file in bridge wide; do
+  "$linux_build/tests/max/max_wavcmp" "$work/linux/$file.wav" "$work/windows/$file.wav"
+done
 
 echo "== brindle~.mxe64 under Wine against the headless host"
 cmake -DWORKDIR="$root/examples" \
