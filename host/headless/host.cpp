@@ -160,9 +160,7 @@ void Host::Impl::build_chain() {
 
 Host::Host() : impl_(std::make_unique<Impl>()) {
     impl_->host = this;
-#ifdef MAXHOST_PLUGIN_DIR
-    impl_->plugin_dirs.push_back(MAXHOST_PLUGIN_DIR);
-#endif
+    if (std::string dir = host_library_dir(); !dir.empty()) impl_->plugin_dirs.push_back(dir);
     g_current = this;
 }
 

@@ -45,6 +45,11 @@ t_atom sym_atom(const char *s);
 // Saturating float-to-int32 conversion: NaN gives 0.
 int32_t saturate_to_int32(double v);
 
+// The folder the host library was loaded from, where its own plug-ins are
+// (the build's plugins/, an install's lib/maxhost/); empty when the
+// library's file cannot be told.
+std::string host_library_dir();
+
 class Host {
 public:
     Host();
@@ -57,7 +62,7 @@ public:
 
     // --- plug-ins --------------------------------------------------------
     // Folders searched for CLASS.so: the one added last is searched first,
-    // and the build's own plug-in folder, there from the start, last.
+    // and the host library's own folder, there from the start, last.
     void add_plugin_dir(const std::string &dir);
     // Makes sure the class is registered: loads CLASS.so and calls its main.
     // False (with a "host: " line) when no bundle could be loaded.
