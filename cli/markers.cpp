@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -95,6 +96,28 @@ std::optional<std::pair<std::string, std::string>> find_any(const std::string &n
     return std::nullopt;
 }
 
+// True when the name stands for a folder where the host would look for the
+// file.
+bool names_folder(const std::string &name, const fs::SearchPath &search) {
+    std::error_code ec;
+    if (name.find('/') != std::string::npos) return std::filesystem::is_directory(name, ec);
+    std::vector<std::string> folders = search.dirs;
+    if (!search.script_dir.empty()) folders.push_back(search.script_dir);
+    folders.push_back(".");
+    for (const auto &f : folders)
+        if (std::filesystem::is_directory(fs::join(f, name), ec)) return true;
+    return false;
+}
+
+// Milliseconds in a table: three decimals (a thousandth of a millisecond is
+// finer than a sample at any usual rate), or nan and inf as they are.
+std::string table_ms(float ms) {
+    if (!std::isfinite(ms)) return format_float(ms);
+    char text[64];
+    std::snprintf(text, sizeof text, "%.3f", static_cast<double>(ms));
+    return text;
+}
+
 std::string type_text(uint32_t type) {
     std::string s(4, ' ');
     for (int k = 0; k < 4; ++k) s[k] = static_cast<char>(type >> (24 - 8 * k));
@@ -163,8 +186,10 @@ MarkerReport read_markers(headless::Host &host, const fs::SearchPath &search,
         own.push_back("maxhost: not an AIFF, AIFC, WAVE or Sound Designer II file");
     } else if (file.size() > fs::kMaxNameChars) {
         own.push_back("maxhost: not found (a name holds at most 255 bytes)");
+    } else if (names_folder(file, search)) {
+        own.push_back("maxhost: a folder, not a sound file");
     } else {
-        own.push_back("maxhost: not found");
+        own.push_back("maxhost: no such file");
     }
 
     host.messages.clear();
@@ -203,6 +228,9 @@ MarkerReport read_markers(headless::Host &host, const fs::SearchPath &search,
             {ms.lists[k].first, ms.lists[k].second.a_w.w_float, frames.lists[k].second.a_w.w_long});
     }
     if (!agree) own.push_back("maxhost: the reads in milliseconds and in frames disagree");
+    if (report.sound_file && report.errors.empty() && own.empty() && report.count.value_or(0) == 0 &&
+        report.markers.empty())
+        own.push_back("maxhost: no markers");
     report.errors.insert(report.errors.end(), own.begin(), own.end());
     return report;
 }
@@ -217,7 +245,7 @@ std::string format_marker_table(const MarkerReport &r) {
 
     std::vector<std::array<std::string, 3>> rows = {{"name", "ms", "frames"}};
     for (const auto &m : r.markers)
-        rows.push_back({format_symbol(m.name), format_float(m.ms), format_int(m.frames)});
+        rows.push_back({format_symbol(m.name), table_ms(m.ms), format_int(m.frames)});
     std::array<std::size_t, 3> width{};
     for (const auto &row : rows)
         for (int c = 0; c < 3; ++c) width[c] = std::max(width[c], row[c].size());

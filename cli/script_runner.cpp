@@ -81,21 +81,39 @@ int64_t vectors_for_seconds(const std::string &seconds, double sr, int32_t vs) {
     return static_cast<int64_t>(n);
 }
 
+std::optional<std::string> not_text(std::string_view bytes) {
+    if (bytes.find('\0') != std::string_view::npos) return "it holds a NUL byte";
+    std::size_t odd = 0;
+    for (unsigned char ch : bytes) {
+        const bool text = ch == '\t' || ch == '\n' || ch == '\r' || ch == '\f' || (ch >= 0x20 && ch != 0x7F) ;
+        if (!text) ++odd;
+    }
+    // A few stray control characters are a script with a typo; a file of
+    // them is not a script.
+    if (odd > 8 && odd * 10 > bytes.size()) return "most of it is not text";
+    return std::nullopt;
+}
+
 ScriptRunner::ScriptRunner(headless::Host &host, std::ostream &out, std::ostream &err)
     : host_(host), out_(out), err_(err) {
     host_.on_message = [this](const headless::OutletMessage &m) { out_line(format_message(m)); };
     host_.on_console = [this](const headless::ConsoleLine &l) {
+        if (quiet_ && l.banner) return;
         switch (l.kind) {
         case headless::ConsoleLine::Error: err_line("error: " + l.text); break;
         case headless::ConsoleLine::Alert: err_line("alert: " + l.text); break;
         default: err_line(l.text); break;
         }
     };
+    host_.on_vector = [this](headless::Box *b, std::span<float *const> outlets, std::size_t n) {
+        record_vector(b, outlets, n);
+    };
 }
 
 ScriptRunner::~ScriptRunner() {
     host_.on_message = nullptr;
     host_.on_console = nullptr;
+    host_.on_vector = nullptr;
 }
 
 void ScriptRunner::clear_progress() {
@@ -122,14 +140,39 @@ bool ScriptRunner::fail(const std::string &message) {
 }
 
 int ScriptRunner::run(std::istream &script, const std::string &name) {
-    bool all_ran = true;
-    std::string line;
+    // A script is text, read whole before it runs: a binary file is refused
+    // at once, and the boxes no write names are not kept in memory, so that
+    // a long run streamed to files (record) does not grow.
+    std::string text{std::istreambuf_iterator<char>(script), std::istreambuf_iterator<char>()};
+    if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
+    if (auto why = not_text(text)) {
+        err_line("maxhost: " + name + ": not a script: " + *why);
+        return 2;
+    }
+    std::vector<std::string_view> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string_view line(text.data() + start, end - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.push_back(line);
+        start = end + 1;
+    }
+    for (std::string_view line : lines) {
+        Tokens t;
+        LexError ignored;
+        if (lex_line(line, t, &ignored) && t.size() >= 2 && t[0].kind == Token::Symbol && t[0].text == "write" &&
+            t[1].kind == Token::Symbol)
+            written_.insert(t[1].text);
+    }
+    whole_script_ = true;
+
+    int errors = 0;
     int64_t number = 0;
-    while (std::getline(script, line)) {
+    for (std::string_view line : lines) {
         ++number;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
         try {
-            if (!run_line(line, name, number)) all_ran = false;
+            if (!run_line(line, name, number)) ++errors;
             // Each line is one event: what it deferred (a box created with a
             // file name opens it later, say) runs before the next line.
             host_.run_deferred();
@@ -138,21 +181,27 @@ int ScriptRunner::run(std::istream &script, const std::string &name) {
             // being recorded).  The host may be half way through a change,
             // so nothing more is asked of it but to free the boxes.
             fail(std::string("stopped: ") + e.what());
-            all_ran = false;
+            ++errors;
             break;
         }
         // Everything has been printed through the callbacks; the host's own
         // logs would otherwise grow with every line of a long script.
         host_.messages.clear();
         host_.console.clear();
+        if (errors >= kMaxErrors) {
+            err_line("maxhost: " + name + ": stopped after " + std::to_string(errors) + " failed lines, at line " +
+                     std::to_string(number) + " of " + std::to_string(lines.size()));
+            break;
+        }
     }
     free_remaining();
     host_.messages.clear();
     host_.console.clear();
-    return all_ran ? 0 : 1;
+    return errors == 0 ? 0 : 1;
 }
 
 void ScriptRunner::free_remaining() {
+    while (!recordings_.empty()) stop_recording(recordings_.begin()->first);
     if (host_.dsp_running()) host_.dsp_off();
     for (const std::string &n : created_)
         if (headless::Box *b = host_.find(n)) host_.free_box(b);
@@ -185,6 +234,8 @@ bool ScriptRunner::run_line(std::string_view line, const std::string &name, int6
     if (cmd == "free") return cmd_free(t);
     if (cmd == "path") return cmd_path(t);
     if (cmd == "dialog") return cmd_dialog(t);
+    if (cmd == "record") return cmd_record(t);
+    if (cmd == "stop") return cmd_stop(t);
     return fail("unknown command " + quote_symbol(cmd));
 }
 
@@ -214,6 +265,9 @@ bool ScriptRunner::cmd_new(const Tokens &t) {
     if (!b) return fail("box " + quote_symbol(name) + " not created: " + format_symbol(cls) +
                         " refused it");
     created_.push_back(name);
+    if (whole_script_ && !written_.count(name)) host_.keep_recording(b, false);
+    if (!record_all_dir_.empty() && host_.signal_outlets(b) > 0)
+        return start_recording(b, name, (std::filesystem::path(record_all_dir_) / (name + ".wav")).string());
     return true;
 }
 
@@ -332,7 +386,7 @@ bool ScriptRunner::cmd_write(const Tokens &t) {
     if (recorded.empty())
         return fail("box " + quote_symbol(t[1].text) + " has no signal outlets to write");
     std::string error;
-    if (!write_float_wav(t[2].text, recorded, host_.sample_rate(), &error))
+    if (!write_sound(t[2].text, recorded, host_.sample_rate(), format_, &error))
         return fail("cannot write " + quote_symbol(t[2].text) + ": " + error);
     return true;
 }
@@ -350,9 +404,10 @@ bool ScriptRunner::cmd_free(const Tokens &t) {
     headless::Box *b = box_arg(t, 1);
     if (!b) return false;
     if (t.size() != 2) return fail("usage: free NAME");
+    const bool finished = !recordings_.count(b) || stop_recording(b);
     host_.free_box(b);
     std::erase(created_, t[1].text);
-    return true;
+    return finished;
 }
 
 bool ScriptRunner::cmd_path(const Tokens &t) {
@@ -368,6 +423,66 @@ bool ScriptRunner::cmd_dialog(const Tokens &t) {
     else
         host_.set_dialog_answer(absolute_path(t[1].text));
     return true;
+}
+
+bool ScriptRunner::cmd_record(const Tokens &t) {
+    headless::Box *b = box_arg(t, 1);
+    if (!b) return false;
+    if (t.size() != 3 || t[2].kind != Token::Symbol) return fail("usage: record NAME FILE");
+    return start_recording(b, t[1].text, t[2].text);
+}
+
+bool ScriptRunner::cmd_stop(const Tokens &t) {
+    headless::Box *b = box_arg(t, 1);
+    if (!b) return false;
+    if (t.size() != 2) return fail("usage: stop NAME");
+    if (!recordings_.count(b)) return fail("box " + quote_symbol(t[1].text) + " is not being recorded");
+    return stop_recording(b);
+}
+
+bool ScriptRunner::start_recording(headless::Box *b, const std::string &name, const std::string &path) {
+    if (host_.signal_outlets(b) < 1) return fail("box " + quote_symbol(name) + " has no signal outlets to record");
+    if (recordings_.count(b))
+        return fail("box " + quote_symbol(name) + " is being recorded to " + quote_symbol(recordings_[b].path) +
+                    " already (stop it first)");
+    std::string error;
+    if (!writable_name(path, format_, &error)) return fail("cannot record to " + quote_symbol(path) + ": " + error);
+    recordings_[b] = Recording{name, path, nullptr};
+    return true;
+}
+
+bool ScriptRunner::stop_recording(headless::Box *b) {
+    auto it = recordings_.find(b);
+    if (it == recordings_.end()) return true;
+    Recording r = std::move(it->second);
+    recordings_.erase(it);
+    std::string error;
+    // A recording that never saw a vector is an empty file of the current
+    // rate, as a write of nothing would be.
+    if (!r.writer) {
+        r.writer = SoundWriter::open(r.path, host_.signal_outlets(b), host_.sample_rate(), format_, &error);
+        if (!r.writer) return fail("cannot record to " + quote_symbol(r.path) + ": " + error);
+    }
+    if (!r.writer->close(&error)) return fail("cannot finish " + quote_symbol(r.path) + ": " + error);
+    return true;
+}
+
+void ScriptRunner::record_vector(headless::Box *b, std::span<float *const> outlets, std::size_t n) {
+    auto it = recordings_.find(b);
+    if (it == recordings_.end()) return;
+    Recording &r = it->second;
+    std::string error;
+    if (r.writer && r.writer->sample_rate() != host_.sample_rate()) {
+        error = "the sample rate changed";
+    } else if (!r.writer) {
+        r.writer = SoundWriter::open(r.path, static_cast<int>(outlets.size()), host_.sample_rate(), format_, &error);
+    }
+    if (r.writer && error.empty() && r.writer->write(outlets.data(), n, &error)) return;
+    // The file is finished where it stopped; the run goes on without it.
+    if (r.writer) r.writer->close(nullptr);
+    err_line("maxhost: " + script_name_ + ": recording of " + quote_symbol(r.name) + " to " + quote_symbol(r.path) +
+             " stopped: " + error);
+    recordings_.erase(it);
 }
 
 }  // namespace maxhost

@@ -5,12 +5,19 @@
 
 #include <cstdint>
 #include <istream>
+#include <map>
+#include <optional>
+#include <memory>
 #include <ostream>
+#include <set>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host.hpp"
 #include "script_lexer.hpp"
+#include "soundfile.hpp"
 
 namespace maxhost {
 
@@ -26,6 +33,11 @@ std::string format_atom(const t_atom &a);
 // a non-negative finite number or the count does not fit.
 int64_t vectors_for_seconds(const std::string &seconds, double sr, int32_t vs);
 
+// Whether a script's bytes can be a script: no NUL byte, and not mostly
+// bytes that are neither printable ASCII, blanks, line breaks nor part of
+// UTF-8 text.  Nothing when it can; else why not, in a few words.
+std::optional<std::string> not_text(std::string_view bytes);
+
 class ScriptRunner {
 public:
     // The runner owns host.on_console and host.on_message while it lives.
@@ -36,12 +48,24 @@ public:
 
     // Shows how far a long run has got on err (for a terminal).
     void set_progress(bool on) { progress_ = on; }
+    // Leaves out the objects' load banners.
+    void set_quiet(bool on) { quiet_ = on; }
+    // How write and record store samples.
+    void set_sample_format(SampleFormat f) { format_ = f; }
+    // Records every box with signal outlets, from its creation, to
+    // DIR/NAME.wav.
+    void set_record_all(std::string dir) { record_all_dir_ = std::move(dir); }
+
+    // A run stops after this many failed lines.
+    static constexpr int kMaxErrors = 20;
 
     // Runs every line of script; name is how errors refer to it.  Returns 0
-    // when every line ran, 1 when one or more failed.  A failed line does
-    // not stop the run; only an exception from the host (out of memory)
-    // does.  Boxes still alive at the end are freed, as closing a patch
-    // would.
+    // when every line ran, 1 when one or more failed, 2 when the script is
+    // not text (nothing is run then).  A failed line does not stop the run,
+    // unless it is the kMaxErrors-th; an exception from the host (out of
+    // memory) does.  A UTF-8 byte-order mark at the start is skipped.
+    // Boxes still alive at the end are freed, as closing a patch would, and
+    // their recordings finished.
     int run(std::istream &script, const std::string &name);
 
     // Runs one line; false when it failed (the error is on err).  For
@@ -62,6 +86,19 @@ private:
     bool cmd_free(const Tokens &t);
     bool cmd_path(const Tokens &t);
     bool cmd_dialog(const Tokens &t);
+    bool cmd_record(const Tokens &t);
+    bool cmd_stop(const Tokens &t);
+
+    // A recording to a file, opened at its first vector, when the sample
+    // rate is the running one.
+    struct Recording {
+        std::string name;  // the box's
+        std::string path;
+        std::unique_ptr<SoundWriter> writer;
+    };
+    bool start_recording(headless::Box *b, const std::string &name, const std::string &path);
+    bool stop_recording(headless::Box *b);
+    void record_vector(headless::Box *b, std::span<float *const> outlets, std::size_t n);
 
     headless::Box *box_arg(const Tokens &t, std::size_t index);
     bool tick(int64_t vectors);
@@ -81,6 +118,14 @@ private:
     int64_t line_number_ = 0;
     // Names in creation order, so the end of a run frees them in that order.
     std::vector<std::string> created_;
+    bool quiet_ = false;
+    SampleFormat format_ = SampleFormat::Float32;
+    std::string record_all_dir_;
+    std::map<headless::Box *, Recording> recordings_;
+    // Boxes a write of the script names; only they are kept in memory when
+    // the whole script was read first.
+    std::set<std::string> written_;
+    bool whole_script_ = false;
 };
 
 }  // namespace maxhost

@@ -48,7 +48,8 @@ int32_t saturate_to_int32(double v) { return hostcommon::saturate_to_int32(v); }
 // --- Impl ----------------------------------------------------------------
 
 void Host::Impl::console(ConsoleLine::Kind kind, std::string text) {
-    host->console.push_back({kind, text});
+    const bool banner = kind == ConsoleLine::Post && (!registering.empty() || creating);
+    host->console.push_back({kind, std::move(text), banner});
     if (host->on_console) host->on_console(host->console.back());
 }
 
@@ -471,13 +472,24 @@ void Host::tick(int64_t vectors) {
         }
         for (auto &bp : I.boxes) {
             Box *b = bp.get();
-            for (std::size_t j = 0; j < b->out_vecs.size() && j < b->recorded.size(); ++j)
-                b->recorded[j].insert(b->recorded[j].end(), b->out_vecs[j], b->out_vecs[j] + n);
+            if (b->keep) {
+                for (std::size_t j = 0; j < b->out_vecs.size() && j < b->recorded.size(); ++j)
+                    b->recorded[j].insert(b->recorded[j].end(), b->out_vecs[j], b->out_vecs[j] + n);
+            }
+            if (on_vector && b->cls->is_signal && !b->out_vecs.empty()) on_vector(b, b->out_vecs, n);
         }
     }
 }
 
 const std::vector<std::vector<float>> &Host::recorded(Box *b) const { return b->recorded; }
+
+void Host::keep_recording(Box *b, bool keep) {
+    if (!b) return;
+    b->keep = keep;
+    if (!keep) {
+        for (auto &r : b->recorded) std::vector<float>().swap(r);
+    }
+}
 
 std::size_t Host::blocks_held() const { return impl_->blocks.size(); }
 int64_t Host::bytes_held() const {

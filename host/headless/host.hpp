@@ -27,6 +27,9 @@ struct ConsoleLine {
     enum Kind { Post, Error, Alert, Host };
     Kind kind;
     std::string text;  // Host lines begin with "host: "
+    // Posted while a class's main or a box's creation function ran: the
+    // objects' load banners.
+    bool banner = false;
 };
 
 // One message that left an outlet.
@@ -119,8 +122,16 @@ public:
     int32_t vector_size() const;
     // Runs n vectors.
     void tick(int64_t vectors);
-    // Samples of each signal outlet (left first) recorded since creation.
+    // Samples of each signal outlet (left first) recorded since creation,
+    // or since keeping was last switched on.
     const std::vector<std::vector<float>> &recorded(Box *b) const;
+    // Whether the box's outlets are kept in memory for recorded() (they
+    // are from creation on); a long run that streams them elsewhere
+    // switches it off.
+    void keep_recording(Box *b, bool keep);
+    // Called after every vector with each signal box's outlets (left
+    // first), n samples each.
+    std::function<void(Box *, std::span<float *const> outlets, std::size_t n)> on_vector;
 
     // --- what happened ---------------------------------------------------
     std::vector<ConsoleLine> console;

@@ -47,6 +47,7 @@ struct Box {
     std::vector<Feed> feeds;
     std::vector<int> alias;  // per inlet: outlet index sharing its memory, or -1
     std::vector<std::vector<float>> recorded;  // per signal outlet
+    bool keep = true;                          // recorded is kept
     // Chain buffers, valid from one build of the chain to the next.
     std::vector<std::vector<float>> in_bufs, out_bufs;
     std::vector<t_signal> sigs;

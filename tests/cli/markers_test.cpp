@@ -85,23 +85,23 @@ TEST(MarkerExamples, TableOfEachFormat) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.output,
               "markers.wav: WAVE, 44100 Hz, count 5\n"
-              "  name         ms  frames\n"
-              "  onset        0.       0\n"
-              "  peak        10.     441\n"
-              "  fade        30.    1323\n"
-              "  \"beg loop\"  10.     441\n"
-              "  \"end loop\"  40.    1764\n"
+              "  name            ms  frames\n"
+              "  onset        0.000       0\n"
+              "  peak        10.000     441\n"
+              "  fade        30.000    1323\n"
+              "  \"beg loop\"  10.000     441\n"
+              "  \"end loop\"  40.000    1764\n"
               "\n"
               "markers.aif: AIFF, 22050 Hz, count 3\n"
-              "  name      ms  frames\n"
-              "  hit       0.       0\n"
-              "  \"loop \"  20.     441\n"
-              "  tail     80.    1764\n"
+              "  name         ms  frames\n"
+              "  hit       0.000       0\n"
+              "  \"loop \"  20.000     441\n"
+              "  tail     80.000    1764\n"
               "\n"
               "markers.sd2: Sd2f, 48000 Hz, count 2\n"
-              "  name       ms  frames\n"
-              "  downbeat  10.     480\n"
-              "  upbeat    40.    1920\n");
+              "  name          ms  frames\n"
+              "  downbeat  10.000     480\n"
+              "  upbeat    40.000    1920\n");
 }
 
 TEST(MarkerExamples, JsonWithPeakDropsOnlyTheAiffBlank) {
@@ -223,7 +223,7 @@ TEST(MarkersRead, FilesBrindleCannotRead) {
     auto missing = reader.read(dir / "missing.wav");
     EXPECT_FALSE(missing.type);
     EXPECT_FALSE(missing.count);
-    EXPECT_EQ(missing.errors, (std::vector<std::string>{"error: File not found?", "maxhost: not found"}));
+    EXPECT_EQ(missing.errors, (std::vector<std::string>{"error: File not found?", "maxhost: no such file"}));
 
     auto text = reader.read(dir / "notes.txt");
     EXPECT_FALSE(text.type);
@@ -303,9 +303,9 @@ TEST(MaxhostMarkers, ExitStatusAndLookup) {
     // standard output holds only the tables.
     cli_test::Result partial = shell(cd + " markers a.wav gone.wav 2>/dev/null");
     EXPECT_EQ(partial.status, 1);
-    EXPECT_EQ(partial.output, "a.wav: WAVE, 1000 Hz, count 1\n  name  ms  frames\n  x     5.       5\n");
+    EXPECT_EQ(partial.output, "a.wav: WAVE, 1000 Hz, count 1\n  name     ms  frames\n  x     5.000       5\n");
     cli_test::Result errors = shell(cd + " markers a.wav gone.wav 2>&1 >/dev/null");
-    EXPECT_EQ(errors.output, "gone.wav: error: File not found?\nmaxhost: gone.wav: not found\n");
+    EXPECT_EQ(errors.output, "gone.wav: error: File not found?\nmaxhost: gone.wav: no such file\n");
 
     // With --json everything is in the document, and nothing on stderr.
     cli_test::Result json_out = shell(cd + " markers --json gone.wav a.wav 2>&1");

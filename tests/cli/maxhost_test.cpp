@@ -23,7 +23,8 @@ TEST(MaxhostCommandLine, HelpDocumentsEveryCommandAndOption) {
     Result r = shell(maxhost + " --help 2>/dev/null");
     EXPECT_EQ(r.status, 0);
     for (const char *item :
-         {"run SCRIPT", "--plugins DIR", "--path DIR", "new NAME CLASS", "send NAME",
+         {"run [--bits 16|24|float] [--record-all DIR] SCRIPT", "--plugins DIR", "--path DIR", "--quiet",
+          "--version", "help [TOPIC]", "record NAME FILE", "stop NAME", ".flac", "TESSEL~", "BRINDLE~", "new NAME CLASS", "send NAME",
           "signal NAME INLET VALUE|FILE|none", "dsp SR VS", "dsp off", "run SECONDS", "ticks N",
           "write NAME FILE", "disable NAME 0|1", "free NAME", "path DIR", "dialog FILE",
           "dialog cancel", "Exit status", "\\xHH", "NAME OUTLET: SELECTOR ATOMS", "error: ",

@@ -1,0 +1,289 @@
+#include "help_text.hpp"
+
+namespace maxhost {
+namespace {
+
+const char kOverview[] = R"(usage: maxhost [OPTIONS] COMMAND ARGS...
+
+Runs Max plug-ins (tessel~, brindle~, ...) in a headless host.
+
+Commands:
+  run [--bits 16|24|float] [--record-all DIR] SCRIPT
+                  run a patch script, one event per line ("-" reads standard
+                  input)
+  markers [--peak] [--json] FILE...
+                  read the markers of sound files through brindle~ and show
+                  each file's type, rate and markers (see MARKERS below)
+  help [TOPIC]    the part of this text on one command (run, markers), or
+                  the reference of an object (tessel~, brindle~)
+
+Options (anywhere before "--"; a command's own options likewise):
+  --plugins DIR   look for plug-ins (CLASS.so) in DIR; may be repeated.  The
+                  folders are searched in the order given, then the
+                  plug-ins that came with maxhost.
+  --path DIR      add DIR to the host's file search path; may be repeated.
+  --quiet         leave out the objects' load banners
+  --version       show maxhost's version
+  --help          show this text
+  --              ends the options: every word after it is a command's
+                  argument, even one that starts with "-"
+)";
+
+const char kRun[] = R"(RUN
+  maxhost run [--bits 16|24|float] [--record-all DIR] SCRIPT
+
+  --bits N          samples of written and recorded files: 16 or 24-bit
+                    integers, or 32-bit floats (float, the default)
+  --record-all DIR  record every box with signal outlets, from its
+                    creation, to DIR/NAME.wav, as "record NAME FILE" does
+
+Exit status of run: 0 when every script line ran, 1 when one or more failed (the
+run goes on after a failed line, and stops after 20), 2 for bad usage or a
+script that cannot be read or is not text.
+A line fails when the script is wrong or a box could not be created; an
+object that prints an error does not fail the line.
+
+A script that is not text (a NUL byte, or mostly other bytes than text) is
+refused before anything runs.  A UTF-8 byte-order mark at its start is
+skipped.
+
+SCRIPT SYNTAX
+  Atoms are separated by blanks and tabs.  A line whose first non-blank
+  character is # is a comment; a # later in a line is an ordinary word, so
+  comments cannot follow commands on their line.  A word is
+    an int    when it is [+-]?[0-9]+ and fits 32 bits:   440  -3  +7
+    a float   when it is a decimal number with a point
+              or an exponent:                             440.  .5  -1e3
+    a symbol  otherwise:                                  foo  1.2.3  inf
+  A float beyond the float range reads as inf, -inf or 0.
+  "..." is always a symbol, with the escapes \" \\ \n and \xHH; "7" is the
+  symbol 7, not the int.  A word cannot contain a quote.  An unquoted ","
+  separates the messages of one send, as in a Max message box.
+
+COMMANDS IN A SCRIPT
+  new NAME CLASS ARGS...   create box NAME as typing "CLASS ARGS" into Max.
+                           A refused box is reported and the line fails.
+  send NAME MSG [, MSG]... deliver the messages to the left inlet as one
+                           event; deferred work runs after the last one.
+                           A message starting with a number is a list (or
+                           int/float alone); otherwise its first word is
+                           the selector.
+  signal NAME INLET VALUE|FILE|none
+                           feed signal inlet INLET (0 = left) a constant,
+                           the first channel of a sound file (zeros after
+                           its end; the file's samples are used as they
+                           are, without resampling), or nothing.  A fed
+                           inlet counts as connected.  To use a file named
+                           "none", write ./none.
+  dsp SR VS                switch audio on: sample rate SR, vector size VS
+  dsp off                  switch audio off
+  run SECONDS              run the smallest whole number of vectors that
+                           covers SECONDS x SR samples (taken exactly from
+                           the decimal digits written: run 0.1 at 48000/64
+                           is 75 vectors).  Progress is shown on standard
+                           error when it is a terminal.
+  ticks N                  run exactly N vectors
+  write NAME FILE          write everything NAME's signal outlets played
+                           since it was created to FILE at the current
+                           sample rate, channel j from outlet j (0 = left).
+                           Each write writes it all again.  Only boxes a
+                           write names are kept in memory.
+  record NAME FILE         stream NAME's signal outlets to FILE from the
+                           next vector on, as the run goes: memory does
+                           not grow with the length.  The file is finished
+                           by stop NAME, free NAME or the end of the run.
+  stop NAME                finish the recording of NAME
+  disable NAME 0|1         enable (0) or disable (1) a signal box
+  free NAME                delete the box
+  path DIR                 add DIR to the host's file search path
+  dialog FILE              the next file dialog chooses FILE
+  dialog cancel            the next file dialog is cancelled (for a file
+                           named "cancel", write ./cancel)
+
+  Relative FILE and DIR names are taken from the current directory, as for
+  any command-line tool, not from the script's folder.  The script's folder
+  is on the host's search path, so objects that look files up by name (such
+  as brindle~ open NAME) find files beside the script.
+
+SOUND FILES
+  write and record choose the container by FILE's extension: .wav (WAVE
+  with the extensible format header, which becomes RF64 past 4 GiB), .aif
+  or .aiff (AIFF; AIFC for floats), .flac (16 or 24 bits), .w64 (Sony
+  Wave64).  Samples are 32-bit floats unless --bits says 16 or 24.
+
+OUTPUT
+  Every outlet message goes to standard output as
+      NAME OUTLET: SELECTOR ATOMS...
+  with OUTLET counted from 0 at the left.  Ints are decimal; floats are the
+  shortest text that reads back as the same float, with a "." added when it
+  would read as an int (1000., -0., 1e+20, nan, inf, -inf); symbols are
+  bare when that reads back the same, else quoted as above.
+
+  Console lines go to standard error: posts as they are, errors after
+  "error: ", alerts after "alert: ", host lines ("host: ...") as they are.
+  Script errors name the line: maxhost: script.txt:12: unknown box "foo".
+  Both streams are flushed line by line, so 2>&1 keeps their order.
+)";
+
+const char kMarkers[] = R"(MARKERS
+  maxhost markers [--peak] [--json] FILE...
+
+  Each FILE is read twice by a new brindle~ box, made without a file name
+  so that an open sends the markers at once: the events "mode 0, open FILE"
+  and "mode 1, open FILE", each ending with the deferred open.  --peak
+  sends "peak 1" first, so AIFF and AIFC names lose one trailing blank.
+  FILE goes to open as written: a name with a slash names that file (a
+  relative one from the current directory), a bare name is looked for
+  along the host's search path (--path folders, then the current
+  directory).  brindle~ takes names of at most 255 bytes.  A file whose
+  name starts with "-" is written ./-NAME.
+
+  For each file:
+    type         AIFF, AIFC, WAVE or Sd2f, decided as the host decides when
+                 brindle~ looks the file up: by the file's header, else by
+                 the Finder type of an AppleDouble sidecar, else by the
+                 extension (.aif .aiff .aifc .wav .sd2)
+    sample rate  as the file states it, read from the file rather than
+                 worked back from the times, so it is exact: AIFF and AIFC
+                 the COMM chunk (what sndfile_info gives brindle~), WAVE
+                 the fmt chunk (the last, if several), Sound Designer II
+                 the text of resource STR  1001 with its fraction cut off.
+                 Unknown when the file states none (a WAVE without a fmt
+                 chunk: brindle~ then divides by 0, and the times are nan
+                 or inf).
+    count        the count brindle~ sent on its right outlet: the number
+                 the file announces, which may differ from the number of
+                 markers listed
+    markers      one row per list from the left outlet: the name, the time
+                 in milliseconds from the mode 0 read and in sample frames
+                 from the mode 1 read
+
+  Text output: "FILE: TYPE, RATE Hz, count N" and a table; names are
+  written as symbols are in scripts, milliseconds as floats are in outlet
+  messages.  Console errors go to standard error as "FILE: error: TEXT",
+  maxhost's own as "maxhost: FILE: TEXT"; posts (brindle~'s banner) are
+  not shown.  When the mode 1 read prints the same console lines as the
+  mode 0 read, they are shown once.
+
+  --json: standard output is one JSON array, one object per file, each on
+  a line of its own, and nothing goes to standard error:
+    {"file": STRING, "type": STRING|null, "sampleRate": INT|null,
+     "count": INT|null, "markers": [{"name": STRING, "ms": NUMBER|null,
+     "frames": INT}, ...], "errors": [STRING, ...]}
+  null means unknown, not sent, or (for ms) not finite.  errors holds the
+  console lines as run prints them ("error: ...", "alert: ...",
+  "host: ..."), then maxhost's own ("maxhost: not found").  Names are bytes
+  from the file: in JSON strings ", \ and control characters are escaped,
+  valid UTF-8 passes through, and any other byte is written \u00XX, the
+  byte taken as a Latin-1 character, so no byte is lost.
+
+  Exit status of markers: 0 when every file was read and no console error,
+  alert or host line was printed; 1 when a file was not found, was none of
+  the four types, or printed one; 2 for bad usage.
+)";
+
+const char kTessel[] = R"(TESSEL~
+  tessel~ [PARTIALS [OUTLETS]]
+
+  An additive synthesizer: a bank of sine partials, each with its own
+  frequency and amplitude, transposed and frequency-shifted as a whole,
+  dealt round-robin over the signal outlets (the highest-numbered sounding
+  partial to the first) and scaled sample by sample by the left inlet's
+  signal.
+
+  Arguments
+    PARTIALS   partials in use, 1 to 100; 0 or absent: 50
+    OUTLETS    signal outlets, 1 to 8; 0 or absent: 1
+    Out of range, the box is refused with "tessel~: number of partials
+    (outputs) must be between ...".
+
+  Inlets
+    0 (left)   signal: gain of every outlet, sample by sample; without a
+               signal here the object stays out of the chain and is silent.
+               Also every message.
+    1          signal: transposition in semitones, added to set_transpo
+               (its first sample, once per vector)
+    2          signal: frequency shift in Hz, added to set_shift (likewise)
+
+  Outlets
+    0 to OUTLETS-1  signal: the partials dealt to that outlet, times the gain
+
+  Messages
+    K FREQ AMP          (a list) partial K, 1 to PARTIALS, an integer: FREQ,
+                        a float, in Hz, and AMP, a float, its amplitude
+                        (any value; 0 silences it).  A partial that starts
+                        to sound starts at phase 0.  FREQ below 0 or at or
+                        above half the sample rate minus 1 Hz silences the
+                        partial.  Without AMP, or with an integer AMP, the
+                        amplitude stays as it was.  A float K or an integer
+                        FREQ voids the message.
+    reset               silence every partial
+    set_transpo T       transposition, semitones, -120 to 120 (clamped)
+    set_transpo_lfo_f F rate of the transposition LFO, Hz, 0 to 10000
+    set_transpo_lfo_depth D
+                        its depth, semitones, -120 to 120; 0 stops it
+    set_shift S         frequency shift, Hz, -10000 to 10000
+    set_shift_lfo_f F   rate of the frequency-shift LFO, Hz, 0 to 1000
+    set_shift_lfo_depth D
+                        its depth, Hz, -10000 to 10000; 0 stops it
+    reset_transpo_shift transposition, shift and both depths back to 0,
+                        both LFO rates to 5 Hz
+
+  A partial sounds at FREQ x 2^(T/12) + S Hz, T and S the stored values plus
+  the inlets' signals plus the LFOs (read once per vector).  Changes are
+  heard from the next vector on.  No message prints anything.
+)";
+
+const char kBrindle[] = R"(BRINDLE~
+  brindle~ [FILE]
+
+  Reads the markers of a sound file (AIFF, AIFC, WAVE or Sound Designer II)
+  and sends their count, then one name/time pair per marker.
+
+  Argument
+    FILE       a file to load when the box is made, silently: the first
+               bang sends its markers, and every open after that sends
+               them as soon as the file is loaded.  Without FILE, every
+               open sends them at once.
+
+  Inlet
+    0          messages
+
+  Outlets
+    0 (left)   one list per marker: NAME TIME (AIFF and AIFC markers, WAVE
+               cue points with labels, then two per WAVE sample loop: "beg
+               loop" and "end loop"; Sound Designer II markers).  An
+               unnamed marker is named by its number.
+    1 (right)  the number of markers, sent before the lists
+
+  Messages
+    open [FILE] load FILE, found along the search path, after the current
+                message; without FILE, choose one in the file dialog.
+                Errors: "File not found?", "Bad file type", and others
+                naming the format.
+    bang        send the markers of the file loaded (nothing when none is)
+    mode 0|1    times in milliseconds as floats (0, the default), or in
+                sample frames as integers (1)
+    peak 0|1    1: drop one blank that ends an AIFF or AIFC marker's name
+    Any other value of mode or peak is refused with an error and the
+    setting kept.
+)";
+
+}  // namespace
+
+std::string help_all() {
+    return std::string(kOverview) + "\n" + kRun + "\n" + kMarkers + "\n" + kTessel + "\n" + kBrindle;
+}
+
+std::optional<std::string> help_topic(std::string_view topic) {
+    if (topic == "run") return kRun;
+    if (topic == "markers") return kMarkers;
+    if (topic == "tessel~" || topic == "tessel") return kTessel;
+    if (topic == "brindle~" || topic == "brindle") return kBrindle;
+    if (topic == "help") return kOverview;
+    return std::nullopt;
+}
+
+std::string_view help_topic_names() { return "run, markers, tessel~, brindle~"; }
+
+}  // namespace maxhost

@@ -1,0 +1,293 @@
+// Long runs and what a user types: streaming a box's outlets to a file as
+// the run goes (record), the file formats, what is kept in memory, scripts
+// that are not text, and maxhost's own help, version and banners.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli_process.hpp"
+#include "host.hpp"
+#include "probe_classes.hpp"
+#include "script_runner.hpp"
+
+using maxhost::ScriptRunner;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string maxhost = MAXHOST_EXE;
+
+struct Session {
+    headless::Host host;
+    std::ostringstream out;
+    std::ostringstream err;
+    Session() {
+        host.register_class("probe", probe_setup);
+        host.register_class("ramp~", ramp_setup);
+    }
+    int run(const std::string &script, maxhost::SampleFormat format = maxhost::SampleFormat::Float32) {
+        ScriptRunner runner(host, out, err);
+        runner.set_sample_format(format);
+        std::istringstream in(script);
+        return runner.run(in, "s.txt");
+    }
+};
+
+fs::path scratch(const std::string &what) { return cli_test::scratch_dir("record-" + what); }
+
+struct Sound {
+    SF_INFO info{};
+    std::vector<float> frames;
+};
+
+Sound read_sound(const fs::path &path) {
+    Sound s;
+    SNDFILE *f = sf_open(path.c_str(), SFM_READ, &s.info);
+    if (!f) {
+        ADD_FAILURE() << "cannot open " << path << ": " << sf_strerror(nullptr);
+        return s;
+    }
+    s.frames.resize(static_cast<std::size_t>(s.info.frames * s.info.channels));
+    EXPECT_EQ(sf_readf_float(f, s.frames.data(), s.info.frames), s.info.frames);
+    sf_close(f);
+    return s;
+}
+
+// ramp~ N sends input x (j + 1) out of outlet j; the gain changes between
+// stretches, so that every stretch of the file is told from the others.
+std::string ramp_script(const fs::path &dir, const std::string &first_lines) {
+    return "new r ramp~ 3\n" + first_lines +
+           "signal r 0 0.25\n"
+           "dsp 22050 16\n"
+           "ticks 5\n"
+           "signal r 0 -0.5\n"
+           "ticks 3\n"
+           "write r " + (dir / "whole.wav").string() + "\n";
+}
+
+TEST(Record, StreamsWhatWriteWritesSampleForSample) {
+    const fs::path dir = scratch("same");
+    Session s;
+    ASSERT_EQ(s.run(ramp_script(dir, "record r " + (dir / "streamed.wav").string() + "\n")), 0) << s.err.str();
+    const Sound whole = read_sound(dir / "whole.wav");
+    const Sound streamed = read_sound(dir / "streamed.wav");
+    ASSERT_EQ(streamed.info.frames, 8 * 16);
+    EXPECT_EQ(streamed.info.channels, 3);
+    EXPECT_EQ(streamed.info.samplerate, 22050);
+    EXPECT_EQ(streamed.info.format, SF_FORMAT_WAVEX | SF_FORMAT_FLOAT);
+    EXPECT_EQ(streamed.frames, whole.frames);
+    EXPECT_EQ(streamed.frames[3 * 80 + 2], -1.5f);
+}
+
+TEST(Record, StopFreeAndTheEndFinishTheFileWhereTheyCome) {
+    const fs::path dir = scratch("stop");
+    Session s;
+    const std::string a = (dir / "a.wav").string();
+    const std::string b = (dir / "b.aif").string();
+    ASSERT_EQ(s.run("new r ramp~ 1\nnew q ramp~ 2\nsignal r 0 1\nsignal q 0 1\n"
+                    "record r " + a + "\nrecord q " + b + "\n"
+                    "dsp 44100 8\nticks 2\nstop r\nticks 3\nfree q\nticks 1\n"),
+              0)
+        << s.err.str();
+    EXPECT_EQ(read_sound(a).info.frames, 16);
+    const Sound q = read_sound(b);
+    EXPECT_EQ(q.info.frames, 40);
+    EXPECT_EQ(q.info.format & SF_FORMAT_TYPEMASK, SF_FORMAT_AIFF);
+}
+
+TEST(Record, FormatsFollowTheExtensionAndTheBits) {
+    const fs::path dir = scratch("formats");
+    struct Case {
+        const char *file;
+        maxhost::SampleFormat bits;
+        int format;
+    } cases[] = {
+        {"a.flac", maxhost::SampleFormat::Int24, SF_FORMAT_FLAC | SF_FORMAT_PCM_24},
+        {"a.w64", maxhost::SampleFormat::Int16, SF_FORMAT_W64 | SF_FORMAT_PCM_16},
+        {"a.aiff", maxhost::SampleFormat::Float32, SF_FORMAT_AIFF | SF_FORMAT_FLOAT},
+        {"a.WAV", maxhost::SampleFormat::Int16, SF_FORMAT_WAVEX | SF_FORMAT_PCM_16},
+    };
+    for (const Case &c : cases) {
+        Session s;
+        const std::string path = (dir / c.file).string();
+        ASSERT_EQ(s.run("new r ramp~ 2\nsignal r 0 0.5\nrecord r " + path + "\ndsp 48000 32\nticks 4\n", c.bits), 0)
+            << c.file << ": " << s.err.str();
+        const Sound got = read_sound(path);
+        EXPECT_EQ(got.info.format, c.format) << c.file;
+        EXPECT_EQ(got.info.samplerate, 48000) << c.file;
+        ASSERT_EQ(got.info.frames, 128) << c.file;
+        EXPECT_EQ(got.frames[0], 0.5f) << c.file;  // exact in every format
+        EXPECT_NEAR(got.frames[1], 1.0f, 1.0f / 32768.0f) << c.file;  // full scale, clipped a step below
+    }
+}
+
+TEST(Record, MistakesFailTheirLineAndTheRunGoesOn) {
+    const fs::path dir = scratch("mistakes");
+    Session s;
+    const std::string ok = (dir / "ok.wav").string();
+    EXPECT_EQ(s.run("new p probe\nnew r ramp~ 1\n"
+                    "record r " + (dir / "x.mp3").string() + "\n"  // 3: no such container
+                    "record p " + ok + "\n"                         // 4: no signal outlets
+                    "stop r\n"                                      // 5: not recording
+                    "record r " + ok + "\n"
+                    "record r " + (dir / "again.wav").string() + "\n"  // 7: recording already
+                    "record r " + (dir / "f.flac").string() + "\n",    // 8: again, and FLAC floats
+                    maxhost::SampleFormat::Float32),
+              1);
+    std::vector<std::string> lines;
+    std::istringstream err(s.err.str());
+    for (std::string line; std::getline(err, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 5u) << s.err.str();
+    EXPECT_NE(lines[0].find("s.txt:3: cannot record to"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find(".wav, .aif, .aiff, .flac or .w64"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("s.txt:4: box \"p\" has no signal outlets"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find("s.txt:5: box \"r\" is not being recorded"), std::string::npos) << lines[2];
+    EXPECT_NE(lines[3].find("s.txt:7:"), std::string::npos) << lines[3];
+    EXPECT_NE(lines[4].find("s.txt:8:"), std::string::npos) << lines[4];
+    // The one recording that started is a file, empty but whole.
+    EXPECT_EQ(read_sound(ok).info.frames, 0);
+}
+
+// A box no write names is not kept in memory, so a long recorded run does
+// not grow (the benchmark measures it); the host keeps a box's outlets only
+// while told to, and a script run line by line from outside keeps them all.
+TEST(Record, MemoryIsKeptOnlyWhereAWriteCanAskForIt) {
+    const fs::path dir = scratch("memory");
+    Session s;
+    ASSERT_EQ(s.run("new kept ramp~ 1\nnew streamed ramp~ 1\nsignal kept 0 1\nsignal streamed 0 1\n"
+                    "record streamed " + (dir / "s.wav").string() + "\ndsp 44100 64\nticks 10\n"
+                    "write kept " + (dir / "k.wav").string() + "\n"),
+              0)
+        << s.err.str();
+    EXPECT_EQ(read_sound(dir / "k.wav").info.frames, 640);
+    EXPECT_EQ(read_sound(dir / "s.wav").info.frames, 640);
+
+    headless::Host host;
+    host.register_class("ramp~", ramp_setup);
+    headless::Box *b = host.new_box("b", "ramp~");
+    ASSERT_NE(b, nullptr);
+    host.set_signal_constant(b, 0, 1.0f);
+    host.dsp_on(44100.0f, 64);
+    host.tick(2);
+    host.keep_recording(b, false);
+    EXPECT_TRUE(host.recorded(b)[0].empty()) << "what was kept goes when keeping stops";
+    host.tick(3);
+    EXPECT_TRUE(host.recorded(b)[0].empty());
+    host.keep_recording(b, true);
+    host.tick(1);
+    EXPECT_EQ(host.recorded(b)[0].size(), 64u);
+
+    std::ostringstream out, err;
+    ScriptRunner runner(host, out, err);
+    ASSERT_TRUE(runner.run_line("new c ramp~ 1", "s.txt", 1));
+    host.tick(3);
+    EXPECT_EQ(host.recorded(host.find("c"))[0].size(), 192u) << "lines run one by one keep every box";
+}
+
+// --- scripts that are not scripts, and long lists of mistakes -------------------------------
+
+TEST(ScriptText, BinaryFilesAreRefusedBeforeAnythingRuns) {
+    for (const std::string &bytes :
+         {std::string("new p probe\nsend p 1\0\n", 24), std::string(200, '\x01') + "new p probe\n"}) {
+        Session s;
+        EXPECT_EQ(s.run(bytes), 2);
+        EXPECT_EQ(s.out.str(), "");
+        EXPECT_EQ(s.err.str().rfind("maxhost: s.txt: not a script: ", 0), 0u) << s.err.str();
+        EXPECT_EQ(s.err.str().find('\n'), s.err.str().size() - 1) << "one line";
+    }
+    // UTF-8 text, tabs and a stray control character are text.
+    Session s;
+    EXPECT_EQ(s.run("# caf\xC3\xA9\tok\x07\nnew p probe\nsend p 7\n"), 0) << s.err.str();
+    EXPECT_EQ(s.out.str(), "p 1: int 7\n");
+}
+
+TEST(ScriptText, AByteOrderMarkIsSkipped) {
+    Session s;
+    EXPECT_EQ(s.run("\xEF\xBB\xBFnew p probe\nsend p 3\n"), 0) << s.err.str();
+    EXPECT_EQ(s.out.str(), "p 1: int 3\n");
+}
+
+TEST(ScriptText, TheRunStopsAfterTwentyFailedLines) {
+    std::string script = "new p probe\n";
+    for (int k = 0; k < 30; ++k) script += "nonsense\nsend p " + std::to_string(k) + "\n";
+    Session s;
+    EXPECT_EQ(s.run(script), 1);
+    const std::string err = s.err.str();
+    EXPECT_NE(err.find("s.txt:40: unknown command"), std::string::npos);
+    EXPECT_EQ(err.find("s.txt:42:"), std::string::npos) << "a line after the twentieth mistake ran";
+    EXPECT_NE(err.find("maxhost: s.txt: stopped after 20 failed lines, at line 40 of 61"), std::string::npos) << err;
+    EXPECT_EQ(s.out.str().find("int 19"), std::string::npos);
+    EXPECT_NE(s.out.str().find("int 18"), std::string::npos);
+}
+
+// --- maxhost's own words ------------------------------------------------------------------
+
+TEST(MaxhostWords, VersionHelpTopicsAndQuiet) {
+    cli_test::Result v = cli_test::shell(maxhost + " --version");
+    EXPECT_EQ(v.status, 0);
+    EXPECT_EQ(v.output.rfind("maxhost ", 0), 0u);
+    for (const char *topic : {"run", "markers", "tessel~", "brindle~"}) {
+        cli_test::Result h = cli_test::shell(maxhost + " help " + topic);
+        EXPECT_EQ(h.status, 0) << topic;
+        EXPECT_GT(h.output.size(), 200u) << topic;
+    }
+    cli_test::Result t = cli_test::shell(maxhost + " help 'tessel~'");
+    for (const char *item : {"set_transpo_lfo_depth", "reset_transpo_shift", "-120 to 120", "0 to 1000", "OUTLETS"})
+        EXPECT_NE(t.output.find(item), std::string::npos) << item;
+    EXPECT_EQ(cli_test::shell(maxhost + " help nothing 2>/dev/null").status, 2);
+
+    const fs::path dir = scratch("quiet");
+    std::ofstream(dir / "q.txt") << "new t tessel~\nnew b brindle~\nsend b peak 3\n";
+    cli_test::Result loud = cli_test::shell(maxhost + " run " + (dir / "q.txt").string() + " 2>&1");
+    cli_test::Result quiet = cli_test::shell(maxhost + " --quiet run " + (dir / "q.txt").string() + " 2>&1");
+    EXPECT_NE(loud.output.find("tessel~ Object v1.00."), std::string::npos);
+    EXPECT_NE(loud.output.find("brindle~ "), std::string::npos);
+    EXPECT_EQ(quiet.output, "error: brindle: peak accepts only 0 or 1\n");
+}
+
+TEST(MaxhostWords, DoubleDashEndsTheOptionsOfEveryCommand) {
+    const fs::path dir = scratch("dashes");
+    fs::copy_file(fs::path(MAXHOST_SOURCE_DIR) / "examples" / "markers.aif", dir / "-odd.aif");
+    std::ofstream(dir / "-script.txt") << "new p probe\n";
+    const std::string cd = "cd " + dir.string() + " && " + maxhost;
+    cli_test::Result m = cli_test::shell(cd + " markers -- -odd.aif 2>&1");
+    EXPECT_EQ(m.status, 0) << m.output;
+    EXPECT_EQ(m.output.rfind("-odd.aif: AIFF, 22050 Hz, count 3\n", 0), 0u) << m.output;
+    EXPECT_EQ(cli_test::shell(cd + " markers -odd.aif 2>/dev/null").status, 2);
+    cli_test::Result r = cli_test::shell(cd + " --plugins " CLI_TEST_PLUGIN_DIR " run -- -script.txt 2>&1");
+    EXPECT_EQ(r.status, 0) << r.output;
+}
+
+TEST(MaxhostWords, MarkersSayWhyAFileFailed) {
+    const fs::path dir = scratch("why");
+    fs::create_directories(dir / "folder.wav");
+    std::ofstream(dir / "notes.txt") << "not a sound\n";
+    {
+        // A WAVE file without a cue chunk: no markers.
+        SF_INFO info{};
+        info.samplerate = 8000;
+        info.channels = 1;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+        SNDFILE *f = sf_open((dir / "plain.wav").c_str(), SFM_WRITE, &info);
+        ASSERT_NE(f, nullptr);
+        short zero[8] = {};
+        sf_writef_short(f, zero, 8);
+        sf_close(f);
+    }
+    cli_test::Result r = cli_test::shell("cd " + dir.string() + " && " + maxhost +
+                                         " markers folder.wav notes.txt gone.wav plain.wav 2>&1 >/dev/null");
+    EXPECT_EQ(r.status, 1);
+    for (const char *line : {"maxhost: folder.wav: a folder, not a sound file\n",
+                             "maxhost: notes.txt: not an AIFF, AIFC, WAVE or Sound Designer II file\n",
+                             "maxhost: gone.wav: no such file\n", "maxhost: plain.wav: no markers\n"})
+        EXPECT_NE(r.output.find(line), std::string::npos) << line << "\n" << r.output;
+}
+
+}  // namespace
