@@ -65,6 +65,18 @@ void send(void *o, PdSymbol *selector, short ac, const t_atom *av) {
     }
 }
 
+// The Pd object a console error points to, which the Pd window's link on
+// the line and Find Last Error select: the box whose code runs, once it
+// holds its instance.  A box without one is still being created, and a
+// creation that reports an error is one that fails: Pd frees the box at
+// once and puts its own broken box, with its own "couldn't create" lines,
+// in its place.  The freed address would dangle, and when the next object
+// made reuses it, Find Last Error would select that unrelated object.
+const void *error_source() {
+    const Box *b = adapter().active;
+    return b && b->state && b->state->record ? &b->pd : nullptr;
+}
+
 const char *class_name_of_active() {
     Adapter &a = adapter();
     return a.active && a.active->state ? a.active->state->cls->name.c_str() : a.registering.c_str();
@@ -125,8 +137,7 @@ void error(const char *fmt, ...) {
     va_start(ap, fmt);
     const std::string s = hostcommon::vformat(fmt, ap);
     va_end(ap);
-    Adapter &a = adapter();
-    pd_error(a.active ? &a.active->pd : nullptr, "%s", s.c_str());
+    pd_error(error_source(), "%s", s.c_str());
 }
 
 // Pd has no alert box for objects; its console is where a Pd user looks.
@@ -135,8 +146,7 @@ void ouchstring(const char *fmt, ...) {
     va_start(ap, fmt);
     const std::string s = hostcommon::vformat(fmt, ap);
     va_end(ap);
-    Adapter &a = adapter();
-    pd_error(a.active ? &a.active->pd : nullptr, "%s: %s", class_name_of_active(), s.c_str());
+    pd_error(error_source(), "%s: %s", class_name_of_active(), s.c_str());
 }
 
 char *getbytes(int32_t size) {
