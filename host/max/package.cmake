@@ -5,7 +5,7 @@
 #     externals/   tessel~.mxe64, brindle~.mxe64
 #     help/        tessel~.maxhelp, brindle~.maxhelp, and the example sound
 #                  files, which brindle~'s help patcher opens by name
-#     package-info.json, LICENSE, LICENSE-max-sdk.md
+#     package-info.json, LICENSE, NOTICE, LICENSE-max-sdk.md
 #
 # Included by maxad_externals once both externals are defined.
 set(max_dir ${CMAKE_CURRENT_LIST_DIR})
@@ -20,6 +20,7 @@ foreach(file ${max_dir}/help/tessel~.maxhelp ${max_dir}/help/brindle~.maxhelp ${
 endforeach()
 configure_file(${max_dir}/package-info.json.in ${package_dir}/package-info.json @ONLY)
 configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${package_dir}/LICENSE COPYONLY)
+configure_file(${PROJECT_SOURCE_DIR}/NOTICE ${package_dir}/NOTICE COPYONLY)
 configure_file(${PROJECT_SOURCE_DIR}/third_party/max-sdk-base/LICENSE.md ${package_dir}/LICENSE-max-sdk.md COPYONLY)
 
 set(zip ${package_parent}/${package_name}-${PROJECT_VERSION}-win64.zip)

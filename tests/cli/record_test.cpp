@@ -194,8 +194,9 @@ TEST(Record, MemoryIsKeptOnlyWhereAWriteCanAskForIt) {
 // --- scripts that are not scripts, and long lists of mistakes -------------------------------
 
 TEST(ScriptText, BinaryFilesAreRefusedBeforeAnythingRuns) {
+    static const char with_nul[] = "new p probe\nsend p 1\0\n";
     for (const std::string &bytes :
-         {std::string("new p probe\nsend p 1\0\n", 24), std::string(200, '\x01') + "new p probe\n"}) {
+         {std::string(with_nul, sizeof with_nul - 1), std::string(200, '\x01') + "new p probe\n"}) {
         Session s;
         EXPECT_EQ(s.run(bytes), 2);
         EXPECT_EQ(s.out.str(), "");
