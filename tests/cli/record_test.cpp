@@ -13,10 +13,11 @@
 #include <vector>
 
 #include "cli_process.hpp"
-#include "host.hpp"
-#include "probe_classes.hpp"
-#include "script_runner.hpp"
+#include "script_session.hpp"
 
+using cli_test::read_sound;
+using cli_test::Session;
+using cli_test::Sound;
 using maxhost::ScriptRunner;
 namespace fs = std::filesystem;
 
@@ -24,41 +25,7 @@ namespace {
 
 const std::string maxhost = MAXHOST_EXE;
 
-struct Session {
-    headless::Host host;
-    std::ostringstream out;
-    std::ostringstream err;
-    Session() {
-        host.register_class("probe", probe_setup);
-        host.register_class("ramp~", ramp_setup);
-    }
-    int run(const std::string &script, maxhost::SampleFormat format = maxhost::SampleFormat::Float32) {
-        ScriptRunner runner(host, out, err);
-        runner.set_sample_format(format);
-        std::istringstream in(script);
-        return runner.run(in, "s.txt");
-    }
-};
-
 fs::path scratch(const std::string &what) { return cli_test::scratch_dir("record-" + what); }
-
-struct Sound {
-    SF_INFO info{};
-    std::vector<float> frames;
-};
-
-Sound read_sound(const fs::path &path) {
-    Sound s;
-    SNDFILE *f = sf_open(path.c_str(), SFM_READ, &s.info);
-    if (!f) {
-        ADD_FAILURE() << "cannot open " << path << ": " << sf_strerror(nullptr);
-        return s;
-    }
-    s.frames.resize(static_cast<std::size_t>(s.info.frames * s.info.channels));
-    EXPECT_EQ(sf_readf_float(f, s.frames.data(), s.info.frames), s.info.frames);
-    sf_close(f);
-    return s;
-}
 
 // ramp~ N sends input x (j + 1) out of outlet j; the gain changes between
 // stretches, so that every stretch of the file is told from the others.

@@ -14,9 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "host.hpp"
-#include "probe_classes.hpp"
-#include "script_runner.hpp"
+#include "script_session.hpp"
 
 using maxhost::ScriptRunner;
 using maxhost::vectors_for_seconds;
@@ -24,23 +22,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A host with the test classes, and the two streams a script writes to.
-struct Session {
-    headless::Host host;
-    std::ostringstream out;
-    std::ostringstream err;
-
-    Session() {
-        host.register_class("probe", probe_setup);
-        host.register_class("ramp~", ramp_setup);
-    }
-    // Runs a whole script; boxes are freed at its end.
-    int run(const std::string &script) {
-        ScriptRunner runner(host, out, err);
-        std::istringstream in(script);
-        return runner.run(in, "s.txt");
-    }
-};
+using cli_test::read_sound;
+using cli_test::Session;
+using cli_test::Sound;
 
 // A fresh folder for the files one test writes.
 fs::path scratch_dir() {
@@ -50,24 +34,6 @@ fs::path scratch_dir() {
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir;
-}
-
-struct Sound {
-    SF_INFO info{};
-    std::vector<float> frames;  // interleaved
-};
-
-Sound read_sound(const fs::path &path) {
-    Sound s;
-    SNDFILE *f = sf_open(path.c_str(), SFM_READ, &s.info);
-    if (!f) {
-        ADD_FAILURE() << "cannot open " << path << ": " << sf_strerror(nullptr);
-        return s;
-    }
-    s.frames.resize(static_cast<std::size_t>(s.info.frames * s.info.channels));
-    EXPECT_EQ(sf_readf_float(f, s.frames.data(), s.info.frames), s.info.frames);
-    sf_close(f);
-    return s;
 }
 
 // 16-bit PCM written as integers, so that reading it back as floats (a
