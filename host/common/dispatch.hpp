@@ -19,6 +19,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -241,6 +242,16 @@ private:
     std::vector<t_atom> large_;
     std::size_t n_ = 0;
 };
+
+// A plug-in method takes its atom count as a short: a longer message
+// cannot reach it whole, and is refused rather than cut or wrapped.
+constexpr std::size_t kMaxMessageAtoms = 32767;
+
+// The one line a host prints when it refuses a message that long.
+inline std::string too_many_atoms(const std::string &class_name, std::string_view selector, std::size_t count) {
+    return class_name + ": message \"" + std::string(selector) + "\" of " + std::to_string(count) +
+           " atoms refused: at most " + std::to_string(kMaxMessageAtoms) + " are taken";
+}
 
 inline bool is_gimme(const std::vector<short> &types) { return types.size() == 1 && types[0] == A_GIMME; }
 inline bool is_cant(const std::vector<short> &types) { return types.size() == 1 && types[0] == A_CANT; }

@@ -304,6 +304,10 @@ void Host::send_message(Box *b, t_symbol *selector, std::span<const t_atom> args
         return;
     }
     const auto &binding = it->second;
+    if (args.size() > hostcommon::kMaxMessageAtoms) {
+        I.console(ConsoleLine::Error, hostcommon::too_many_atoms(cls, selector->s_name, args.size()));
+        return;
+    }
     Impl::Scope scope(I, b);
     if (!hostcommon::deliver(binding.fn, binding.types, b->obj, selector, hostcommon::MaxAtoms{args},
                              [&](t_atom *out) { return hostcommon::copy_atoms(args, out); })) {

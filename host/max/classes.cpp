@@ -69,9 +69,7 @@ std::span<const maxsdk::Atom> atoms_of(long argc, const maxsdk::Atom *argv) {
     return {argv, static_cast<std::size_t>(argc)};
 }
 
-// A plug-in method takes its atom count as a short: a longer message
-// cannot reach it whole.
-constexpr long kMaxAtoms = std::numeric_limits<short>::max();
+constexpr std::size_t kMaxAtoms = hostcommon::kMaxMessageAtoms;
 
 messlist *class_named(std::string_view name) {
     for (auto &c : adapter().classes) {
@@ -105,7 +103,7 @@ void *box_new(maxsdk::Symbol *s, long argc, maxsdk::Atom *argv) {
         run.creating = b;
         const auto atoms = atoms_of(argc, argv);
         bool bad_args = false;
-        bad_args = atoms.size() > static_cast<std::size_t>(kMaxAtoms) ||
+        bad_args = atoms.size() > kMaxAtoms ||
                    !hostcommon::construct(
                        c->new_fn, c->new_types, gensym(c->name.c_str()), MaxAtoms{atoms},
                        [&](t_atom *args) { return to_plugin_atoms(atoms, args); }, &result);
@@ -276,9 +274,8 @@ void dispatch(Box *b, std::string_view selector, long argc, const maxsdk::Atom *
         error("%s: no method for '%.*s'", c->name.c_str(), name_len, selector.data());
         return;
     }
-    if (atoms.size() > static_cast<std::size_t>(kMaxAtoms)) {
-        error("%s: message \"%.*s\" of %ld atoms refused: at most %ld are taken", c->name.c_str(), name_len,
-              selector.data(), static_cast<long>(atoms.size()), kMaxAtoms);
+    if (atoms.size() > kMaxAtoms) {
+        error("%s", hostcommon::too_many_atoms(c->name, selector, atoms.size()).c_str());
         return;
     }
     const Binding &binding = it->second;

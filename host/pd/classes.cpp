@@ -206,6 +206,10 @@ void dispatch(Box *b, std::string_view selector, PdSymbol *actual, int argc, PdA
     const auto &binding = it->second;
     Acting acting(b);
     try {
+        if (argc > 0 && static_cast<std::size_t>(argc) > hostcommon::kMaxMessageAtoms) {
+            error("%s", hostcommon::too_many_atoms(c->name, selector, static_cast<std::size_t>(argc)).c_str());
+            return;
+        }
         if (!hostcommon::deliver(binding.fn, binding.types, st.record, max_symbol(actual), PdAtoms{argc, argv},
                                  [&](t_atom *atoms) { return to_max_atoms(binding.typing, argc, argv, atoms); }))
             error("%s: bad arguments for message \"%s\"", c->name.c_str(), actual->s_name);

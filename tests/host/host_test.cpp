@@ -212,6 +212,20 @@ TEST_F(HostTest, BadArgumentsAndUnknownSelectorsCallNothing) {
                                         "probe: doesn't understand \"frob\""}));
 }
 
+// A method's atom count is a short: 65 539 atoms would arrive as 3.
+TEST_F(HostTest, MessagesLongerThanAShortCountAreRefused) {
+    auto *b = host.new_box("a", "probe");
+    calls.clear();
+    host.send_message(b, gensym("list"), std::vector<t_atom>(65539, long_atom(1)));
+    host.send_message(b, gensym("list"), std::vector<t_atom>(32768, long_atom(1)));
+    EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(lines(host, ConsoleLine::Error),
+              (std::vector<std::string>{"probe: message \"list\" of 65539 atoms refused: at most 32767 are taken",
+                                        "probe: message \"list\" of 32768 atoms refused: at most 32767 are taken"}));
+    host.send_message(b, gensym("list"), std::vector<t_atom>(32767, long_atom(1)));
+    EXPECT_EQ(calls, std::vector<std::string>{"gimme list 32767"});
+}
+
 TEST_F(HostTest, OutletsStandLeftOfEarlierOnesAndRecordInOrder) {
     auto *b = host.new_box("a", "probe");
     host.send(b, std::vector<t_atom>{long_atom(4)});
