@@ -23,19 +23,6 @@ t_symbol *intern(SymbolTable &table, const char *s) {
     return sym;
 }
 
-std::string vformat(const char *fmt, va_list ap) {
-    if (!fmt) return {};
-    va_list copy;
-    va_copy(copy, ap);
-    const int n = std::vsnprintf(nullptr, 0, fmt, copy);
-    va_end(copy);
-    if (n < 0) return fmt;
-    std::string s(static_cast<std::size_t>(n) + 1, '\0');
-    std::vsnprintf(s.data(), s.size(), fmt, ap);
-    s.resize(static_cast<std::size_t>(n));
-    return s;
-}
-
 }  // namespace hostcommon
 
 extern "C" {

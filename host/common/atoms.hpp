@@ -8,6 +8,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "text.hpp"
+
 namespace hostcommon {
 
 // A host's symbol table.  Symbols are never freed: plug-ins keep them in
@@ -17,8 +19,5 @@ using SymbolTable = std::unordered_map<std::string, t_symbol *>;
 // The symbol of s (null as the empty text), made the first time.
 t_symbol *intern(SymbolTable &table, const char *s);
 
-// The text of a printf-style call; the format itself when it cannot be
-// formatted, empty for no format.
-std::string vformat(const char *fmt, va_list ap);
 
 }  // namespace hostcommon

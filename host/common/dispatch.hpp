@@ -107,6 +107,23 @@ inline bool types_callable(const std::vector<short> &types) {
     return true;
 }
 
+// Why a host cannot take the class setup registers (a record smaller than
+// the header every record begins with, creation argument types it cannot
+// call), for its own line; nothing when it can.  noun names the host.
+inline std::optional<std::string> setup_refusal(int32_t size, const std::vector<short> &types,
+                                                std::string_view noun) {
+    if (size < static_cast<int32_t>(sizeof(t_object))) return "record size " + std::to_string(size) + " is too small";
+    if (!types_callable(types)) return "creation argument types the " + std::string(noun) + " cannot call";
+    return std::nullopt;
+}
+
+// Why a host cannot take a binding addmess registers; nothing when it can.
+inline std::optional<std::string> binding_refusal(const char *selector, const std::vector<short> &types,
+                                                  std::string_view noun) {
+    if (types_callable(types)) return std::nullopt;
+    return std::string("argument types of \"") + selector + "\" the " + std::string(noun) + " cannot call";
+}
+
 // A float as a Max long: toward zero, saturating at the ends, NaN as 0.
 inline int32_t saturate_to_int32(double v) {
     if (std::isnan(v)) return 0;

@@ -56,12 +56,8 @@ void setup(t_messlist **ident, method makefun, method freefun, int32_t size,
     va_end(ap);
     std::string name = I->registering.empty() ? "unnamed" : I->registering;
     auto cls = std::make_unique<messlist>(name, makefun, freefun, size, types);
-    if (size < static_cast<int32_t>(sizeof(t_object))) {
-        I->host_line(name + ": record size " + std::to_string(size) + " is too small");
-        return;
-    }
-    if (!hostcommon::types_callable(types)) {
-        I->host_line(name + ": creation argument types the host cannot call");
+    if (auto why = hostcommon::setup_refusal(size, types, "host")) {
+        I->host_line(name + ": " + *why);
         return;
     }
     messlist *c = cls.get();
@@ -77,9 +73,8 @@ void addmess(method f, const char *selector, ...) {
     va_start(ap, selector);
     std::vector<short> types = hostcommon::read_types(ap);
     va_end(ap);
-    if (!hostcommon::types_callable(types)) {
-        I->host_line(I->setting_up->name + ": argument types of \"" + selector +
-                     "\" the host cannot call");
+    if (auto why = hostcommon::binding_refusal(selector, types, "host")) {
+        I->host_line(I->setting_up->name + ": " + *why);
         return;
     }
     I->setting_up->bindings[selector] = messlist::Binding{f, types};

@@ -324,12 +324,8 @@ void setup(t_messlist **ident, method makefun, method freefun, int32_t size, met
         host_error("an external registers one class");
         return;
     }
-    if (size < static_cast<int32_t>(sizeof(t_object))) {
-        host_error("record size " + std::to_string(size) + " is too small");
-        return;
-    }
-    if (!hostcommon::types_callable(types)) {
-        host_error("creation argument types the adapter cannot call");
+    if (auto why = hostcommon::setup_refusal(size, types, "adapter")) {
+        host_error(*why);
         return;
     }
     try {
@@ -355,8 +351,8 @@ void addmess(method f, const char *selector, ...) {
     va_start(ap, selector);
     std::vector<short> types = hostcommon::read_types(ap);
     va_end(ap);
-    if (!is_cant(types) && !hostcommon::types_callable(types)) {
-        host_error(std::string("argument types of \"") + selector + "\" the adapter cannot call");
+    if (auto why = hostcommon::binding_refusal(selector, types, "adapter")) {
+        host_error(*why);
         return;
     }
     try {

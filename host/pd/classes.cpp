@@ -263,12 +263,8 @@ void setup(t_messlist **ident, method makefun, method freefun, int32_t size, met
     std::vector<short> types = hostcommon::read_types(ap);
     va_end(ap);
     const std::string name = a.registering.empty() ? "unnamed" : a.registering;
-    if (size < static_cast<int32_t>(sizeof(t_object))) {
-        host_error("record size " + std::to_string(size) + " is too small");
-        return;
-    }
-    if (!hostcommon::types_callable(types)) {
-        host_error("creation argument types the adapter cannot call");
+    if (auto why = hostcommon::setup_refusal(size, types, "adapter")) {
+        host_error(*why);
         return;
     }
     try {
@@ -291,8 +287,8 @@ void addmess(method f, const char *selector, ...) {
     va_start(ap, selector);
     std::vector<short> types = hostcommon::read_types(ap);
     va_end(ap);
-    if (!hostcommon::types_callable(types)) {
-        host_error(std::string("argument types of \"") + selector + "\" the adapter cannot call");
+    if (auto why = hostcommon::binding_refusal(selector, types, "adapter")) {
+        host_error(*why);
         return;
     }
     try {

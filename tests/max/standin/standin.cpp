@@ -13,6 +13,7 @@
 // windows.h, which the SDK includes on Windows, makes SearchPath a macro.
 #undef SearchPath
 #include "search_path.hpp"
+#include "text.hpp"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -56,20 +57,9 @@ std::vector<short> read_types(va_list ap) {
     return types;
 }
 
-std::string vformat(const char *fmt, va_list ap) {
-    va_list copy;
-    va_copy(copy, ap);
-    const int n = std::vsnprintf(nullptr, 0, fmt, copy);
-    va_end(copy);
-    if (n < 0) return fmt;
-    std::string s(static_cast<std::size_t>(n) + 1, '\0');
-    std::vsnprintf(s.data(), s.size(), fmt, ap);
-    s.resize(static_cast<std::size_t>(n));
-    return s;
-}
 
 void log_line(Line::Kind kind, void *object, const char *fmt, va_list ap) {
-    state().console.push_back(Line{kind, object, fmt ? vformat(fmt, ap) : std::string()});
+    state().console.push_back(Line{kind, object, hostcommon::vformat(fmt, ap)});
 }
 
 std::vector<t_atom> to_atoms(const std::vector<Value> &args) {
