@@ -7,18 +7,16 @@
 
 #include "aiff_info.hpp"
 
-namespace fs = fileservices;
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     const std::span<const uint8_t> bytes(data, size);
-    if (size >= 10) (void)fs::extended_to_rate(std::span<const uint8_t, 10>(data, 10));
+    if (size >= 10) (void)fileservices::extended_to_rate(std::span<const uint8_t, 10>(data, 10));
 
-    fs::MemorySource src(bytes);
-    fs::AiffInfo info;
-    if (fs::read_aiff_info(src, info) != fs::AiffStatus::Ok) return 0;
+    fileservices::MemorySource src(bytes);
+    fileservices::AiffInfo info;
+    if (fileservices::read_aiff_info(src, info) != fileservices::AiffStatus::Ok) return 0;
     const auto &mark = info.marker_chunk;
     if (mark.empty()) return 0;
-    if (mark.size() > fs::kMaxMarkerChunkBytes || mark.size() < 10) std::abort();
+    if (mark.size() > fileservices::kMaxMarkerChunkBytes || mark.size() < 10) std::abort();
 
     const uint32_t stated = (uint32_t{mark[4]} << 24) | (uint32_t{mark[5]} << 16) |
                             (uint32_t{mark[6]} << 8) | mark[7];
