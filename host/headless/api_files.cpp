@@ -1,7 +1,7 @@
 // The headless host's side of the file services: its path ids and search
 // path, the dialog answered beforehand, and handle blocks drawn from its
 // block accounting.  The C entry points themselves are the ones every host
-// shares (host/common/file_entry_points.cpp); open_dialog is this host's.
+// shares (host/hostcommon/file_entry_points.cpp); open_dialog is this host's.
 #include <cstdint>
 #include <filesystem>
 #include <limits>

@@ -1,6 +1,6 @@
 // The Max API declarations as the headless host's sources read them: under
 // their own names, as the plug-ins see them.  The sources every host
-// compiles (host/common) include this by name, and so read the API as the
+// compiles (host/hostcommon) include this by name, and so read the API as the
 // host they are compiled into does.
 #pragma once
 

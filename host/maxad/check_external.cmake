@@ -100,7 +100,7 @@ foreach(lib IN LISTS import_libs)
   endforeach()
 endforeach()
 
-include(${CMAKE_CURRENT_LIST_DIR}/../common/check_renamed.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/../hostcommon/check_renamed.cmake)
 check_objects_renamed(${NAMES} "${OBJECTS}" ${NM} "Max")
 
 list(JOIN dlls ", " dll_text)

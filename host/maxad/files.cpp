@@ -1,7 +1,7 @@
 // File services over Max: finding a file, the file dialog and reading data
 // files are Max's own (its search path, its dialog, its sysfile calls).
 // Sound-file information, resource forks and bundle versions are the
-// entry points every host shares (host/common/file_entry_points.cpp): Max
+// entry points every host shares (host/hostcommon/file_entry_points.cpp): Max
 // leaves sndfile_info undocumented and the resource fork has no meaning on
 // Windows, so Sound Designer II files copied off a Mac keep theirs in
 // AppleDouble sidecars or .rsrc files, read by the project's own parsers.

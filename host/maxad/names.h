@@ -7,4 +7,4 @@
 #pragma once
 
 #define MAXAPI_RENAMED(name) maxad_##name
-#include "../common/api_names.h"
+#include "../hostcommon/api_names.h"

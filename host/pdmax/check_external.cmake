@@ -32,7 +32,7 @@ function(nm_names out)
   set(${out} "${names}" PARENT_SCOPE)
 endfunction()
 
-include(${CMAKE_CURRENT_LIST_DIR}/../common/check_renamed.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/../hostcommon/check_renamed.cmake)
 renamed_names(${NAMES} max_names)
 
 # Symbols the linker itself defines in every shared object.

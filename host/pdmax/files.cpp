@@ -1,7 +1,7 @@
 // File services over Pd: names are looked up along the patch's folder and
 // Pd's search path; the file dialog is Pd's own open panel.  Reading files,
 // sound-file information, resource forks and bundle versions are the entry
-// points every host shares (host/common/file_entry_points.cpp).
+// points every host shares (host/hostcommon/file_entry_points.cpp).
 #include <cstring>
 #include <exception>
 #include <span>

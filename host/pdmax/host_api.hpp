@@ -1,6 +1,6 @@
 // The Max API declarations as the adapter's sources read them: after Pd's
 // own, with every Max function under the name an external gives it
-// (names.h).  The sources every host compiles (host/common) include this by
+// (names.h).  The sources every host compiles (host/hostcommon) include this by
 // name, so that inside an external they define and call the renamed
 // functions, never the pd binary's.
 #pragma once

@@ -6,4 +6,4 @@
 #pragma once
 
 #define MAXAPI_RENAMED(name) pdmax_##name
-#include "../common/api_names.h"
+#include "../hostcommon/api_names.h"

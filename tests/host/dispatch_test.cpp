@@ -1,4 +1,4 @@
-// Typed dispatch as every host shares it (host/common/dispatch.hpp): each
+// Typed dispatch as every host shares it (host/hostcommon/dispatch.hpp): each
 // prototype call_typed can reach gets its arguments in place, registration
 // takes exactly the type lists a host can call, and coercion follows Max's
 // rules for a host whose atoms hold no integers, as Pd's do.
