@@ -12,7 +12,7 @@
 #include <cstdint>
 
 #include "ext.h"
-#include "tessel_render.h"
+#include "tessel_bank.h"
 #include "z_dsp.h"
 
 struct t_tessel {

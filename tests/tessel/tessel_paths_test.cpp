@@ -1,7 +1,8 @@
 // Every code path of the bank against the plain reference loop, byte for
-// byte: the paths this processor runs, and the lane layout at every width
-// built for this test's own instruction set, so that the sixteen-lane
-// layout of the AVX-512 path is exercised on machines without AVX-512.
+// byte: the paths this processor runs, and the generic path code at every
+// vector width built for this test's own instruction set, so that the
+// sixteen-float layout of the AVX-512 path is exercised on machines without
+// AVX-512.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "tessel_kernel.h"
-#include "tessel_lanes.h"
-#include "tessel_render.h"
+#include "tessel_bank.h"
+#include "tessel_path_generic.h"
+#include "tessel_paths.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ float nan_with(uint32_t payload) {
 
 // Everything the bank reads and writes for one vector.
 struct Scene {
-    tessel_controls c{};
+    tessel_bank_controls c{};
     std::vector<t_partial> partials;
     std::vector<float> vol;
     std::vector<std::vector<float>> acc, out;
@@ -141,12 +142,12 @@ Scene random_scene(std::mt19937 &rng, bool extreme) {
     return s;
 }
 
-// A code path under test: one of the library's, or the lane layout at a
-// width instantiated here.
+// A code path under test: one of the library's, or the generic path code at
+// a width instantiated here.
 struct Case {
     const char *name;
     tessel_path path;
-    tessel_partials_fn lanes;  // null: the library's path
+    tessel_path_fn generic;  // null: the library's path
 };
 
 // Test listings name the case, not its bytes.
@@ -157,16 +158,16 @@ void run_case(const Case &k, Scene &s, const float *table) {
     const int32_t n = s.c.vec_size;
     for (auto *a : acc) std::fill(a, a + n, 0.0f);
     const auto count = static_cast<int32_t>(s.partials.size());
-    if (k.lanes)
-        tessel_bank_with(k.lanes, s.c, table, s.partials.data(), count, acc.data(), s.n_outputs);
+    if (k.generic)
+        tessel_bank_with(k.generic, s.c, table, s.partials.data(), count, acc.data(), s.n_outputs);
     else
         tessel_bank_on(k.path, s.c, table, s.partials.data(), count, acc.data(), s.n_outputs);
-    tessel_scale(s.n_outputs, s.vol.data(), out.data(), acc.data(), n);
+    tessel_bank_scale(s.n_outputs, s.vol.data(), out.data(), acc.data(), n);
 }
 
 void run_reference(Scene &s, const float *table) {
     auto acc = s.ptrs(s.acc), out = s.ptrs(s.out);
-    tessel_render_reference(s.c, table, s.partials.data(), static_cast<int32_t>(s.partials.size()),
+    tessel_bank_reference(s.c, table, s.partials.data(), static_cast<int32_t>(s.partials.size()),
                             acc.data(), s.n_outputs, s.vol.data(), out.data());
 }
 
@@ -202,7 +203,7 @@ struct TesselPaths : ::testing::TestWithParam<Case> {
 
     void SetUp() override {
         const Case &k = GetParam();
-        if (!k.lanes && !tessel_path_available(k.path))
+        if (!k.generic && !tessel_path_available(k.path))
             GTEST_SKIP() << "path " << k.name << " not run: this processor or build lacks it";
     }
     void random_scenes(uint32_t seed, bool extreme, int trials) {
@@ -260,9 +261,9 @@ const Case kCases[] = {
     {"portable", TESSEL_PATH_PORTABLE, nullptr},
     {"avx2", TESSEL_PATH_AVX2, nullptr},
     {"avx512", TESSEL_PATH_AVX512, nullptr},
-    {"lanes4_here", TESSEL_PATH_PORTABLE, &tessel_lanes<4>::run},
-    {"lanes8_here", TESSEL_PATH_PORTABLE, &tessel_lanes<8>::run},
-    {"lanes16_here", TESSEL_PATH_PORTABLE, &tessel_lanes<16>::run},
+    {"generic4_here", TESSEL_PATH_PORTABLE, &tessel_path_generic<4>::run},
+    {"generic8_here", TESSEL_PATH_PORTABLE, &tessel_path_generic<8>::run},
+    {"generic16_here", TESSEL_PATH_PORTABLE, &tessel_path_generic<16>::run},
 };
 
 INSTANTIATE_TEST_SUITE_P(Each, TesselPaths, ::testing::ValuesIn(kCases),

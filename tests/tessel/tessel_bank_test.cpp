@@ -1,5 +1,6 @@
-// The host-free core: the sine table and the phase wrap.  The bank's code
-// paths are checked against the plain reference in tessel_paths_test.cpp.
+// The bank's own arithmetic: the sine table, the power of two and the phase
+// wrap.  The bank's code paths are checked against the plain reference in
+// tessel_paths_test.cpp.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,7 +9,7 @@
 #include <vector>
 
 #include "tessel_math.h"
-#include "tessel_render.h"
+#include "tessel_bank.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
-// The bank's partial loop laid out for vector units, W lanes wide, with the
-// same arithmetic as the plain loop to the bit.
+// The code every path runs: the bank's partial loop laid out for vector
+// units W floats (lanes) wide, with the same arithmetic as the plain loop to
+// the bit.  Each path instantiates it at its width for its instruction set.
 //
 // Each partial's phase is serial in time, so the lanes of a vector hold
 // different partials at the same sample, and each lane performs exactly the
@@ -25,7 +26,7 @@
 
 #include <cstdint>
 
-#include "tessel_kernel.h"
+#include "tessel_paths.h"
 
 #if defined(__AVX2__) || defined(__AVX512F__)
 #include <immintrin.h>
@@ -36,35 +37,35 @@ namespace {
 // GCC does not take a vector size that depends on a template argument, so
 // each width is spelled out.
 template <int W>
-struct lane_types;
+struct vector_types;
 template <>
-struct lane_types<4> {
+struct vector_types<4> {
     typedef float vf __attribute__((vector_size(16)));
     typedef int32_t vi __attribute__((vector_size(16)));
 };
 template <>
-struct lane_types<8> {
+struct vector_types<8> {
     typedef float vf __attribute__((vector_size(32)));
     typedef int32_t vi __attribute__((vector_size(32)));
 };
 template <>
-struct lane_types<16> {
+struct vector_types<16> {
     typedef float vf __attribute__((vector_size(64)));
     typedef int32_t vi __attribute__((vector_size(64)));
 };
 
 template <int W>
-struct tessel_lanes {
-    typedef typename lane_types<W>::vf vf;
-    typedef typename lane_types<W>::vi vi;
+struct tessel_path_generic {
+    typedef typename vector_types<W>::vf vf;
+    typedef typename vector_types<W>::vi vi;
 
     // Samples stepped before their positions are summed: whole vectors of
     // samples, and few enough that the positions stay in the first-level
     // cache beside the table.
     static constexpr int32_t CHUNK = 16;
-    static constexpr int32_t GROUPS = (TESSEL_BATCH + W - 1) / W;
+    static constexpr int32_t GROUPS = (TESSEL_PATH_BATCH + W - 1) / W;
     static constexpr int32_t ROW = GROUPS * W;  // positions of one sample
-    static_assert(ROW == TESSEL_BATCH, "whole groups fill a batch's entries exactly");
+    static_assert(ROW == TESSEL_PATH_BATCH, "whole groups fill a batch's entries exactly");
     // Groups stepped together: independent dependency chains that hide the
     // latency of each step.
     static constexpr int32_t UNROLL = 8;
@@ -226,7 +227,7 @@ struct tessel_lanes {
     // additions.  Only for partials that need no general wrap.
     static constexpr int32_t ALONE = W == 4 ? 2 : 1;
 
-    static bool alone(tessel_batch &b, const float *table, float *const *acc, int32_t n) {
+    static bool alone(tessel_path_batch &b, const float *table, float *const *acc, int32_t n) {
         for (int32_t j = 0; j < b.count; ++j)
             if (!(b.inc[j] < 5000.0f && b.phase[j] >= 0.0f && b.phase[j] < 5000.0f)) return false;
         int32_t q = b.first_output;
@@ -245,7 +246,7 @@ struct tessel_lanes {
         return true;
     }
 
-    static void run(tessel_batch &b, const float *table, float *const *acc, int32_t n) {
+    static void run(tessel_path_batch &b, const float *table, float *const *acc, int32_t n) {
         const int32_t count = b.count;
         if (count <= ALONE && alone(b, table, acc, n)) return;
         const int32_t outputs = b.n_outputs < count ? b.n_outputs : count;
@@ -255,9 +256,9 @@ struct tessel_lanes {
         // that the partials one buffer sums sit side by side.  With one
         // output the slots are the batch itself.
         float *amp = b.amp, *ph = b.phase, *in = b.inc;
-        int32_t start[TESSEL_BATCH + 1];  // first slot of each output, then the end
-        int32_t entry[TESSEL_BATCH];      // the batch entry in each slot
-        float amp_s[TESSEL_BATCH], ph_s[TESSEL_BATCH], in_s[TESSEL_BATCH];
+        int32_t start[TESSEL_PATH_BATCH + 1];  // first slot of each output, then the end
+        int32_t entry[TESSEL_PATH_BATCH];      // the batch entry in each slot
+        float amp_s[TESSEL_PATH_BATCH], ph_s[TESSEL_PATH_BATCH], in_s[TESSEL_PATH_BATCH];
         if (outputs > 1) {
             int32_t slot = 0;
             for (int32_t k = 0; k < outputs; ++k) {
@@ -284,7 +285,7 @@ struct tessel_lanes {
         // those of their lanes, and their phases kept in ph.
         const vf top = vf{} + 5000.0f;
         vf phase[GROUPS], inc[GROUPS];
-        int32_t general[TESSEL_BATCH];  // all ones in a general partial's slot
+        int32_t general[TESSEL_PATH_BATCH];  // all ones in a general partial's slot
         vi any_general = vi{};
         for (int32_t g = 0; g < groups; ++g) {
             vf p, d;
@@ -310,7 +311,7 @@ struct tessel_lanes {
             for (; g < groups; ++g) step<1>(phase, inc, pos, g, m);
             if (some_general) {
                 for (int32_t s = 0; s < count; ++s)
-                    if (general[s]) tessel_general_positions(ph[s], in[s], pos + s, ROW, m);
+                    if (general[s]) tessel_path_general_positions(ph[s], in[s], pos + s, ROW, m);
             }
             for (int32_t k = 0; k < outputs; ++k) {
                 int32_t q = b.first_output + k;
