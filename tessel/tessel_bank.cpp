@@ -70,7 +70,7 @@ void tessel_bank_with(tessel_path_fn run, tessel_bank_controls &c, const float *
         shift = shift + c.shift_lfo_depth *
                             lfo_advance(c.shift_lfo_phase, step, c.shift_lfo_f, table);
 
-    const float scale = 5000.0f / c.sr;
+    const float scale = static_cast<float>(TESSEL_TABLE_SIZE) / c.sr;
     tessel_path_batch b;
     int32_t number[TESSEL_PATH_BATCH];  // the partial each batch entry came from
     b.n_outputs = n_outputs;
@@ -138,7 +138,7 @@ void tessel_bank_reference(tessel_bank_controls &c, const float *table,
     const int32_t n = c.vec_size;
     for (int32_t j = 0; j < n_outputs; ++j) std::fill(acc[j], acc[j] + n, 0.0f);
 
-    const float K = static_cast<float>(n * 5000) / c.sr;
+    const float K = static_cast<float>(n * TESSEL_TABLE_SIZE) / c.sr;
     float T = c.transpo;
     if (c.transpo_lfo_depth != 0.0f) {
         const float p = tessel_wrap_phase(K * c.transpo_lfo_f + c.transpo_lfo_phase);
@@ -153,7 +153,7 @@ void tessel_bank_reference(tessel_bank_controls &c, const float *table,
         c.shift_lfo_phase = p;
         S = S + c.shift_lfo_depth * table[static_cast<int32_t>(p)];
     }
-    const float G = 5000.0f / c.sr;
+    const float G = static_cast<float>(TESSEL_TABLE_SIZE) / c.sr;
 
     int32_t q = 0;
     for (int32_t k = n_partials - 1; k >= 0; --k) {

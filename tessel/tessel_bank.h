@@ -15,19 +15,20 @@
 
 #include "tessel_paths.h"
 
-inline constexpr int32_t TESSEL_TABLE_SIZE = 5000;   // positions per cycle
+// TESSEL_TABLE_SIZE, the table's positions per cycle, comes from
+// tessel_paths.h: the paths wrap at it too.
 inline constexpr int32_t TESSEL_MAX_VECTOR = 2048;   // samples per accumulation buffer
 inline constexpr int32_t TESSEL_MAX_PARTIALS = 100;
 inline constexpr int32_t TESSEL_MAX_OUTPUTS = 8;
-inline constexpr int32_t TESSEL_TABLE_BYTES = TESSEL_TABLE_SIZE * 4;
-inline constexpr int32_t TESSEL_BUFFER_BYTES = TESSEL_MAX_VECTOR * 4;
+inline constexpr int32_t TESSEL_TABLE_BYTES = TESSEL_TABLE_SIZE * int32_t{sizeof(float)};
+inline constexpr int32_t TESSEL_BUFFER_BYTES = TESSEL_MAX_VECTOR * int32_t{sizeof(float)};
 
 // One partial.  The message thread writes freq, amp and (on a restart) phase;
 // the audio thread reads freq and amp and advances phase.
 struct t_partial {
     float freq;   // Hz, 0 <= freq < max_freq when a list set it
     float amp;    // linear; exactly 0 means silent and skipped
-    float phase;  // position in the sine table, 0 <= phase < 5000
+    float phase;  // position in the sine table, 0 <= phase < TESSEL_TABLE_SIZE
 };
 
 static_assert(sizeof(t_partial) == 12, "a partial is three 32-bit words");
@@ -60,11 +61,13 @@ void init_sin(float *table, int32_t n);
 // negative finite one (only a negative sample rate makes one) is folded up
 // the same way.
 inline float tessel_wrap_phase(float p) {
-    if (p >= 0.0f && p < 5000.0f) return p;
-    if (p >= 5000.0f && p < 2147483648.0f) return static_cast<float>(static_cast<int32_t>(p) % 5000);
+    constexpr float top = TESSEL_TABLE_SIZE;
+    if (p >= 0.0f && p < top) return p;
+    if (p >= top && p < 2147483648.0f)
+        return static_cast<float>(static_cast<int32_t>(p) % TESSEL_TABLE_SIZE);
     if (!std::isfinite(p)) return 0.0f;
-    const float r = std::fmod(std::trunc(p), 5000.0f);
-    return r < 0.0f ? r + 5000.0f : r + 0.0f;  // + 0 turns -0 into 0
+    const float r = std::fmod(std::trunc(p), top);
+    return r < 0.0f ? r + top : r + 0.0f;  // + 0 turns -0 into 0
 }
 
 // The per-vector control values that the perform routine gathers from the

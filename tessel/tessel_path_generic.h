@@ -63,6 +63,8 @@ struct tessel_path_generic {
     // samples, and few enough that the positions stay in the first-level
     // cache beside the table.
     static constexpr int32_t CHUNK = 16;
+    // The table's size, where a phase wraps.
+    static constexpr float TOP = TESSEL_TABLE_SIZE;
     static constexpr int32_t GROUPS = (TESSEL_PATH_BATCH + W - 1) / W;
     static constexpr int32_t ROW = GROUPS * W;  // positions of one sample
     static_assert(ROW == TESSEL_PATH_BATCH, "whole groups fill a batch's entries exactly");
@@ -78,7 +80,7 @@ struct tessel_path_generic {
     __attribute__((always_inline)) static inline void advance(vf &p, const vf &d, int32_t *pos) {
 #if defined(__AVX512F__)
         if constexpr (W == 16) {
-            const __m512 top = _mm512_set1_ps(5000.0f);
+            const __m512 top = _mm512_set1_ps(TOP);
             const __m512 s = _mm512_add_ps((__m512)p, (__m512)d);
             const __mmask16 wrap = _mm512_cmp_ps_mask(s, top, _CMP_GE_OQ);
             const __m512 q = _mm512_mask_roundscale_ps(s, wrap, _mm512_sub_ps(s, top),
@@ -91,7 +93,7 @@ struct tessel_path_generic {
 #endif
 #if defined(__AVX2__)
         if constexpr (W == 8) {
-            const __m256 top = _mm256_set1_ps(5000.0f);
+            const __m256 top = _mm256_set1_ps(TOP);
             const __m256 s = _mm256_add_ps((__m256)p, (__m256)d);
             const __m256 wrap = _mm256_cmp_ps(s, top, _CMP_GE_OQ);
             const __m256 r = _mm256_round_ps(_mm256_sub_ps(s, top),
@@ -105,10 +107,10 @@ struct tessel_path_generic {
 #endif
         // Without a rounding instruction: truncate by converting to integer,
         // which also gives the positions.  The integer part is below 10000.
-        const vf top = vf{} + 5000.0f;
+        const vf top = vf{} + TOP;
         const vf s = p + d;
         const vi wrap = s >= top;
-        const vi t = __builtin_convertvector(s, vi) - (wrap & 5000);
+        const vi t = __builtin_convertvector(s, vi) - (wrap & TESSEL_TABLE_SIZE);
         const vf r = __builtin_convertvector(t, vf);
         p = (vf)(((vi)r & wrap) | ((vi)s & ~wrap));
         __builtin_memcpy(pos, &t, sizeof t);
@@ -229,7 +231,7 @@ struct tessel_path_generic {
 
     static bool alone(tessel_path_batch &b, const float *table, float *const *acc, int32_t n) {
         for (int32_t j = 0; j < b.count; ++j)
-            if (!(b.inc[j] < 5000.0f && b.phase[j] >= 0.0f && b.phase[j] < 5000.0f)) return false;
+            if (!(b.inc[j] < TOP && b.phase[j] >= 0.0f && b.phase[j] < TOP)) return false;
         int32_t q = b.first_output;
         for (int32_t j = 0; j < b.count; ++j) {
             float *out = acc[q];
@@ -237,7 +239,7 @@ struct tessel_path_generic {
             float p = b.phase[j];
             for (int32_t i = 0; i < n; ++i) {
                 p = p + inc;
-                if (p >= 5000.0f) p = static_cast<float>(static_cast<int32_t>(p) - 5000);
+                if (p >= TOP) p = static_cast<float>(static_cast<int32_t>(p) - TESSEL_TABLE_SIZE);
                 out[i] = out[i] + amp * table[static_cast<int32_t>(p)];
             }
             b.phase[j] = p;
@@ -283,7 +285,7 @@ struct tessel_path_generic {
         // Partials that need the general wrap also step from 0 by 0 in the
         // vectors, which is harmless; their positions are written over
         // those of their lanes, and their phases kept in ph.
-        const vf top = vf{} + 5000.0f;
+        const vf top = vf{} + TOP;
         vf phase[GROUPS], inc[GROUPS];
         int32_t general[TESSEL_PATH_BATCH];  // all ones in a general partial's slot
         vi any_general = vi{};

@@ -14,6 +14,10 @@
 
 #include <cstdint>
 
+// Positions per cycle of the sine table that every oscillator reads: the
+// bank's phases count them, and the paths wrap at them.
+inline constexpr int32_t TESSEL_TABLE_SIZE = 5000;
+
 // The paths, slowest first.  They give the same bytes; they differ in how
 // many partials a step covers and in the instructions used.  The bank takes
 // the last one the processor supports, chosen once, when the code is loaded,

@@ -22,7 +22,8 @@ namespace {
 
 const float inf = std::numeric_limits<float>::infinity();
 const float nan = std::numeric_limits<float>::quiet_NaN();
-const float below_top = std::nextafter(5000.0f, 0.0f);
+const float top = TESSEL_TABLE_SIZE;
+const float below_top = std::nextafter(top, 0.0f);
 
 // A quiet NaN with a payload, as an amplitude may be.
 float nan_with(uint32_t payload) {
@@ -116,8 +117,8 @@ Scene random_scene(std::mt19937 &rng, bool extreme) {
     s.c.shift_lfo_f = pick(rng, {0.0f, 1000.0f}, 0.0f, 50.0f, 0.2);
     s.c.transpo_lfo_depth = pick(rng, {0.0f}, -120.0f, 120.0f, 0.4);  // off two times in five
     s.c.shift_lfo_depth = pick(rng, {0.0f}, -10000.0f, 10000.0f, 0.4);
-    s.c.transpo_lfo_phase = pick(rng, {below_top, nan, 7000.0f}, 0.0f, 5000.0f, 0.1 + ps);
-    s.c.shift_lfo_phase = pick(rng, {below_top, nan, -3.0f}, 0.0f, 5000.0f, 0.1 + ps);
+    s.c.transpo_lfo_phase = pick(rng, {below_top, nan, 7000.0f}, 0.0f, top, 0.1 + ps);
+    s.c.shift_lfo_phase = pick(rng, {below_top, nan, -3.0f}, 0.0f, top, 0.1 + ps);
 
     // One or two partials (which may take a scalar loop), up to a hundred,
     // or more than one batch.
@@ -134,9 +135,9 @@ Scene random_scene(std::mt19937 &rng, bool extreme) {
             p.amp = pick(rng, {nan_with(1), nan_with(2), inf, -inf, 1e-40f, 3e38f}, 0.0f, 1.0f, 1.0);
         // Phases next to the top of the table in every scene; out of range
         // ones only in extreme scenes.
-        p.phase = extreme ? pick(rng, {below_top, 4999.999f, 5000.0f, -0.0f, 6000.0f, -3.0f, 1e10f, nan},
-                                 0.0f, 5000.0f, 0.3)
-                          : pick(rng, {below_top, 4999.999f, 4999.5f, 0.0f}, 0.0f, 5000.0f, 0.2);
+        p.phase = extreme ? pick(rng, {below_top, 4999.999f, top, -0.0f, 6000.0f, -3.0f, 1e10f, nan},
+                                 0.0f, top, 0.3)
+                          : pick(rng, {below_top, 4999.999f, 4999.5f, 0.0f}, 0.0f, top, 0.2);
     }
     s.buffers(rng);
     return s;
@@ -229,9 +230,9 @@ TEST_P(TesselPaths, MatchTheReferenceOnHugeNegativeAndNonFiniteValues) {
 // general and in-range partials alternate within the vector lanes.
 TEST_P(TesselPaths, IncrementsAndPhasesAtTheEdgesOfTheWrap) {
     Scene s;
-    s.c.sr = 5000.0f;
-    for (float inc : {0.0f, 1.0f, 2499.75f, 2500.0f, 4999.5f, below_top, 5000.0f, 5000.5f, 12345.9f, 1e9f})
-        for (float phase : {0.0f, -0.0f, 0.5f, 4999.5f, below_top, 5000.0f, 5000.25f})
+    s.c.sr = top;
+    for (float inc : {0.0f, 1.0f, 2499.75f, 2500.0f, 4999.5f, below_top, top, 5000.5f, 12345.9f, 1e9f})
+        for (float phase : {0.0f, -0.0f, 0.5f, 4999.5f, below_top, top, 5000.25f})
             s.partials.push_back({inc, 1.0f, phase});
     std::mt19937 rng(5);
     for (int outputs : {1, 3, 8}) {
