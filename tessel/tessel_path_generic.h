@@ -12,11 +12,11 @@
 // without a branch; the others are stepped by the portable full wrap, and
 // their positions go into the same array as everyone else's.
 //
-// Table reads stay scalar (a gather is slower than plain loads on the
-// machines this is built for), and the sums are vectorised across samples:
-// one lane per sample, each adding the partials of its output in batch
-// order, so every output sample sees the same additions in the same order
-// as the plain loop.
+// Table reads stay scalar (a gather is slower than plain loads on AMD Zen 3,
+// the machine this was written and benchmarked on, with g++ 12.2.0), and
+// the sums are vectorised across samples: one lane per sample, each adding
+// the partials of its output in batch order, so every output sample sees
+// the same additions in the same order as the plain loop.
 //
 // Each including translation unit compiles its own copy for its own
 // instruction set: everything here has internal linkage, nothing is passed
@@ -34,8 +34,8 @@
 
 namespace {
 
-// GCC does not take a vector size that depends on a template argument, so
-// each width is spelled out.
+// GCC (12.2.0 here) does not take a vector size that depends on a template
+// argument, so each width is spelled out.
 template <int W>
 struct vector_types;
 template <>
@@ -73,7 +73,10 @@ struct tessel_path_generic {
     static constexpr int32_t UNROLL = 8;
     // The loops over lanes and groups below are unrolled by pragma, so the
     // code is as fast at -O2 (the project's default) as at -O3: without it,
-    // -O2 keeps the vector being filled in memory and is three times slower.
+    // g++ 12.2.0 (Debian 12) at -O2 keeps the vector being filled in memory.
+    // Measured with that compiler on AMD Zen 3: three times slower when
+    // written; checked again with it on a busy machine, 1.5 to 2.9 times
+    // (and -O3 without the pragmas as fast as -O2 with them).
 
     // One sample of one group: p advanced by d and wrapped, its table
     // positions stored at pos.
@@ -128,7 +131,8 @@ struct tessel_path_generic {
     }
 
     // Two neighbouring slots' positions, read at once.  The empty asm keeps
-    // the compiler from splitting the read in two again.
+    // the compiler from splitting the read in two again (written against
+    // g++ 12.2.0, which splits it without).
     __attribute__((always_inline)) static inline void read_pair(const int32_t *p, uint32_t &first,
                                                                uint32_t &second) {
         uint64_t two;
@@ -161,7 +165,8 @@ struct tessel_path_generic {
     // rows ROW apart: scalar loads, inserted into the vectors.  An AVX-512
     // register is assembled from quarters of four, at about one 128-bit
     // shuffle per value; filled a value at a time, it would take a masked
-    // full-width operation per value.
+    // full-width operation per value.  That is the code g++ 12.2.0 emits; no
+    // processor with AVX-512 was at hand to time it.
     __attribute__((always_inline)) static inline void values2(vf &v0, vf &v1, const float *table,
                                                              const int32_t *pos) {
 #if defined(__AVX512F__)
@@ -170,7 +175,7 @@ struct tessel_path_generic {
             quarters(a0, b0, table, pos);
             quarters(a1, b1, table, pos + 4 * ROW);
             // Half the positions at a time: all sixteen pairs at once do
-            // not fit the general registers.
+            // not fit the general registers, and g++ 12.2.0 would spill them.
             asm volatile("" ::: "memory");
             quarters(a2, b2, table, pos + 8 * ROW);
             quarters(a3, b3, table, pos + 12 * ROW);
@@ -224,7 +229,9 @@ struct tessel_path_generic {
 
     // A partial or two have too little to share a vector with: there they
     // would only wait out the latency of every step, where a branch on the
-    // wrap, taken about once a cycle of the oscillator, costs less.  Each
+    // wrap, taken about once a cycle of the oscillator, costs less (so it did
+    // with g++ 12.2.0 on AMD Zen 3, in the 1- and 10-partial shapes of
+    // bench/tessel_bench.cpp).  Each
     // runs through the whole vector in turn, which keeps the order of the
     // additions.  Only for partials that need no general wrap.
     static constexpr int32_t ALONE = W == 4 ? 2 : 1;
