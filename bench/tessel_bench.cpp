@@ -1,9 +1,9 @@
-// The tessel~ rendering kernel, one signal vector at a time: the plain
+// The oscillator bank of tessel~, one signal vector at a time: the plain
 // reference loop, every code path this processor runs, and a naive bank
 // that calls std::sin once per partial and sample, all over the same
 // shapes in one run.  Then two programs timed whole: Pure Data's osc~ bank
 // in batch mode, and maxhost rendering a minute of tessel~, against the
-// kernel alone doing the same vectors.
+// bank alone doing the same vectors.
 //
 // Reports nanoseconds per partial-sample, the partials one core sustains in
 // real time at 48 kHz, and every ratio to the reference loop.
@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "tessel_render.h"
+#include "tessel_bank.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ struct Bank {
     std::vector<float> vol;
     std::vector<std::vector<float>> acc, out;
     std::vector<float *> accp, outp;
-    tessel_controls c{};
+    tessel_bank_controls c{};
 
     Bank(int n, int o, int v) : partials(n), outputs(o), vec(v) {
         init_sin(table.data(), TESSEL_TABLE_SIZE);
@@ -66,7 +66,7 @@ struct Bank {
     void render(tessel_path path) {
         for (auto *a : accp) std::fill(a, a + vec, 0.0f);
         tessel_bank_on(path, c, table.data(), p.data(), partials, accp.data(), outputs);
-        tessel_scale(outputs, vol.data(), outp.data(), accp.data(), vec);
+        tessel_bank_scale(outputs, vol.data(), outp.data(), accp.data(), vec);
     }
 };
 
@@ -80,8 +80,8 @@ void report(benchmark::State &state, const Bank &b) {
 void BM_Reference(benchmark::State &state) {
     Bank b(state.range(0), state.range(1), state.range(2));
     for (auto _ : state) {
-        tessel_render_reference(b.c, b.table.data(), b.p.data(), b.partials, b.accp.data(),
-                                b.outputs, b.vol.data(), b.outp.data());
+        tessel_bank_reference(b.c, b.table.data(), b.p.data(), b.partials, b.accp.data(),
+                              b.outputs, b.vol.data(), b.outp.data());
         benchmark::DoNotOptimize(b.out[0].data());
         benchmark::ClobberMemory();
     }
@@ -117,7 +117,7 @@ void BM_NaiveSin(benchmark::State &state) {
             phase[k] = ph;
             q = (q + 1) % b.outputs;
         }
-        tessel_scale(b.outputs, b.vol.data(), b.outp.data(), b.accp.data(), b.vec);
+        tessel_bank_scale(b.outputs, b.vol.data(), b.outp.data(), b.accp.data(), b.vec);
         benchmark::DoNotOptimize(b.out[0].data());
         benchmark::ClobberMemory();
     }
@@ -256,7 +256,7 @@ double thread_cpu() {
 }
 
 // The chosen path alone over as many vectors as maxhost renders.
-double kernel_seconds(int seconds) {
+double bank_seconds(int seconds) {
     Bank b(kPartials, 1, kVec);
     for (int k = 0; k < kPartials; ++k) b.p[k] = {partial_freq(k), 1.0f / kPartials, 0.0f};
     b.c.transpo_lfo_depth = 0.0f;
@@ -321,10 +321,10 @@ int main(int argc, char **argv) {
         if (take(argv[i], "--pd", opt.pd) || take(argv[i], "--maxhost", opt.maxhost) ||
             take(argv[i], "--markdown", opt.markdown))
             continue;
-        // The kernel alone as a program of its own, timed by the parent
+        // The bank alone as a program of its own, timed by the parent
         // the way maxhost is.
-        if (take(argv[i], "--kernel_alone", v)) {
-            kernel_seconds(std::max(1, std::atoi(v.c_str())));
+        if (take(argv[i], "--bank_alone", v)) {
+            bank_seconds(std::max(1, std::atoi(v.c_str())));
             return 0;
         }
         if (take(argv[i], "--seconds", v)) opt.seconds = std::max(1, std::atoi(v.c_str()));
@@ -420,11 +420,11 @@ int main(int argc, char **argv) {
         std::vector<double> h, k;
         for (int r = 0; r < opt.runs; ++r) {
             h.push_back(run_timed({opt.maxhost, "run", script}));
-            k.push_back(run_timed({self, "--kernel_alone=" + std::to_string(opt.seconds)}));
+            k.push_back(run_timed({self, "--bank_alone=" + std::to_string(opt.seconds)}));
         }
         const bool failed = std::any_of(h.begin(), h.end(), [](double t) { return t < 0.0; });
         const double t_host = failed ? -1.0 : median(h);
-        const double t_kernel = median(k);
+        const double t_bank = median(k);
         auto row = [&](const char *what, double t) {
             const double ns = 1e9 * t / samples;
             std::snprintf(line, sizeof line, "| %s | %.3f | %.3f | %.0f | %.2f |\n", what, t, ns, sustained(ns),
@@ -433,12 +433,12 @@ int main(int argc, char **argv) {
         };
         if (t_host > 0.0) row("maxhost run, tessel~ 100 1", t_host);
         else md << "| maxhost run | failed to run " << opt.maxhost << " | | | |\n";
-        const std::string alone = std::string("kernel alone (") +
+        const std::string alone = std::string("bank alone (") +
                                   tessel_path_name(tessel_path_chosen()) + "), same vectors";
-        row(alone.c_str(), t_kernel);
+        row(alone.c_str(), t_bank);
         if (t_host > 0.0) {
-            std::snprintf(line, sizeof line, "\nmaxhost takes %.2f times the kernel's time.\n",
-                          t_host / t_kernel);
+            std::snprintf(line, sizeof line, "\nmaxhost takes %.2f times the bank's time.\n",
+                          t_host / t_bank);
             host_note = line;
         }
     } else {

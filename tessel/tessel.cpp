@@ -88,7 +88,7 @@ void *tessel_new(int32_t n_partials, int32_t n_outputs) {
     x->mem = mem;
     x->sin_table = mem;
     for (int32_t i = 0; i < n_outputs; ++i)
-        x->out_buf[i] = mem + (TESSEL_TABLE_BYTES + TESSEL_BUFFER_BYTES * i) / 4;
+        x->out_buf[i] = mem + (TESSEL_TABLE_BYTES + TESSEL_BUFFER_BYTES * i) / sizeof(float);
 
     post("tessel~ Object v1.00. Additive synthesis: up to 100 sine partials over 1 to 8 outlets.");
     post("tessel~: partials by list; transposition and frequency shift by signal, message or LFO.");
@@ -121,7 +121,7 @@ void tessel_free(t_tessel *x) {
 }
 
 void tessel_assist(t_tessel *x, void *, int32_t msg, int32_t index, char *dst) {
-    if (msg == 1) {
+    if (msg == TESSEL_ASSIST_INLET) {
         if (index < 0 || index > 2) return;
         std::strcpy(dst, x->inlet_assist[index]);
     } else {

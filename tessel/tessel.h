@@ -12,7 +12,7 @@
 #include <cstdint>
 
 #include "ext.h"
-#include "tessel_render.h"
+#include "tessel_bank.h"
 #include "z_dsp.h"
 
 struct t_tessel {
@@ -23,14 +23,19 @@ struct t_tessel {
     float max_freq;              // exclusive bound for a listed frequency: sr * 0.5 - 1
     int32_t n_partials;          // partials in use, 1..100, fixed at creation
     int32_t n_outputs;           // signal outlets, 1..8, fixed at creation
-    t_partial partials[200];     // only the first n_partials entries are ever touched
+    // Twice the 100 partials a box can have.  Nothing needs the second
+    // hundred: a list sets one partial (number, frequency, amplitude), not
+    // frequency/amplitude pairs, and only entries below n_partials are ever
+    // read or written.  It stays because the record's layout is fixed: the
+    // fields after the table at their offsets, the size as registered.
+    t_partial partials[200];
     float transpo_lfo_f;         // Hz
     float transpo_lfo_depth;     // semitones; 0 freezes the LFO
     float transpo_lfo_phase;     // table position, advanced once per vector
     float shift_lfo_f;           // Hz
     float shift_lfo_depth;       // Hz; 0 freezes the LFO
     float shift_lfo_phase;       // table position, advanced once per vector
-    float *sin_table;            // 5000 entries at the start of mem
+    float *sin_table;            // TESSEL_TABLE_SIZE entries at the start of mem
     float *out_buf[8];           // accumulation buffer of each outlet, inside mem; addresses
                                  // its first sample, as the loops index it from 0
     int32_t transpo_connected;   // a signal reaches the transposition inlet
@@ -49,6 +54,11 @@ extern t_messlist *tessel_class;
 inline int32_t tessel_block_bytes(int32_t n_outputs) {
     return TESSEL_TABLE_BYTES + TESSEL_BUFFER_BYTES * n_outputs;
 }
+
+// The assist method's msg for an inlet's help; any other value asks for an
+// outlet's.  The Max API's ASSIST_INLET (ext_assist.h); the host
+// declarations this object is built against do not name it.
+inline constexpr int32_t TESSEL_ASSIST_INLET = 1;
 
 void *tessel_new(int32_t n_partials, int32_t n_outputs);
 void tessel_free(t_tessel *x);

@@ -68,7 +68,7 @@ t_int *tessel_perform(t_int *w) {
     // The control inlets act once per vector, through their first sample.
     // They are read before any output is written, so an output may share
     // their memory.
-    tessel_controls c;
+    tessel_bank_controls c;
     c.transpo = shared_load(x->transpo);
     if (shared_load(x->transpo_connected) != 0) c.transpo = c.transpo + transpo_in[0];
     c.shift = shared_load(x->shift);
@@ -100,6 +100,6 @@ t_int *tessel_perform(t_int *w) {
 
     float *out[TESSEL_MAX_OUTPUTS];
     for (int32_t j = 0; j < n_outputs; ++j) out[j] = reinterpret_cast<float *>(w[5 + j]);
-    tessel_scale(n_outputs, vol, out, x->out_buf, n);
+    tessel_bank_scale(n_outputs, vol, out, x->out_buf, n);
     return next;
 }

@@ -1,4 +1,4 @@
-# Checks the objects of tessel_core for what the byte comparisons cannot
+# Checks the objects of tessel_bank for what the byte comparisons cannot
 # catch on a machine that lacks a path:
 # - no fused multiply-add instruction anywhere (it would change results);
 # - each wider path really built for its instruction set;

@@ -24,7 +24,7 @@ TEST_F(TesselTest, CreationArgumentsAndDefaults) {
         EXPECT_EQ(host.signal_outlets(b), c.outputs);
         // The buffers sit at fixed offsets after the 5000-entry table.
         EXPECT_EQ(x.sin_table, x.mem);
-        for (int i = 0; i < c.outputs; ++i) EXPECT_EQ(x.out_buf[i] - x.mem, 5000 + 2048 * i);
+        for (int i = 0; i < c.outputs; ++i) EXPECT_EQ(x.out_buf[i] - x.mem, TESSEL_TABLE_SIZE + 2048 * i);
         EXPECT_EQ(x.transpo_lfo_f, 5.0f);
         EXPECT_EQ(x.shift_lfo_f, 5.0f);
         EXPECT_EQ(x.transpo_lfo_depth, 0.0f);

@@ -1,7 +1,8 @@
 // Every code path of the bank against the plain reference loop, byte for
-// byte: the paths this processor runs, and the lane layout at every width
-// built for this test's own instruction set, so that the sixteen-lane
-// layout of the AVX-512 path is exercised on machines without AVX-512.
+// byte: the paths this processor runs, and the generic path code at every
+// vector width built for this test's own instruction set, so that the
+// sixteen-float layout of the AVX-512 path is exercised on machines without
+// AVX-512.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,15 +14,16 @@
 #include <string>
 #include <vector>
 
-#include "tessel_kernel.h"
-#include "tessel_lanes.h"
-#include "tessel_render.h"
+#include "tessel_bank.h"
+#include "tessel_path_generic.h"
+#include "tessel_paths.h"
 
 namespace {
 
 const float inf = std::numeric_limits<float>::infinity();
 const float nan = std::numeric_limits<float>::quiet_NaN();
-const float below_top = std::nextafter(5000.0f, 0.0f);
+const float top = TESSEL_TABLE_SIZE;
+const float below_top = std::nextafter(top, 0.0f);
 
 // A quiet NaN with a payload, as an amplitude may be.
 float nan_with(uint32_t payload) {
@@ -33,7 +35,7 @@ float nan_with(uint32_t payload) {
 
 // Everything the bank reads and writes for one vector.
 struct Scene {
-    tessel_controls c{};
+    tessel_bank_controls c{};
     std::vector<t_partial> partials;
     std::vector<float> vol;
     std::vector<std::vector<float>> acc, out;
@@ -115,8 +117,8 @@ Scene random_scene(std::mt19937 &rng, bool extreme) {
     s.c.shift_lfo_f = pick(rng, {0.0f, 1000.0f}, 0.0f, 50.0f, 0.2);
     s.c.transpo_lfo_depth = pick(rng, {0.0f}, -120.0f, 120.0f, 0.4);  // off two times in five
     s.c.shift_lfo_depth = pick(rng, {0.0f}, -10000.0f, 10000.0f, 0.4);
-    s.c.transpo_lfo_phase = pick(rng, {below_top, nan, 7000.0f}, 0.0f, 5000.0f, 0.1 + ps);
-    s.c.shift_lfo_phase = pick(rng, {below_top, nan, -3.0f}, 0.0f, 5000.0f, 0.1 + ps);
+    s.c.transpo_lfo_phase = pick(rng, {below_top, nan, 7000.0f}, 0.0f, top, 0.1 + ps);
+    s.c.shift_lfo_phase = pick(rng, {below_top, nan, -3.0f}, 0.0f, top, 0.1 + ps);
 
     // One or two partials (which may take a scalar loop), up to a hundred,
     // or more than one batch.
@@ -133,20 +135,20 @@ Scene random_scene(std::mt19937 &rng, bool extreme) {
             p.amp = pick(rng, {nan_with(1), nan_with(2), inf, -inf, 1e-40f, 3e38f}, 0.0f, 1.0f, 1.0);
         // Phases next to the top of the table in every scene; out of range
         // ones only in extreme scenes.
-        p.phase = extreme ? pick(rng, {below_top, 4999.999f, 5000.0f, -0.0f, 6000.0f, -3.0f, 1e10f, nan},
-                                 0.0f, 5000.0f, 0.3)
-                          : pick(rng, {below_top, 4999.999f, 4999.5f, 0.0f}, 0.0f, 5000.0f, 0.2);
+        p.phase = extreme ? pick(rng, {below_top, 4999.999f, top, -0.0f, 6000.0f, -3.0f, 1e10f, nan},
+                                 0.0f, top, 0.3)
+                          : pick(rng, {below_top, 4999.999f, 4999.5f, 0.0f}, 0.0f, top, 0.2);
     }
     s.buffers(rng);
     return s;
 }
 
-// A code path under test: one of the library's, or the lane layout at a
-// width instantiated here.
+// A code path under test: one of the library's, or the generic path code at
+// a width instantiated here.
 struct Case {
     const char *name;
     tessel_path path;
-    tessel_partials_fn lanes;  // null: the library's path
+    tessel_path_fn generic;  // null: the library's path
 };
 
 // Test listings name the case, not its bytes.
@@ -157,16 +159,16 @@ void run_case(const Case &k, Scene &s, const float *table) {
     const int32_t n = s.c.vec_size;
     for (auto *a : acc) std::fill(a, a + n, 0.0f);
     const auto count = static_cast<int32_t>(s.partials.size());
-    if (k.lanes)
-        tessel_bank_with(k.lanes, s.c, table, s.partials.data(), count, acc.data(), s.n_outputs);
+    if (k.generic)
+        tessel_bank_with(k.generic, s.c, table, s.partials.data(), count, acc.data(), s.n_outputs);
     else
         tessel_bank_on(k.path, s.c, table, s.partials.data(), count, acc.data(), s.n_outputs);
-    tessel_scale(s.n_outputs, s.vol.data(), out.data(), acc.data(), n);
+    tessel_bank_scale(s.n_outputs, s.vol.data(), out.data(), acc.data(), n);
 }
 
 void run_reference(Scene &s, const float *table) {
     auto acc = s.ptrs(s.acc), out = s.ptrs(s.out);
-    tessel_render_reference(s.c, table, s.partials.data(), static_cast<int32_t>(s.partials.size()),
+    tessel_bank_reference(s.c, table, s.partials.data(), static_cast<int32_t>(s.partials.size()),
                             acc.data(), s.n_outputs, s.vol.data(), out.data());
 }
 
@@ -202,7 +204,7 @@ struct TesselPaths : ::testing::TestWithParam<Case> {
 
     void SetUp() override {
         const Case &k = GetParam();
-        if (!k.lanes && !tessel_path_available(k.path))
+        if (!k.generic && !tessel_path_available(k.path))
             GTEST_SKIP() << "path " << k.name << " not run: this processor or build lacks it";
     }
     void random_scenes(uint32_t seed, bool extreme, int trials) {
@@ -228,9 +230,9 @@ TEST_P(TesselPaths, MatchTheReferenceOnHugeNegativeAndNonFiniteValues) {
 // general and in-range partials alternate within the vector lanes.
 TEST_P(TesselPaths, IncrementsAndPhasesAtTheEdgesOfTheWrap) {
     Scene s;
-    s.c.sr = 5000.0f;
-    for (float inc : {0.0f, 1.0f, 2499.75f, 2500.0f, 4999.5f, below_top, 5000.0f, 5000.5f, 12345.9f, 1e9f})
-        for (float phase : {0.0f, -0.0f, 0.5f, 4999.5f, below_top, 5000.0f, 5000.25f})
+    s.c.sr = top;
+    for (float inc : {0.0f, 1.0f, 2499.75f, 2500.0f, 4999.5f, below_top, top, 5000.5f, 12345.9f, 1e9f})
+        for (float phase : {0.0f, -0.0f, 0.5f, 4999.5f, below_top, top, 5000.25f})
             s.partials.push_back({inc, 1.0f, phase});
     std::mt19937 rng(5);
     for (int outputs : {1, 3, 8}) {
@@ -260,9 +262,9 @@ const Case kCases[] = {
     {"portable", TESSEL_PATH_PORTABLE, nullptr},
     {"avx2", TESSEL_PATH_AVX2, nullptr},
     {"avx512", TESSEL_PATH_AVX512, nullptr},
-    {"lanes4_here", TESSEL_PATH_PORTABLE, &tessel_lanes<4>::run},
-    {"lanes8_here", TESSEL_PATH_PORTABLE, &tessel_lanes<8>::run},
-    {"lanes16_here", TESSEL_PATH_PORTABLE, &tessel_lanes<16>::run},
+    {"generic4_here", TESSEL_PATH_PORTABLE, &tessel_path_generic<4>::run},
+    {"generic8_here", TESSEL_PATH_PORTABLE, &tessel_path_generic<8>::run},
+    {"generic16_here", TESSEL_PATH_PORTABLE, &tessel_path_generic<16>::run},
 };
 
 INSTANTIATE_TEST_SUITE_P(Each, TesselPaths, ::testing::ValuesIn(kCases),

@@ -1,5 +1,6 @@
-// The host-free core: the sine table and the phase wrap.  The bank's code
-// paths are checked against the plain reference in tessel_paths_test.cpp.
+// The bank's own arithmetic: the sine table, the power of two and the phase
+// wrap.  The bank's code paths are checked against the plain reference in
+// tessel_paths_test.cpp.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,7 +9,7 @@
 #include <vector>
 
 #include "tessel_math.h"
-#include "tessel_render.h"
+#include "tessel_bank.h"
 
 namespace {
 
@@ -16,25 +17,28 @@ const float inf = std::numeric_limits<float>::infinity();
 const float nan = std::numeric_limits<float>::quiet_NaN();
 
 TEST(TesselSine, OnePeriodInFiveThousandEntries) {
-    std::vector<float> t(5001, 42.0f);
-    init_sin(t.data(), 5000);
+    // Every phase of a patch counts in these positions.
+    static_assert(TESSEL_TABLE_SIZE == 5000);
+    const int n = TESSEL_TABLE_SIZE;
+    std::vector<float> t(n + 1, 42.0f);
+    init_sin(t.data(), n);
     EXPECT_EQ(t[0], 0.0f);
-    EXPECT_EQ(t[1250], 1.0f);
-    EXPECT_EQ(t[3750], -1.0f);
-    EXPECT_EQ(t[2500], static_cast<float>(1.2246467991473532e-16));
-    EXPECT_EQ(t[4999], -t[1]);
-    EXPECT_NEAR(t[4999], -0.0012566367f, 1e-10f);
-    EXPECT_EQ(t[5000], 42.0f);
-    for (int i = 0; i < 5000; ++i) ASSERT_NEAR(t[i], std::sin(2 * M_PI * i / 5000), 6e-8) << i;
-    init_sin(t.data() + 5000, 0);
-    EXPECT_EQ(t[5000], 42.0f);
+    EXPECT_EQ(t[n / 4], 1.0f);
+    EXPECT_EQ(t[3 * n / 4], -1.0f);
+    EXPECT_EQ(t[n / 2], static_cast<float>(1.2246467991473532e-16));
+    EXPECT_EQ(t[n - 1], -t[1]);
+    EXPECT_NEAR(t[n - 1], -0.0012566367f, 1e-10f);
+    EXPECT_EQ(t[n], 42.0f);
+    for (int i = 0; i < n; ++i) ASSERT_NEAR(t[i], std::sin(2 * M_PI * i / n), 6e-8) << i;
+    init_sin(t.data() + n, 0);
+    EXPECT_EQ(t[n], 42.0f);
 }
 
 // The table and the ratio use the project's own sine and power of two, the
 // same on every platform; rounded to single precision, as tessel~ uses
 // them, they must give what the C library gives (here, GNU's).
 TEST(TesselMath, SineRoundsToTheCLibrarysForEveryTableEntry) {
-    for (int n : {5000, 4999, 8192, 44100}) {
+    for (int n : {TESSEL_TABLE_SIZE, 4999, 8192, 44100}) {
         const double step = 6.283185307179586 / static_cast<double>(n);
         for (int i = 0; i < n; ++i) {
             const double x = step * i;
@@ -78,15 +82,15 @@ TEST(TesselWrap, DropsTheFractionAndKeepsEveryIndexInTheTable) {
     EXPECT_EQ(tessel_wrap_phase(0.0f), 0.0f);
     // Where the integer formula is defined, the wrap is that formula.
     std::mt19937 rng(1);
-    std::uniform_real_distribution<float> big(5000.0f, 2.1e9f);
+    std::uniform_real_distribution<float> big(TESSEL_TABLE_SIZE, 2.1e9f);
     for (int i = 0; i < 100000; ++i) {
         const float p = big(rng);
-        ASSERT_EQ(tessel_wrap_phase(p), static_cast<float>(static_cast<int64_t>(p) % 5000)) << p;
+        ASSERT_EQ(tessel_wrap_phase(p), static_cast<float>(static_cast<int64_t>(p) % TESSEL_TABLE_SIZE)) << p;
     }
     // Either side of 2^31, where the integer formula hands over to fmodf.
     for (float p : {std::nextafter(2147483648.0f, 0.0f), 2147483648.0f,
                     std::nextafter(2147483648.0f, inf)})
-        EXPECT_EQ(tessel_wrap_phase(p), static_cast<float>(static_cast<int64_t>(p) % 5000)) << p;
+        EXPECT_EQ(tessel_wrap_phase(p), static_cast<float>(static_cast<int64_t>(p) % TESSEL_TABLE_SIZE)) << p;
     // Past it, the remainder is still exact: 2^100 mod 5000.
     EXPECT_EQ(tessel_wrap_phase(std::ldexp(1.0f, 100)), 376.0f);
     for (float p : {inf, -inf, nan}) EXPECT_EQ(tessel_wrap_phase(p), 0.0f) << p;

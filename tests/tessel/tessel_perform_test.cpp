@@ -27,7 +27,9 @@ int rising_crossings(const std::vector<float> &s) {
 }
 
 // The modulator wrap as integer arithmetic, for values that fit an int.
-float int_wrap(float p) { return p >= 5000.0f ? static_cast<float>(static_cast<int>(p) % 5000) : p; }
+float int_wrap(float p) {
+    return p >= TESSEL_TABLE_SIZE ? static_cast<float>(static_cast<int>(p) % TESSEL_TABLE_SIZE) : p;
+}
 
 }  // namespace
 
@@ -53,7 +55,7 @@ TEST_F(RenderTest, A441HzPartialStepsFiftyPositionsPerSample) {
     const auto &o = out(b, 0);
     ASSERT_EQ(o.size(), 320u);
     for (std::size_t i = 0; i < o.size(); ++i)
-        ASSERT_EQ(o[i], table[(50 * (i + 1)) % 5000]) << i;
+        ASSERT_EQ(o[i], table[(50 * (i + 1)) % TESSEL_TABLE_SIZE]) << i;
     EXPECT_EQ(o[99], 0.0f);  // entry 0 once per 100 samples
     EXPECT_EQ(rec(b).partials[0].phase, 1000.0f);
 }
@@ -113,16 +115,16 @@ TEST_F(RenderTest, TablePositionsFollowADoubleModel) {
     auto *b = voice("t", {{1, 1234.567f}}, {L(1)});
     host.tick(80);
     const float *table = rec(b).sin_table;
-    const double inc = 5000.0 * static_cast<double>(1234.567f) / 48000.0;
+    const double inc = TESSEL_TABLE_SIZE * static_cast<double>(1234.567f) / 48000.0;
     double phase = 0;
     int wraps = 0;
     const auto &o = out(b, 0);
     for (std::size_t i = 0; i < o.size(); ++i) {
         phase += inc;
-        if (phase >= 5000) phase = std::floor(phase) - 5000, ++wraps;
+        if (phase >= TESSEL_TABLE_SIZE) phase = std::floor(phase) - TESSEL_TABLE_SIZE, ++wraps;
         const int m = static_cast<int>(phase);
-        const bool near = o[i] == table[m] || o[i] == table[(m + 1) % 5000] ||
-                          o[i] == table[(m + 4999) % 5000];
+        const bool near = o[i] == table[m] || o[i] == table[(m + 1) % TESSEL_TABLE_SIZE] ||
+                          o[i] == table[(m + TESSEL_TABLE_SIZE - 1) % TESSEL_TABLE_SIZE];
         ASSERT_TRUE(near) << "sample " << i << " model position " << phase;
     }
     EXPECT_GT(wraps, 100);
@@ -227,7 +229,7 @@ TEST_F(RenderTest, ModulatorsActOncePerVector) {
     set(lfo, "set_shift_lfo_depth", 100);
     auto *stepped = voice("stepped", {{1, 440.0f}, {2, 1320.0f}});
     const float *table = rec(lfo).sin_table;
-    const float K = static_cast<float>(64 * 5000) / 44100.0f;
+    const float K = static_cast<float>(64 * TESSEL_TABLE_SIZE) / 44100.0f;
     float tp = 0, sp = 0;
     for (int v = 0; v < 800; ++v) {  // several LFO cycles
         tp = int_wrap(K * 5.0f + tp);
@@ -324,7 +326,7 @@ TEST_F(RenderTest, NonFiniteAndHugeControlsStayInTheTable) {
             for (float v : out(b, j)) ASSERT_TRUE(v >= -1.0f && v <= 1.0f) << c.value;
         for (int k = 0; k < 2; ++k) {
             const float p = rec(b).partials[k].phase;
-            EXPECT_TRUE(p >= 0.0f && p < 5000.0f) << c.value << " " << p;
+            EXPECT_TRUE(p >= 0.0f && p < TESSEL_TABLE_SIZE) << c.value << " " << p;
             if (c.restarts) {
                 EXPECT_EQ(p, 0.0f) << c.value;
             }

@@ -13,19 +13,22 @@
 #include <cmath>
 #include <cstdint>
 
-inline constexpr int32_t TESSEL_TABLE_SIZE = 5000;   // positions per cycle
+#include "tessel_paths.h"
+
+// TESSEL_TABLE_SIZE, the table's positions per cycle, comes from
+// tessel_paths.h: the paths wrap at it too.
 inline constexpr int32_t TESSEL_MAX_VECTOR = 2048;   // samples per accumulation buffer
 inline constexpr int32_t TESSEL_MAX_PARTIALS = 100;
 inline constexpr int32_t TESSEL_MAX_OUTPUTS = 8;
-inline constexpr int32_t TESSEL_TABLE_BYTES = TESSEL_TABLE_SIZE * 4;
-inline constexpr int32_t TESSEL_BUFFER_BYTES = TESSEL_MAX_VECTOR * 4;
+inline constexpr int32_t TESSEL_TABLE_BYTES = TESSEL_TABLE_SIZE * int32_t{sizeof(float)};
+inline constexpr int32_t TESSEL_BUFFER_BYTES = TESSEL_MAX_VECTOR * int32_t{sizeof(float)};
 
 // One partial.  The message thread writes freq, amp and (on a restart) phase;
 // the audio thread reads freq and amp and advances phase.
 struct t_partial {
     float freq;   // Hz, 0 <= freq < max_freq when a list set it
     float amp;    // linear; exactly 0 means silent and skipped
-    float phase;  // position in the sine table, 0 <= phase < 5000
+    float phase;  // position in the sine table, 0 <= phase < TESSEL_TABLE_SIZE
 };
 
 static_assert(sizeof(t_partial) == 12, "a partial is three 32-bit words");
@@ -58,16 +61,18 @@ void init_sin(float *table, int32_t n);
 // negative finite one (only a negative sample rate makes one) is folded up
 // the same way.
 inline float tessel_wrap_phase(float p) {
-    if (p >= 0.0f && p < 5000.0f) return p;
-    if (p >= 5000.0f && p < 2147483648.0f) return static_cast<float>(static_cast<int32_t>(p) % 5000);
+    constexpr float top = TESSEL_TABLE_SIZE;
+    if (p >= 0.0f && p < top) return p;
+    if (p >= top && p < 2147483648.0f)
+        return static_cast<float>(static_cast<int32_t>(p) % TESSEL_TABLE_SIZE);
     if (!std::isfinite(p)) return 0.0f;
-    const float r = std::fmod(std::trunc(p), 5000.0f);
-    return r < 0.0f ? r + 5000.0f : r + 0.0f;  // + 0 turns -0 into 0
+    const float r = std::fmod(std::trunc(p), top);
+    return r < 0.0f ? r + top : r + 0.0f;  // + 0 turns -0 into 0
 }
 
 // The per-vector control values that the perform routine gathers from the
 // record.  The LFO phases are updated in place.
-struct tessel_controls {
+struct tessel_bank_controls {
     int32_t vec_size;         // 0..2048 samples
     float sr;                 // Hz
     float transpo;            // semitones: stored value plus the inlet
@@ -84,42 +89,32 @@ struct tessel_controls {
 // highest number first, into the accumulation buffers acc[0..n_outputs),
 // dealt round-robin.  acc must already hold zeros over c.vec_size samples.
 // Runs on the code path chosen for this processor.
-void tessel_bank(tessel_controls &c, const float *table, t_partial *partials,
+void tessel_bank(tessel_bank_controls &c, const float *table, t_partial *partials,
                  int32_t n_partials, float *const *acc, int32_t n_outputs);
-
-// The code paths of the bank, slowest first.  They give the same bytes; they
-// differ in how many partials a step covers and in the instructions used.
-// The bank takes the last one the processor supports, chosen once, when the
-// code is loaded, so one binary runs on every processor of its architecture.
-enum tessel_path : int32_t {
-    TESSEL_PATH_PORTABLE,  // the compiler's generic vectors: any processor
-    TESSEL_PATH_AVX2,      // x86 with AVX2
-    TESSEL_PATH_AVX512,    // x86 with AVX-512 F, DQ, BW and VL
-    TESSEL_PATH_COUNT
-};
-
-const char *tessel_path_name(tessel_path path);
-// Whether this build has the path and this processor can run it.
-bool tessel_path_available(tessel_path path);
-// The path tessel_bank runs.
-tessel_path tessel_path_chosen();
 
 // tessel_bank on a given path; a path that is not available here falls back
 // to the portable one.
-void tessel_bank_on(tessel_path path, tessel_controls &c, const float *table,
+void tessel_bank_on(tessel_path path, tessel_bank_controls &c, const float *table,
                     t_partial *partials, int32_t n_partials, float *const *acc,
                     int32_t n_outputs);
+
+// tessel_bank with the partial loop given: what tessel_bank_on does with a
+// path's entry, open to the tests, which build the generic path code at
+// every width for their own instruction set.
+void tessel_bank_with(tessel_path_fn run, tessel_bank_controls &c, const float *table,
+                      t_partial *partials, int32_t n_partials, float *const *acc,
+                      int32_t n_outputs);
 
 // out[j][i] = vol[i] * acc[j][i] for j < n_outputs, i < n.  Vol sample i is
 // read before any output sample i is written, so an output may share memory
 // with vol.
-void tessel_scale(int32_t n_outputs, const float *vol, float *const *out,
-                  float *const *acc, int32_t n);
+void tessel_bank_scale(int32_t n_outputs, const float *vol, float *const *out,
+                       float *const *acc, int32_t n);
 
 // One whole vector written as plainly as possible, sample by sample: clear
 // the buffers, advance the LFOs, form the ratio, run every partial, scale.
-// It is the yardstick for tessel_bank and tessel_scale.
-void tessel_render_reference(tessel_controls &c, const float *table,
-                             t_partial *partials, int32_t n_partials,
-                             float *const *acc, int32_t n_outputs,
-                             const float *vol, float *const *out);
+// It is the yardstick for tessel_bank and tessel_bank_scale.
+void tessel_bank_reference(tessel_bank_controls &c, const float *table,
+                           t_partial *partials, int32_t n_partials,
+                           float *const *acc, int32_t n_outputs,
+                           const float *vol, float *const *out);

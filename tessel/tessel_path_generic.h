@@ -1,5 +1,6 @@
-// The bank's partial loop laid out for vector units, W lanes wide, with the
-// same arithmetic as the plain loop to the bit.
+// The code every path runs: the bank's partial loop laid out for vector
+// units W floats (lanes) wide, with the same arithmetic as the plain loop to
+// the bit.  Each path instantiates it at its width for its instruction set.
 //
 // Each partial's phase is serial in time, so the lanes of a vector hold
 // different partials at the same sample, and each lane performs exactly the
@@ -11,11 +12,11 @@
 // without a branch; the others are stepped by the portable full wrap, and
 // their positions go into the same array as everyone else's.
 //
-// Table reads stay scalar (a gather is slower than plain loads on the
-// machines this is built for), and the sums are vectorised across samples:
-// one lane per sample, each adding the partials of its output in batch
-// order, so every output sample sees the same additions in the same order
-// as the plain loop.
+// Table reads stay scalar (a gather is slower than plain loads on AMD Zen 3,
+// the machine this was written and benchmarked on, with g++ 12.2.0), and
+// the sums are vectorised across samples: one lane per sample, each adding
+// the partials of its output in batch order, so every output sample sees
+// the same additions in the same order as the plain loop.
 //
 // Each including translation unit compiles its own copy for its own
 // instruction set: everything here has internal linkage, nothing is passed
@@ -25,7 +26,7 @@
 
 #include <cstdint>
 
-#include "tessel_kernel.h"
+#include "tessel_paths.h"
 
 #if defined(__AVX2__) || defined(__AVX512F__)
 #include <immintrin.h>
@@ -33,51 +34,56 @@
 
 namespace {
 
-// GCC does not take a vector size that depends on a template argument, so
-// each width is spelled out.
+// GCC (12.2.0 here) does not take a vector size that depends on a template
+// argument, so each width is spelled out.
 template <int W>
-struct lane_types;
+struct vector_types;
 template <>
-struct lane_types<4> {
+struct vector_types<4> {
     typedef float vf __attribute__((vector_size(16)));
     typedef int32_t vi __attribute__((vector_size(16)));
 };
 template <>
-struct lane_types<8> {
+struct vector_types<8> {
     typedef float vf __attribute__((vector_size(32)));
     typedef int32_t vi __attribute__((vector_size(32)));
 };
 template <>
-struct lane_types<16> {
+struct vector_types<16> {
     typedef float vf __attribute__((vector_size(64)));
     typedef int32_t vi __attribute__((vector_size(64)));
 };
 
 template <int W>
-struct tessel_lanes {
-    typedef typename lane_types<W>::vf vf;
-    typedef typename lane_types<W>::vi vi;
+struct tessel_path_generic {
+    typedef typename vector_types<W>::vf vf;
+    typedef typename vector_types<W>::vi vi;
 
     // Samples stepped before their positions are summed: whole vectors of
     // samples, and few enough that the positions stay in the first-level
     // cache beside the table.
     static constexpr int32_t CHUNK = 16;
-    static constexpr int32_t GROUPS = (TESSEL_BATCH + W - 1) / W;
+    // The table's size, where a phase wraps.
+    static constexpr float TOP = TESSEL_TABLE_SIZE;
+    static constexpr int32_t GROUPS = (TESSEL_PATH_BATCH + W - 1) / W;
     static constexpr int32_t ROW = GROUPS * W;  // positions of one sample
-    static_assert(ROW == TESSEL_BATCH, "whole groups fill a batch's entries exactly");
+    static_assert(ROW == TESSEL_PATH_BATCH, "whole groups fill a batch's entries exactly");
     // Groups stepped together: independent dependency chains that hide the
     // latency of each step.
     static constexpr int32_t UNROLL = 8;
     // The loops over lanes and groups below are unrolled by pragma, so the
     // code is as fast at -O2 (the project's default) as at -O3: without it,
-    // -O2 keeps the vector being filled in memory and is three times slower.
+    // g++ 12.2.0 (Debian 12) at -O2 keeps the vector being filled in memory.
+    // Measured with that compiler on AMD Zen 3: three times slower when
+    // written; checked again with it on a busy machine, 1.5 to 2.9 times
+    // (and -O3 without the pragmas as fast as -O2 with them).
 
     // One sample of one group: p advanced by d and wrapped, its table
     // positions stored at pos.
     __attribute__((always_inline)) static inline void advance(vf &p, const vf &d, int32_t *pos) {
 #if defined(__AVX512F__)
         if constexpr (W == 16) {
-            const __m512 top = _mm512_set1_ps(5000.0f);
+            const __m512 top = _mm512_set1_ps(TOP);
             const __m512 s = _mm512_add_ps((__m512)p, (__m512)d);
             const __mmask16 wrap = _mm512_cmp_ps_mask(s, top, _CMP_GE_OQ);
             const __m512 q = _mm512_mask_roundscale_ps(s, wrap, _mm512_sub_ps(s, top),
@@ -90,7 +96,7 @@ struct tessel_lanes {
 #endif
 #if defined(__AVX2__)
         if constexpr (W == 8) {
-            const __m256 top = _mm256_set1_ps(5000.0f);
+            const __m256 top = _mm256_set1_ps(TOP);
             const __m256 s = _mm256_add_ps((__m256)p, (__m256)d);
             const __m256 wrap = _mm256_cmp_ps(s, top, _CMP_GE_OQ);
             const __m256 r = _mm256_round_ps(_mm256_sub_ps(s, top),
@@ -104,10 +110,10 @@ struct tessel_lanes {
 #endif
         // Without a rounding instruction: truncate by converting to integer,
         // which also gives the positions.  The integer part is below 10000.
-        const vf top = vf{} + 5000.0f;
+        const vf top = vf{} + TOP;
         const vf s = p + d;
         const vi wrap = s >= top;
-        const vi t = __builtin_convertvector(s, vi) - (wrap & 5000);
+        const vi t = __builtin_convertvector(s, vi) - (wrap & TESSEL_TABLE_SIZE);
         const vf r = __builtin_convertvector(t, vf);
         p = (vf)(((vi)r & wrap) | ((vi)s & ~wrap));
         __builtin_memcpy(pos, &t, sizeof t);
@@ -125,7 +131,8 @@ struct tessel_lanes {
     }
 
     // Two neighbouring slots' positions, read at once.  The empty asm keeps
-    // the compiler from splitting the read in two again.
+    // the compiler from splitting the read in two again (written against
+    // g++ 12.2.0, which splits it without).
     __attribute__((always_inline)) static inline void read_pair(const int32_t *p, uint32_t &first,
                                                                uint32_t &second) {
         uint64_t two;
@@ -158,7 +165,8 @@ struct tessel_lanes {
     // rows ROW apart: scalar loads, inserted into the vectors.  An AVX-512
     // register is assembled from quarters of four, at about one 128-bit
     // shuffle per value; filled a value at a time, it would take a masked
-    // full-width operation per value.
+    // full-width operation per value.  That is the code g++ 12.2.0 emits; no
+    // processor with AVX-512 was at hand to time it.
     __attribute__((always_inline)) static inline void values2(vf &v0, vf &v1, const float *table,
                                                              const int32_t *pos) {
 #if defined(__AVX512F__)
@@ -167,7 +175,7 @@ struct tessel_lanes {
             quarters(a0, b0, table, pos);
             quarters(a1, b1, table, pos + 4 * ROW);
             // Half the positions at a time: all sixteen pairs at once do
-            // not fit the general registers.
+            // not fit the general registers, and g++ 12.2.0 would spill them.
             asm volatile("" ::: "memory");
             quarters(a2, b2, table, pos + 8 * ROW);
             quarters(a3, b3, table, pos + 12 * ROW);
@@ -221,14 +229,16 @@ struct tessel_lanes {
 
     // A partial or two have too little to share a vector with: there they
     // would only wait out the latency of every step, where a branch on the
-    // wrap, taken about once a cycle of the oscillator, costs less.  Each
+    // wrap, taken about once a cycle of the oscillator, costs less (so it did
+    // with g++ 12.2.0 on AMD Zen 3, in the 1- and 10-partial shapes of
+    // bench/tessel_bench.cpp).  Each
     // runs through the whole vector in turn, which keeps the order of the
     // additions.  Only for partials that need no general wrap.
     static constexpr int32_t ALONE = W == 4 ? 2 : 1;
 
-    static bool alone(tessel_batch &b, const float *table, float *const *acc, int32_t n) {
+    static bool alone(tessel_path_batch &b, const float *table, float *const *acc, int32_t n) {
         for (int32_t j = 0; j < b.count; ++j)
-            if (!(b.inc[j] < 5000.0f && b.phase[j] >= 0.0f && b.phase[j] < 5000.0f)) return false;
+            if (!(b.inc[j] < TOP && b.phase[j] >= 0.0f && b.phase[j] < TOP)) return false;
         int32_t q = b.first_output;
         for (int32_t j = 0; j < b.count; ++j) {
             float *out = acc[q];
@@ -236,7 +246,7 @@ struct tessel_lanes {
             float p = b.phase[j];
             for (int32_t i = 0; i < n; ++i) {
                 p = p + inc;
-                if (p >= 5000.0f) p = static_cast<float>(static_cast<int32_t>(p) - 5000);
+                if (p >= TOP) p = static_cast<float>(static_cast<int32_t>(p) - TESSEL_TABLE_SIZE);
                 out[i] = out[i] + amp * table[static_cast<int32_t>(p)];
             }
             b.phase[j] = p;
@@ -245,7 +255,7 @@ struct tessel_lanes {
         return true;
     }
 
-    static void run(tessel_batch &b, const float *table, float *const *acc, int32_t n) {
+    static void run(tessel_path_batch &b, const float *table, float *const *acc, int32_t n) {
         const int32_t count = b.count;
         if (count <= ALONE && alone(b, table, acc, n)) return;
         const int32_t outputs = b.n_outputs < count ? b.n_outputs : count;
@@ -255,9 +265,9 @@ struct tessel_lanes {
         // that the partials one buffer sums sit side by side.  With one
         // output the slots are the batch itself.
         float *amp = b.amp, *ph = b.phase, *in = b.inc;
-        int32_t start[TESSEL_BATCH + 1];  // first slot of each output, then the end
-        int32_t entry[TESSEL_BATCH];      // the batch entry in each slot
-        float amp_s[TESSEL_BATCH], ph_s[TESSEL_BATCH], in_s[TESSEL_BATCH];
+        int32_t start[TESSEL_PATH_BATCH + 1];  // first slot of each output, then the end
+        int32_t entry[TESSEL_PATH_BATCH];      // the batch entry in each slot
+        float amp_s[TESSEL_PATH_BATCH], ph_s[TESSEL_PATH_BATCH], in_s[TESSEL_PATH_BATCH];
         if (outputs > 1) {
             int32_t slot = 0;
             for (int32_t k = 0; k < outputs; ++k) {
@@ -282,9 +292,9 @@ struct tessel_lanes {
         // Partials that need the general wrap also step from 0 by 0 in the
         // vectors, which is harmless; their positions are written over
         // those of their lanes, and their phases kept in ph.
-        const vf top = vf{} + 5000.0f;
+        const vf top = vf{} + TOP;
         vf phase[GROUPS], inc[GROUPS];
-        int32_t general[TESSEL_BATCH];  // all ones in a general partial's slot
+        int32_t general[TESSEL_PATH_BATCH];  // all ones in a general partial's slot
         vi any_general = vi{};
         for (int32_t g = 0; g < groups; ++g) {
             vf p, d;
@@ -310,7 +320,7 @@ struct tessel_lanes {
             for (; g < groups; ++g) step<1>(phase, inc, pos, g, m);
             if (some_general) {
                 for (int32_t s = 0; s < count; ++s)
-                    if (general[s]) tessel_general_positions(ph[s], in[s], pos + s, ROW, m);
+                    if (general[s]) tessel_path_general_positions(ph[s], in[s], pos + s, ROW, m);
             }
             for (int32_t k = 0; k < outputs; ++k) {
                 int32_t q = b.first_output + k;

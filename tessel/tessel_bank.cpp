@@ -1,7 +1,7 @@
-// The oscillator bank: modulators, ratio, partials, scaling.
-#include "tessel_render.h"
+// The oscillator bank: modulators, ratio, the partials in batches handed
+// to a code path, scaling.
+#include "tessel_bank.h"
 
-#include "tessel_kernel.h"
 #include "tessel_math.h"
 
 #include <algorithm>
@@ -11,7 +11,7 @@ namespace {
 
 // Table positions a 1 Hz modulator moves per vector.  The product is formed
 // as an integer first; vec_size is at most 2048, so it cannot overflow.
-float modulator_step(const tessel_controls &c) {
+float modulator_step(const tessel_bank_controls &c) {
     return static_cast<float>(c.vec_size * TESSEL_TABLE_SIZE) / c.sr;
 }
 
@@ -27,43 +27,6 @@ float lfo_advance(float &phase, float step, float rate, const float *table) {
 float transposition_ratio(float semitones) {
     return static_cast<float>(tessel_exp2(static_cast<double>(semitones) / 12.0));
 }
-
-bool runs_here(tessel_path path) {
-    switch (path) {
-    case TESSEL_PATH_PORTABLE: return true;
-#if defined(__x86_64__) || defined(__i386__)
-    // The checks also ask whether the system saves the wider registers.
-    case TESSEL_PATH_AVX2:
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2");
-    case TESSEL_PATH_AVX512:
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
-               __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl");
-#endif
-    default: return false;
-    }
-}
-
-tessel_partials_fn entry(tessel_path path) {
-    switch (path) {
-#if defined(__x86_64__) || defined(__i386__)
-    case TESSEL_PATH_AVX2: return tessel_partials_avx2;
-    case TESSEL_PATH_AVX512: return tessel_partials_avx512;
-#endif
-    default: return tessel_partials_portable;
-    }
-}
-
-tessel_path choose_path() {
-    for (int32_t p = TESSEL_PATH_COUNT - 1; p > TESSEL_PATH_PORTABLE; --p)
-        if (runs_here(static_cast<tessel_path>(p))) return static_cast<tessel_path>(p);
-    return TESSEL_PATH_PORTABLE;
-}
-
-// Chosen when the code is loaded.  Anything that renders before that sees
-// the zero-initialised value, the portable path, which runs everywhere.
-const tessel_path chosen = choose_path();
 
 template <int N>
 void scale_outputs(const float *vol, float *const *out, float *const *acc, int32_t n) {
@@ -81,7 +44,7 @@ void scale_outputs(const float *vol, float *const *out, float *const *acc, int32
 
 // A full batch goes to the path; the phases it advanced go back to the
 // partials they came from.
-void render_batch(tessel_partials_fn run, tessel_batch &b, const int32_t *number, const float *table,
+void render_batch(tessel_path_fn run, tessel_path_batch &b, const int32_t *number, const float *table,
                   t_partial *partials, float *const *acc, int32_t n) {
     run(b, table, acc, n);
     const int32_t count = b.count;
@@ -90,7 +53,7 @@ void render_batch(tessel_partials_fn run, tessel_batch &b, const int32_t *number
 
 }  // namespace
 
-void tessel_bank_with(tessel_partials_fn run, tessel_controls &c, const float *table,
+void tessel_bank_with(tessel_path_fn run, tessel_bank_controls &c, const float *table,
                       t_partial *partials, int32_t n_partials, float *const *acc,
                       int32_t n_outputs) {
     const int32_t n = c.vec_size;
@@ -107,9 +70,9 @@ void tessel_bank_with(tessel_partials_fn run, tessel_controls &c, const float *t
         shift = shift + c.shift_lfo_depth *
                             lfo_advance(c.shift_lfo_phase, step, c.shift_lfo_f, table);
 
-    const float scale = 5000.0f / c.sr;
-    tessel_batch b;
-    int32_t number[TESSEL_BATCH];  // the partial each batch entry came from
+    const float scale = static_cast<float>(TESSEL_TABLE_SIZE) / c.sr;
+    tessel_path_batch b;
+    int32_t number[TESSEL_PATH_BATCH];  // the partial each batch entry came from
     b.n_outputs = n_outputs;
     b.first_output = 0;
     int32_t count = 0;
@@ -128,7 +91,7 @@ void tessel_bank_with(tessel_partials_fn run, tessel_controls &c, const float *t
         b.phase[count] = phase;
         number[count] = k;
         if (++q == n_outputs) q = 0;
-        if (++count == TESSEL_BATCH) {
+        if (++count == TESSEL_PATH_BATCH) {
             b.count = count;
             render_batch(run, b, number, table, partials, acc, n);
             count = 0;
@@ -141,43 +104,20 @@ void tessel_bank_with(tessel_partials_fn run, tessel_controls &c, const float *t
     }
 }
 
-void tessel_general_positions(float &phase, float inc, int32_t *idx, int32_t stride,
-                              int32_t n) {
-    float p = phase;
-    for (int32_t i = 0; i < n; ++i) {
-        p = tessel_wrap_phase(p + inc);
-        idx[i * stride] = static_cast<int32_t>(p);
-    }
-    phase = p;
-}
-
-const char *tessel_path_name(tessel_path path) {
-    switch (path) {
-    case TESSEL_PATH_PORTABLE: return "portable";
-    case TESSEL_PATH_AVX2: return "avx2";
-    case TESSEL_PATH_AVX512: return "avx512";
-    default: return "none";
-    }
-}
-
-bool tessel_path_available(tessel_path path) { return runs_here(path); }
-
-tessel_path tessel_path_chosen() { return chosen; }
-
-void tessel_bank(tessel_controls &c, const float *table, t_partial *partials,
+void tessel_bank(tessel_bank_controls &c, const float *table, t_partial *partials,
                  int32_t n_partials, float *const *acc, int32_t n_outputs) {
-    tessel_bank_with(entry(chosen), c, table, partials, n_partials, acc, n_outputs);
+    tessel_bank_with(tessel_path_entry(tessel_path_chosen()), c, table, partials, n_partials,
+                     acc, n_outputs);
 }
 
-void tessel_bank_on(tessel_path path, tessel_controls &c, const float *table,
+void tessel_bank_on(tessel_path path, tessel_bank_controls &c, const float *table,
                     t_partial *partials, int32_t n_partials, float *const *acc,
                     int32_t n_outputs) {
-    tessel_bank_with(entry(runs_here(path) ? path : TESSEL_PATH_PORTABLE), c, table, partials,
-                     n_partials, acc, n_outputs);
+    tessel_bank_with(tessel_path_entry(path), c, table, partials, n_partials, acc, n_outputs);
 }
 
-void tessel_scale(int32_t n_outputs, const float *vol, float *const *out,
-                  float *const *acc, int32_t n) {
+void tessel_bank_scale(int32_t n_outputs, const float *vol, float *const *out,
+                       float *const *acc, int32_t n) {
     switch (n_outputs) {
     case 1: scale_outputs<1>(vol, out, acc, n); break;
     case 2: scale_outputs<2>(vol, out, acc, n); break;
@@ -191,14 +131,14 @@ void tessel_scale(int32_t n_outputs, const float *vol, float *const *out,
     }
 }
 
-void tessel_render_reference(tessel_controls &c, const float *table,
-                             t_partial *partials, int32_t n_partials,
-                             float *const *acc, int32_t n_outputs,
-                             const float *vol, float *const *out) {
+void tessel_bank_reference(tessel_bank_controls &c, const float *table,
+                           t_partial *partials, int32_t n_partials,
+                           float *const *acc, int32_t n_outputs,
+                           const float *vol, float *const *out) {
     const int32_t n = c.vec_size;
     for (int32_t j = 0; j < n_outputs; ++j) std::fill(acc[j], acc[j] + n, 0.0f);
 
-    const float K = static_cast<float>(n * 5000) / c.sr;
+    const float K = static_cast<float>(n * TESSEL_TABLE_SIZE) / c.sr;
     float T = c.transpo;
     if (c.transpo_lfo_depth != 0.0f) {
         const float p = tessel_wrap_phase(K * c.transpo_lfo_f + c.transpo_lfo_phase);
@@ -213,7 +153,7 @@ void tessel_render_reference(tessel_controls &c, const float *table,
         c.shift_lfo_phase = p;
         S = S + c.shift_lfo_depth * table[static_cast<int32_t>(p)];
     }
-    const float G = 5000.0f / c.sr;
+    const float G = static_cast<float>(TESSEL_TABLE_SIZE) / c.sr;
 
     int32_t q = 0;
     for (int32_t k = n_partials - 1; k >= 0; --k) {
