@@ -121,7 +121,7 @@ void tessel_free(t_tessel *x) {
 }
 
 void tessel_assist(t_tessel *x, void *, int32_t msg, int32_t index, char *dst) {
-    if (msg == TESSEL_ASSIST_INLET) {
+    if (msg == ASSIST_INLET) {
         if (index < 0 || index > 2) return;
         std::strcpy(dst, x->inlet_assist[index]);
     } else {

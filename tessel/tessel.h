@@ -55,11 +55,6 @@ inline int32_t tessel_block_bytes(int32_t n_outputs) {
     return TESSEL_TABLE_BYTES + TESSEL_BUFFER_BYTES * n_outputs;
 }
 
-// The assist method's msg for an inlet's help; any other value asks for an
-// outlet's.  The Max API's ASSIST_INLET (ext_assist.h); the host
-// declarations this object is built against do not name it.
-inline constexpr int32_t TESSEL_ASSIST_INLET = 1;
-
 void *tessel_new(int32_t n_partials, int32_t n_outputs);
 void tessel_free(t_tessel *x);
 void tessel_assist(t_tessel *x, void *box, int32_t msg, int32_t index, char *dst);

@@ -34,6 +34,10 @@ void addbang(method f);
 // header the host has filled and whose other bytes are zero.
 void *newobject(void *cls);
 
+// What an "assist" method (registered A_CANT) is asked for: the help text
+// of an inlet or of an outlet.
+enum t_assist_function { ASSIST_INLET = 1, ASSIST_OUTLET };
+
 // --- outlets -------------------------------------------------------------
 
 // Each new outlet stands to the left of those made before it.

@@ -50,6 +50,9 @@
 #define A_DEFSYM PLUGIN_A_DEFSYM
 #define A_GIMME PLUGIN_A_GIMME
 #define A_CANT PLUGIN_A_CANT
+#define t_assist_function plugin_t_assist_function
+#define ASSIST_INLET PLUGIN_ASSIST_INLET
+#define ASSIST_OUTLET PLUGIN_ASSIST_OUTLET
 
 // The project's own headers: named plainly, they are found before the
 // SDK's, which sit later on the include path.
