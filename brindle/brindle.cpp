@@ -70,6 +70,8 @@ void *brindle_new(t_symbol *s) {
     x->markerResource = nullptr;
     x->fileHandle = nullptr;
     x->sampleRate = 0;
+    x->waveRuns = 0;
+    x->waveRefused = 0;
     x->fileName[0] = '\0';
     // A file named in the box loads silently; the patch asks for its
     // markers with bang.
