@@ -65,6 +65,13 @@ bool keep(const brindle_stream &in, const brindle_memory &mem, t_dynMemory &d, u
 
 }  // namespace
 
+void brindle_release_block(const brindle_memory &mem, t_dynMemory &d) {
+    if (d.size != 0) {
+        mem.release(mem.ctx, d.ptr, d.size);
+        d.size = 0;
+    }
+}
+
 brindle_walk_end brindle_wave_header_walk(const brindle_stream &in, const brindle_memory &mem,
                                           const brindle_wave_data &out) {
     brindle_release_block(mem, *out.smpl);
