@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "ext_types.h"
 
@@ -82,8 +83,11 @@ void brindle_aiff_walk(brindle_bytes chunk, int32_t rate, const int32_t *peakMod
 // --- Sound Designer II ---------------------------------------------------
 
 // The sample rate held by the length-prefixed rate text: its number with the
-// fraction cut off; 0 when the text holds no number or one outside 32 bits.
-int32_t brindle_sd2_rate(brindle_bytes text);
+// fraction cut off; nothing when the text holds no number or one outside 32
+// bits.
+std::optional<int32_t> brindle_sd2_stated_rate(brindle_bytes text);
+// The same, 0 for nothing: the rate the markers' times are worked out with.
+inline int32_t brindle_sd2_rate(brindle_bytes text) { return brindle_sd2_stated_rate(text).value_or(0); }
 // Walks the marker list resource.
 void brindle_sd2_walk(brindle_bytes sdml, int32_t rate, const brindle_sink &out);
 
@@ -113,6 +117,8 @@ struct brindle_wave_data {
     t_dynMemory *cue;   // data of the cue chunk
     t_dynMemory *list;  // data of the last LIST chunk of type adtl
     t_dynMemory *smpl;  // data of the first sample-loop chunk
+    // Set when a format chunk gave the rate, which may be 0; may be null.
+    bool *rateStated = nullptr;
 };
 
 // Walks the chunks once.  The object releases everything before an open;

@@ -7,7 +7,8 @@
 // a decimal number, with or without a fraction ("44100.000").  The rate is
 // the number read as a single-precision float with its fraction cut off.
 // Text that holds no number, or a number that does not fit 32 bits signed
-// (this includes "inf" and "nan"), gives the rate 0.  A length byte that
+// (this includes "inf" and "nan"), states no rate, and the times are then
+// worked out with 0.  A length byte that
 // promises more characters than the resource holds is cut to what it holds.
 //
 // sdML 1000, the marker list:
@@ -32,10 +33,10 @@
 #include "brindle_core.h"
 #include "byte_cursor.h"
 
-int32_t brindle_sd2_rate(brindle_bytes text) {
+std::optional<int32_t> brindle_sd2_stated_rate(brindle_bytes text) {
     bytes::Cursor c(text.data, text.size);
     const auto length = c.u8();
-    if (!length) return 0;
+    if (!length) return std::nullopt;
     // A length past the end is cut to what the resource holds.
     const auto chars = c.take(std::min<std::size_t>(*length, c.remaining()));
     char buf[256];
@@ -46,9 +47,9 @@ int32_t brindle_sd2_rate(brindle_bytes text) {
     // number, and its result is defined for every text.
     char *end = nullptr;
     const float value = std::strtof(buf, &end);
-    if (end == buf) return 0;
+    if (end == buf) return std::nullopt;
     // Both bounds are exact floats; the test is false for NaN too.
-    if (!(value >= -2147483648.0f && value < 2147483648.0f)) return 0;
+    if (!(value >= -2147483648.0f && value < 2147483648.0f)) return std::nullopt;
     return static_cast<int32_t>(value);
 }
 

@@ -76,6 +76,7 @@ brindle_walk_end brindle_wave_header_walk(const brindle_stream &in, const brindl
                                           const brindle_wave_data &out) {
     brindle_release_block(mem, *out.smpl);
     *out.sampleRate = 0;
+    if (out.rateStated) *out.rateStated = false;
     bool smpl_seen = false;
 
     for (;;) {
@@ -90,6 +91,7 @@ brindle_walk_end brindle_wave_header_walk(const brindle_stream &in, const brindl
             uint8_t rate[4];
             if (!skip(in, 4) || !read_exact(in, rate, 4)) break;
             *out.sampleRate = static_cast<int32_t>(*bytes::Cursor(rate).u32le());
+            if (out.rateStated) *out.rateStated = true;
             if (!skip(in, int64_t{size} - 8 + pad)) break;
         } else if (id == ID_CUE) {
             brindle_release_block(mem, *out.cue);

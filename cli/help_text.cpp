@@ -143,11 +143,12 @@ const char kMarkers[] = R"(MARKERS
                  brindle~ looks the file up: by the file's header, else by
                  the Finder type of an AppleDouble sidecar, else by the
                  extension (.aif .aiff .aifc .wav .sd2)
-    sample rate  as the file states it, read from the file rather than
-                 worked back from the times, so it is exact: AIFF and AIFC
-                 the COMM chunk (what sndfile_info gives brindle~), WAVE
-                 the fmt chunk (the last, if several), Sound Designer II
-                 the text of resource STR  1001 with its fraction cut off.
+    sample rate  as the file states it, read from the file by brindle~'s
+                 own readers rather than worked back from the times, so it
+                 is exact: AIFF and AIFC the COMM chunk (what sndfile_info
+                 gives brindle~), WAVE the fmt chunk (the last one before
+                 brindle~'s walk ends, if several), Sound Designer II the
+                 text of resource STR  1001 with its fraction cut off.
                  Unknown when the file states none (a WAVE without a fmt
                  chunk: brindle~ then divides by 0, and the times are nan
                  or inf).

@@ -5,13 +5,19 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <span>
 #include <system_error>
 
+#include "aiff_info.hpp"
+#include "brindle_core.h"
 #include "byte_cursor.h"
+#include "data_file.hpp"
+#include "resource_fork.hpp"
 #include "script_lexer.hpp"
 #include "script_runner.hpp"
-#include "stated_rate.hpp"
 
 namespace maxhost {
 namespace {
@@ -167,6 +173,100 @@ void append_u00(std::string &out, unsigned char c) {
 
 std::string json_optional(const std::optional<int32_t> &v) {
     return v ? std::to_string(*v) : "null";
+}
+
+// --- brindle~'s own walks over the file ----------------------------------------
+//
+// The rate shown is the one brindle~'s readers work out, by the same code:
+// AIFF and AIFC from the host's sndfile_info reader, WAVE from the header
+// walk (the last format chunk it reaches), Sound Designer II from the text
+// of STR  1001.  A file that states none (no format chunk, a text without a
+// number) shows no rate, though brindle~ then divides by 0.
+
+// Blocks as getbytes gives them, from the C heap; whatever a walk keeps is
+// given back when the walk's owner goes.
+struct HeapBlocks {
+    std::map<char *, int32_t> held;
+
+    brindle_memory memory() {
+        return brindle_memory{
+            this,
+            [](void *c, int32_t size) -> char * {
+                auto *p = static_cast<char *>(std::malloc(size > 0 ? static_cast<std::size_t>(size) : 1));
+                if (p) static_cast<HeapBlocks *>(c)->held[p] = size;
+                return p;
+            },
+            [](void *c, char *p, int32_t) {
+                static_cast<HeapBlocks *>(c)->held.erase(p);
+                std::free(p);
+            }};
+    }
+    HeapBlocks() = default;
+    HeapBlocks(const HeapBlocks &) = delete;
+    HeapBlocks &operator=(const HeapBlocks &) = delete;
+    ~HeapBlocks() {
+        for (auto &[p, size] : held) std::free(p);
+    }
+};
+
+// The open file as brindle~'s header walk reads it through sysfile_read and
+// sysfile_setpos.
+short stream_read(void *ctx, int64_t *count, void *buf) {
+    const int64_t want = *count;
+    if (want < 0) return 1;
+    const int64_t got =
+        static_cast<fs::DataFile *>(ctx)->read(std::span(static_cast<uint8_t *>(buf), static_cast<std::size_t>(want)));
+    *count = got < 0 ? 0 : got;
+    return got == want ? 0 : 1;
+}
+
+short stream_skip(void *ctx, int64_t offset) {
+    return static_cast<fs::DataFile *>(ctx)->set_pos(fs::DataFile::From::Mark, offset) ? 0 : 1;
+}
+
+std::optional<int32_t> wave_rate(const std::string &path) {
+    auto file = fs::DataFile::open_read(path);
+    // The open steps over the RIFF header; a file too short for it has no
+    // chunk to walk.
+    if (!file || !file->set_pos(fs::DataFile::From::Start, 12)) return std::nullopt;
+    HeapBlocks blocks;
+    int32_t rate = 0;
+    bool stated = false;
+    t_dynMemory cue{nullptr, 0}, list{nullptr, 0}, smpl{nullptr, 0};
+    brindle_wave_header_walk(brindle_stream{file.get(), stream_read, stream_skip}, blocks.memory(),
+                             brindle_wave_data{&rate, &cue, &list, &smpl, &stated});
+    if (!stated) return std::nullopt;
+    return rate;
+}
+
+// A resource of the file's fork, as the Resource Manager would hand it out.
+std::optional<std::span<const uint8_t>> resource(const std::vector<uint8_t> &fork,
+                                                 const std::vector<fs::ResourceEntry> &entries,
+                                                 uint32_t type, int16_t id) {
+    for (const fs::ResourceEntry &e : entries)
+        if (e.type == type && e.id == id) return std::span<const uint8_t>(fork).subspan(e.data_offset, e.data_size);
+    return std::nullopt;
+}
+
+std::optional<int32_t> sd2_rate(const std::string &folder, const std::string &name) {
+    std::vector<uint8_t> fork;
+    if (fs::read_resource_fork(folder, name, fork) != fs::kResOk) return std::nullopt;
+    std::vector<fs::ResourceEntry> entries;
+    if (fs::parse_resource_fork(fork, entries) != fs::kResOk) return std::nullopt;
+    const auto text = resource(fork, entries, bytes::fourcc("STR "), 1001);
+    if (!text) return std::nullopt;
+    return brindle_sd2_stated_rate(brindle_bytes{text->data(), text->size()});
+}
+
+std::optional<int32_t> stated_rate(const std::string &folder, const std::string &name, uint32_t type) {
+    if (type == bytes::fourcc("AIFF") || type == bytes::fourcc("AIFC")) {
+        fs::AiffInfo info;
+        if (fs::read_aiff_info(fs::join(folder, name), info) != fs::AiffStatus::Ok) return std::nullopt;
+        return info.sample_rate;
+    }
+    if (type == bytes::fourcc("WAVE")) return wave_rate(fs::join(folder, name));
+    if (type == bytes::fourcc("Sd2f")) return sd2_rate(folder, name);
+    return std::nullopt;
 }
 
 }  // namespace

@@ -395,3 +395,24 @@ TEST(MarkersScript, OpenAndBangInOneEventThenTheDialog) {
 }
 
 }  // namespace
+
+// The rate shown comes from brindle~'s own readers: where they stop, a rate
+// further on is not the one the times use, and a text without a number
+// states none.
+TEST(MarkersRead, RateWhereBrindleStopsAndRateTextWithoutANumber) {
+    fs::path dir = cli_test::scratch_dir("markers");
+    put(dir / "long-cue.wav", wave_file({fmt_chunk(8000), riff_chunk("cue ", Bytes(40000, 0)), fmt_chunk(32000)}));
+    put(dir / "words.sd2", sd2_data(std::vector<int16_t>(8)));
+    put(dir / "words.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("fast")},
+                                                {"sdML", 1000, sdml_resource({{1, 100, "m"}})}}));
+    Reader reader;
+    auto wave = reader.read(dir / "long-cue.wav");
+    EXPECT_EQ(wave.sample_rate, 8000);
+    EXPECT_EQ(wave.errors,
+              (std::vector<std::string>{"error: getbytes problem, maybe the header is too long (cue )"}));
+    auto sd2 = reader.read(dir / "words.sd2");
+    EXPECT_FALSE(sd2.sample_rate);
+    ASSERT_EQ(sd2.markers.size(), 1u);
+    EXPECT_TRUE(std::isinf(sd2.markers[0].ms));
+    fs::remove_all(dir);
+}
