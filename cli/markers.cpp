@@ -224,7 +224,17 @@ short stream_skip(void *ctx, int64_t offset) {
     return static_cast<fs::DataFile *>(ctx)->set_pos(fs::DataFile::From::Mark, offset) ? 0 : 1;
 }
 
-std::optional<int32_t> wave_rate(const std::string &path) {
+void ignore_count(void *, int32_t) {}
+void ignore_marker(void *, const char *, brindle_time) {}
+void ignore_orphan(void *, uint32_t) {}
+// The walks run for their rate and their log; the box sends the markers.
+const brindle_sink kNoOutput{nullptr, ignore_count, ignore_marker, ignore_orphan};
+
+void log_line(void *ctx, const char *text) { static_cast<std::vector<std::string> *>(ctx)->push_back(text); }
+
+brindle_bytes as_bytes(std::span<const uint8_t> s) { return brindle_bytes{s.data(), s.size()}; }
+
+std::optional<int32_t> wave_rate(const std::string &path, const brindle_log *log) {
     auto file = fs::DataFile::open_read(path);
     // The open steps over the RIFF header; a file too short for it has no
     // chunk to walk.
@@ -233,8 +243,16 @@ std::optional<int32_t> wave_rate(const std::string &path) {
     int32_t rate = 0;
     bool stated = false;
     t_dynMemory cue{nullptr, 0}, list{nullptr, 0}, smpl{nullptr, 0};
-    brindle_wave_header_walk(brindle_stream{file.get(), stream_read, stream_skip}, blocks.memory(),
-                             brindle_wave_data{&rate, &cue, &list, &smpl, &stated});
+    const auto end = brindle_wave_header_walk(brindle_stream{file.get(), stream_read, stream_skip},
+                                              blocks.memory(),
+                                              brindle_wave_data{&rate, &cue, &list, &smpl, &stated}, log);
+    if (log && end == BRINDLE_WALK_END_OF_FILE) {
+        auto held = [](const t_dynMemory &d) {
+            return d.size > 0 ? brindle_bytes{reinterpret_cast<const uint8_t *>(d.ptr), static_cast<std::size_t>(d.size)}
+                              : brindle_bytes{nullptr, 0};
+        };
+        brindle_wave_build(held(cue), held(list), held(smpl), rate, blocks.memory(), kNoOutput, log);
+    }
     if (!stated) return std::nullopt;
     return rate;
 }
@@ -248,39 +266,66 @@ std::optional<std::span<const uint8_t>> resource(const std::vector<uint8_t> &for
     return std::nullopt;
 }
 
-std::optional<int32_t> sd2_rate(const std::string &folder, const std::string &name) {
+std::optional<int32_t> sd2_rate(const std::string &folder, const std::string &name, const brindle_log *log) {
     std::vector<uint8_t> fork;
     if (fs::read_resource_fork(folder, name, fork) != fs::kResOk) return std::nullopt;
     std::vector<fs::ResourceEntry> entries;
     if (fs::parse_resource_fork(fork, entries) != fs::kResOk) return std::nullopt;
     const auto text = resource(fork, entries, bytes::fourcc("STR "), 1001);
     if (!text) return std::nullopt;
-    return brindle_sd2_stated_rate(brindle_bytes{text->data(), text->size()});
+    const auto rate = brindle_sd2_stated_rate(as_bytes(*text), log);
+    if (log)
+        if (const auto sdml = resource(fork, entries, bytes::fourcc("sdML"), 1000))
+            brindle_sd2_walk(as_bytes(*sdml), rate.value_or(0), kNoOutput, log);
+    return rate;
 }
 
-std::optional<int32_t> stated_rate(const std::string &folder, const std::string &name, uint32_t type) {
+const char *aiff_status_text(fs::AiffStatus s) {
+    switch (s) {
+    case fs::AiffStatus::NotAiff: return "no FORM header of type AIFF or AIFC";
+    case fs::AiffStatus::Malformed: return "no COMM chunk, a short one, or a chunk past the end of the file";
+    case fs::AiffStatus::BadRate: return "a rate that is not finite or does not fit 32 bits";
+    case fs::AiffStatus::BadMarkers: return "markers that do not fit their MARK chunk";
+    case fs::AiffStatus::MarkersTooLarge: return "a MARK chunk bigger than a block (32767 bytes)";
+    case fs::AiffStatus::Unreadable: return "the file could not be read";
+    case fs::AiffStatus::Ok: break;
+    }
+    return "";
+}
+
+std::optional<int32_t> stated_rate(const std::string &folder, const std::string &name, uint32_t type,
+                                   const brindle_log *log) {
     if (type == bytes::fourcc("AIFF") || type == bytes::fourcc("AIFC")) {
         fs::AiffInfo info;
-        if (fs::read_aiff_info(fs::join(folder, name), info) != fs::AiffStatus::Ok) return std::nullopt;
+        // brindle~ walks only what sndfile_info hands it, which refuses a
+        // file whose markers do not fit.
+        if (const auto status = fs::read_aiff_info(fs::join(folder, name), info); status != fs::AiffStatus::Ok) {
+            brindle_note(log, "sndfile_info refuses the file: %s; no markers", aiff_status_text(status));
+            return std::nullopt;
+        }
+        const int32_t peak = 0;
+        if (log) brindle_aiff_walk(as_bytes(info.marker_chunk), info.sample_rate, &peak, kNoOutput, log);
         return info.sample_rate;
     }
-    if (type == bytes::fourcc("WAVE")) return wave_rate(fs::join(folder, name));
-    if (type == bytes::fourcc("Sd2f")) return sd2_rate(folder, name);
+    if (type == bytes::fourcc("WAVE")) return wave_rate(fs::join(folder, name), log);
+    if (type == bytes::fourcc("Sd2f")) return sd2_rate(folder, name, log);
     return std::nullopt;
 }
 
 }  // namespace
 
 MarkerReport read_markers(headless::Host &host, const fs::SearchPath &search,
-                          const std::string &file, bool peak) {
+                          const std::string &file, bool peak, bool verbose) {
     MarkerReport report;
     report.file = file;
+    report.verbose = verbose;
+    const brindle_log log{&report.log, log_line};
 
     std::vector<std::string> own;
     if (auto found = fs::locate(file, search, kSoundTypes)) {
         report.type = found->type;
         report.sound_file = true;
-        report.sample_rate = stated_rate(found->folder, found->name, found->type);
+        report.sample_rate = stated_rate(found->folder, found->name, found->type, verbose ? &log : nullptr);
     } else if (auto other = find_any(file, search)) {
         if (fs::FourCC t = fs::file_type(other->first, other->second)) report.type = t;
         own.push_back("maxhost: not an AIFF, AIFC, WAVE or Sound Designer II file");
@@ -372,6 +417,12 @@ std::string format_marker_errors(const MarkerReport &r) {
     return out;
 }
 
+std::string format_marker_log(const MarkerReport &r) {
+    std::string out;
+    for (const auto &l : r.log) out += r.file + ": log: " + l + '\n';
+    return out;
+}
+
 std::string json_string(std::string_view s) {
     std::string out = "\"";
     for (std::size_t i = 0; i < s.size();) {
@@ -431,7 +482,13 @@ std::string format_marker_json(const std::vector<MarkerReport> &reports) {
             if (e) out += ", ";
             out += json_string(r.errors[e]);
         }
-        out += "]}";
+        out += "]";
+        if (r.verbose) {
+            out += ", \"log\": [";
+            for (std::size_t l = 0; l < r.log.size(); ++l) out += (l ? ", " : "") + json_string(r.log[l]);
+            out += "]";
+        }
+        out += "}";
         out += k + 1 < reports.size() ? ",\n" : "\n";
     }
     out += "]\n";
