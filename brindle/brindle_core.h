@@ -50,8 +50,15 @@ struct brindle_log {
     void (*line)(void *ctx, const char *text);  // one line, no newline
 };
 
-// Formats one line into a buffer on the stack and hands it to the log.
-void brindle_note(const brindle_log *log, const char *format, ...) __attribute__((format(printf, 2, 3)));
+// Formats one line into a buffer on the stack and hands it to the log.  On
+// Windows the C++ library's vsnprintf is the C99 one (%zu, %lld), which the
+// checker must be told: there, plain printf means the system's own.
+#if defined(__MINGW32__)
+#define BRINDLE_PRINTF_LIKE(f, a) __attribute__((format(gnu_printf, f, a)))
+#else
+#define BRINDLE_PRINTF_LIKE(f, a) __attribute__((format(printf, f, a)))
+#endif
+void brindle_note(const brindle_log *log, const char *format, ...) BRINDLE_PRINTF_LIKE(2, 3);
 
 // Names are built in a buffer of this size: 255 characters and a NUL.
 constexpr std::size_t BRINDLE_NAME_BYTES = 256;
