@@ -70,6 +70,8 @@ void *brindle_new(t_symbol *s) {
     x->markerResource = nullptr;
     x->fileHandle = nullptr;
     x->sampleRate = 0;
+    x->waveRuns = 0;
+    x->waveRefused = 0;
     x->fileName[0] = '\0';
     // A file named in the box loads silently; the patch asks for its
     // markers with bang.
@@ -112,9 +114,9 @@ void freedynMemory(t_dynMemory *d) {
 
 void brindle_assist(t_brindle *, void *, int32_t kind, int32_t index, char *dst) {
     const char *text = nullptr;
-    if (kind == 1 && index == 0) text = "open Opens File";
-    if (kind == 2 && index == 0) text = "name, time pair";
-    if (kind == 2 && index == 1) text = "Number of Cues";
+    if (kind == ASSIST_INLET && index == 0) text = "open Opens File";
+    if (kind == ASSIST_OUTLET && index == 0) text = "name, time pair";
+    if (kind == ASSIST_OUTLET && index == 1) text = "Number of Cues";
     if (text) std::strcpy(dst, text);
 }
 

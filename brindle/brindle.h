@@ -35,6 +35,8 @@ struct t_brindle {
     t_dynMemory smplChunk;     // WAVE first sample-loop chunk data
     Handle rateResource;       // Sound Designer II STR  1001, detached, ours
     Handle markerResource;     // Sound Designer II sdML 1000, detached, ours
+    int32_t waveRuns;          // brindle_wave runs of this box under way, nested ones included
+    uint8_t waveRefused;       // non-zero: a run's table was refused while another run was reading
 };
 
 // No file opened yet: four ASCII zeros, not the integer 0.

@@ -27,10 +27,12 @@
 #include "byte_cursor.h"
 
 void brindle_aiff_walk(brindle_bytes chunk, int32_t rate, const int32_t *peakMode,
-                       const brindle_sink &out) {
+                       const brindle_sink &out, const brindle_log *log) {
     bytes::Cursor c(chunk.data, chunk.size);
     const auto count = c.skip(8) ? c.u16be() : std::nullopt;
     if (!count) {
+        if (chunk.size != 0)
+            brindle_note(log, "MARK: %zu bytes, too few for the marker count at byte 8; count 0", c.size());
         out.count(out.ctx, 0);
         return;
     }
@@ -38,14 +40,25 @@ void brindle_aiff_walk(brindle_bytes chunk, int32_t rate, const int32_t *peakMod
 
     char name[BRINDLE_NAME_BYTES];
     for (uint32_t i = 0; i < *count; ++i) {
+        const std::size_t at = c.pos();
+        auto cut = [&] {
+            brindle_note(log, "MARK: marker %u of %u at byte %zu: cut short by the end of the chunk; the walk ends",
+                         i + 1, unsigned{*count}, at);
+        };
         const auto id = c.u16be();
-        if (!id) return;
+        if (!id) return cut();
         const auto position = c.u32be();
-        if (!position) return;
+        if (!position) return cut();
         const auto length = c.u8();
-        if (!length) return;
+        if (!length) return cut();
         const auto text = c.take(*length);
-        if (!text) return;
+        if (!text) {
+            brindle_note(log,
+                         "MARK: marker %u of %u at byte %zu: its name of %u bytes runs past the end of the chunk; "
+                         "the walk ends",
+                         i + 1, unsigned{*count}, at, unsigned{*length});
+            return;
+        }
         std::memcpy(name, text->data(), *length);
         name[*length] = '\0';
         if (*length == 0) {
@@ -56,6 +69,11 @@ void brindle_aiff_walk(brindle_bytes chunk, int32_t rate, const int32_t *peakMod
         out.marker(out.ctx, name, brindle_time{*position, false, BRINDLE_SINGLE, rate});
         // A pad byte missing at the very end of the copy costs nothing: no
         // marker can follow it.
-        if (*length % 2 == 0 && !c.skip(1)) return;
+        if (*length % 2 == 0 && !c.skip(1)) {
+            if (i + 1 < *count)
+                brindle_note(log, "MARK: marker %u of %u at byte %zu: cut short by the end of the chunk; the walk ends",
+                             i + 2, unsigned{*count}, c.pos());
+            return;
+        }
     }
 }

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "ext_types.h"
 
@@ -39,6 +40,25 @@ inline int32_t brindle_time_frames(brindle_time t) { return static_cast<int32_t>
 
 // Decimal digits of an unsigned number and a NUL: at most 11 bytes.
 void ntostr(char *text, uint32_t number);
+
+// Where a walk tells why it stopped early or what it passed over, with the
+// byte offset, chunk or marker concerned, for a reader wondering why a file
+// gives fewer markers than it seems to hold.  A null log (the object's) is
+// silent and costs nothing.
+struct brindle_log {
+    void *ctx;
+    void (*line)(void *ctx, const char *text);  // one line, no newline
+};
+
+// Formats one line into a buffer on the stack and hands it to the log.  On
+// Windows the C++ library's vsnprintf is the C99 one (%zu, %lld), which the
+// checker must be told: there, plain printf means the system's own.
+#if defined(__MINGW32__)
+#define BRINDLE_PRINTF_LIKE(f, a) __attribute__((format(gnu_printf, f, a)))
+#else
+#define BRINDLE_PRINTF_LIKE(f, a) __attribute__((format(printf, f, a)))
+#endif
+void brindle_note(const brindle_log *log, const char *format, ...) BRINDLE_PRINTF_LIKE(2, 3);
 
 // Names are built in a buffer of this size: 255 characters and a NUL.
 constexpr std::size_t BRINDLE_NAME_BYTES = 256;
@@ -77,15 +97,19 @@ struct brindle_bytes {
 // count 0.  peakMode is read for every marker, so a receiver that changes it
 // is heard from the next marker on.
 void brindle_aiff_walk(brindle_bytes chunk, int32_t rate, const int32_t *peakMode,
-                       const brindle_sink &out);
+                       const brindle_sink &out, const brindle_log *log = nullptr);
 
 // --- Sound Designer II ---------------------------------------------------
 
 // The sample rate held by the length-prefixed rate text: its number with the
-// fraction cut off; 0 when the text holds no number or one outside 32 bits.
-int32_t brindle_sd2_rate(brindle_bytes text);
+// fraction cut off; nothing when the text holds no number or one outside 32
+// bits.
+std::optional<int32_t> brindle_sd2_stated_rate(brindle_bytes text, const brindle_log *log = nullptr);
+// The same, 0 for nothing: the rate the markers' times are worked out with.
+inline int32_t brindle_sd2_rate(brindle_bytes text) { return brindle_sd2_stated_rate(text).value_or(0); }
 // Walks the marker list resource.
-void brindle_sd2_walk(brindle_bytes sdml, int32_t rate, const brindle_sink &out);
+void brindle_sd2_walk(brindle_bytes sdml, int32_t rate, const brindle_sink &out,
+                      const brindle_log *log = nullptr);
 
 // --- WAVE ----------------------------------------------------------------
 
@@ -113,6 +137,8 @@ struct brindle_wave_data {
     t_dynMemory *cue;   // data of the cue chunk
     t_dynMemory *list;  // data of the last LIST chunk of type adtl
     t_dynMemory *smpl;  // data of the first sample-loop chunk
+    // Set when a format chunk gave the rate, which may be 0; may be null.
+    bool *rateStated = nullptr;
 };
 
 // Walks the chunks once.  The object releases everything before an open;
@@ -120,7 +146,7 @@ struct brindle_wave_data {
 // sample-loop block at once).  The rate becomes 0 unless a format chunk
 // sets it.
 brindle_walk_end brindle_wave_header_walk(const brindle_stream &in, const brindle_memory &mem,
-                                          const brindle_wave_data &out);
+                                          const brindle_wave_data &out, const brindle_log *log = nullptr);
 
 enum brindle_wave_result {
     BRINDLE_WAVE_DONE,
@@ -131,4 +157,4 @@ enum brindle_wave_result {
 // list data count only together.
 brindle_wave_result brindle_wave_build(brindle_bytes cue, brindle_bytes list, brindle_bytes smpl,
                                        int32_t rate, const brindle_memory &mem,
-                                       const brindle_sink &out);
+                                       const brindle_sink &out, const brindle_log *log = nullptr);

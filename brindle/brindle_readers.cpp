@@ -128,20 +128,23 @@ void brindle_loadwaveheader(t_brindle *x) {
 }
 
 void brindle_wave(t_brindle *x) {
-    // A receiver of a marker may send bang, so runs can nest.  The blocks an
-    // outer run is still reading must outlive the inner one.
-    static int depth = 0;
-    ++depth;
+    // A receiver of the count or of a marker may send bang, so runs of one
+    // box can nest.  The cue and label blocks an outer run is still reading
+    // must outlive a refused inner run: they go when the box's outermost run
+    // ends.  Runs of other boxes have blocks of their own and do not count.
+    ++x->waveRuns;
     const auto result = brindle_wave_build(held(x->cueChunk), held(x->listChunk),
                                            held(x->smplChunk), x->sampleRate, host_memory,
                                            outlets(x));
-    --depth;
+    --x->waveRuns;
     if (result == BRINDLE_WAVE_TABLE_REFUSED) {
         error("getbytes problem, maybe the header is too long");
-        // Later runs then send only the loops.
-        if (depth == 0) {
-            freedynMemory(&x->cueChunk);
-            freedynMemory(&x->listChunk);
-        }
+        x->waveRefused = 1;
+    }
+    // Later runs then send only the loops.
+    if (x->waveRuns == 0 && x->waveRefused) {
+        x->waveRefused = 0;
+        freedynMemory(&x->cueChunk);
+        freedynMemory(&x->listChunk);
     }
 }

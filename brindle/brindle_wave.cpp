@@ -57,17 +57,28 @@ constexpr std::size_t PAIR_BYTES = 8;
 int32_t wrap32(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(v)); }
 
 // Number of loops the data announces (0 when the chunk is too short to say).
-int64_t loop_count(brindle_bytes smpl) {
+int64_t loop_count(brindle_bytes smpl, const brindle_log *log) {
     bytes::Cursor c(smpl.data, smpl.size);
     const auto n = c.skip(28) ? c.i32le() : std::nullopt;
-    if (!n || *n < 0) return 0;
-    return *n;
+    if (!n) {
+        if (c.size() != 0) brindle_note(log, "smpl: %zu bytes, too few for the loop count at byte 28; no loops", c.size());
+        return 0;
+    }
+    if (*n < 0) brindle_note(log, "smpl: %d loops announced; none sent", *n);
+    return *n < 0 ? 0 : *n;
 }
 
-void send_loops(brindle_bytes smpl, int64_t n, int32_t rate, const brindle_sink &out) {
+void send_loops(brindle_bytes smpl, int64_t n, int32_t rate, const brindle_sink &out, const brindle_log *log) {
     bytes::Cursor c(smpl.data, smpl.size);
-    if (!c.skip(LOOPS_AT)) return;
+    if (!c.skip(LOOPS_AT)) {
+        if (n > 0) brindle_note(log, "smpl: %lld loops announced, the data end before the first, at byte 36",
+                                static_cast<long long>(n));
+        return;
+    }
     const int64_t held = static_cast<int64_t>(c.remaining() / LOOP_BYTES);
+    if (n > held)
+        brindle_note(log, "smpl: %lld loops announced, %lld held whole; the rest are not sent",
+                     static_cast<long long>(n), static_cast<long long>(held));
     // Only loops the chunk holds whole are walked: none of these reads fails.
     for (int64_t k = 0; k < std::min(n, held); ++k) {
         c.skip(8);
@@ -99,19 +110,27 @@ bool find_pair(const char *table, std::size_t pairs, uint32_t id, uint32_t &posi
 }
 
 void send_labels(brindle_bytes list, int32_t m, const char *table, std::size_t pairs, int32_t rate,
-                 const brindle_sink &out) {
+                 const brindle_sink &out, const brindle_log *log) {
     bytes::Cursor c(list.data, list.size);
     // adtl is looked for at every fourth byte.
     for (;;) {
         const auto code = c.fourcc();
-        if (!code) return;
+        if (!code) {
+            brindle_note(log, "LIST: no adtl at any fourth byte of its %zu; no labels", c.size());
+            return;
+        }
         if (*code == ID_ADTL) break;
     }
 
     char name[BRINDLE_NAME_BYTES];
     for (int32_t i = 0; i < m; ++i) {
+        const std::size_t from = c.pos();
         const auto id = (c.find(ID_LABL) && c.skip(8)) ? c.u32le() : std::nullopt;
-        if (!id) return;
+        if (!id) {
+            brindle_note(log, "LIST: label %d of %d: no whole labl from byte %zu on; the label pass ends", i + 1, m,
+                         from);
+            return;
+        }
         // The cursor stays at the text: the next search starts there, and
         // the text may itself hold labl.
         const auto rest = c.rest();
@@ -121,6 +140,8 @@ void send_labels(brindle_bytes list, int32_t m, const char *table, std::size_t p
         const std::size_t length = nul ? static_cast<std::size_t>(static_cast<const char *>(nul) - text) : limit;
         uint32_t position;
         if (!find_pair(table, pairs, *id, position)) {
+            brindle_note(log, "LIST: label %d of %d at byte %zu: cue point id %u is not in the cue chunk; passed over",
+                         i + 1, m, c.pos() - 12, *id);
             out.orphan_label(out.ctx, *id);
             continue;
         }
@@ -138,26 +159,34 @@ void send_labels(brindle_bytes list, int32_t m, const char *table, std::size_t p
 
 brindle_wave_result brindle_wave_build(brindle_bytes cue, brindle_bytes list, brindle_bytes smpl,
                                        int32_t rate, const brindle_memory &mem,
-                                       const brindle_sink &out) {
-    const int64_t n = loop_count(smpl);
+                                       const brindle_sink &out, const brindle_log *log) {
+    const int64_t n = loop_count(smpl, log);
     const bool labels_held = cue.data && cue.size && list.data && list.size;
     if (!labels_held) {
         out.count(out.ctx, wrap32(2 * n));
-        send_loops(smpl, n, rate, out);
+        send_loops(smpl, n, rate, out, log);
         return BRINDLE_WAVE_DONE;
     }
 
     bytes::Cursor c(cue.data, cue.size);
     const int32_t m = c.i32le().value_or(0);
     out.count(out.ctx, wrap32(int64_t{m} + 2 * n));
+    if (m < 0) brindle_note(log, "cue: %d cue points announced; no labels", m);
 
     if (m > 0) {
         const int64_t table_bytes = int64_t{m} * static_cast<int64_t>(PAIR_BYTES);
         char *table = table_bytes <= MAX_TABLE ? mem.get(mem.ctx, static_cast<int32_t>(table_bytes))
                                                : nullptr;
-        if (!table) return BRINDLE_WAVE_TABLE_REFUSED;
+        if (!table) {
+            brindle_note(log, "cue: no block for the table of %d cue points (%lld bytes, a block holds at most "
+                              "32767); nothing follows the count",
+                         m, static_cast<long long>(table_bytes));
+            return BRINDLE_WAVE_TABLE_REFUSED;
+        }
         const std::size_t pairs =
             std::min(static_cast<std::size_t>(m), c.remaining() / CUE_POINT_BYTES);
+        if (pairs < static_cast<std::size_t>(m))
+            brindle_note(log, "cue: %d cue points announced, %zu held whole", m, pairs);
         // Only cue points the chunk holds whole are read: none of these fails.
         for (std::size_t i = 0; i < pairs; ++i) {
             const uint32_t id = c.u32le().value_or(0);
@@ -165,9 +194,9 @@ brindle_wave_result brindle_wave_build(brindle_bytes cue, brindle_bytes list, br
             c.skip(16);
             put_pair(table, i, id, position);
         }
-        send_labels(list, m, table, pairs, rate, out);
+        send_labels(list, m, table, pairs, rate, out, log);
         mem.release(mem.ctx, table, static_cast<int32_t>(table_bytes));
     }
-    send_loops(smpl, n, rate, out);
+    send_loops(smpl, n, rate, out, log);
     return BRINDLE_WAVE_DONE;
 }

@@ -11,7 +11,7 @@ Commands:
   run [--bits 16|24|float] [--record-all DIR] SCRIPT
                   run a patch script, one event per line ("-" reads standard
                   input)
-  markers [--peak] [--json] FILE...
+  markers [--peak] [--json] [--verbose] FILE...
                   read the markers of sound files through brindle~ and show
                   each file's type, rate and markers (see MARKERS below)
   help [TOPIC]    the part of this text on one command (run, markers), or
@@ -126,7 +126,7 @@ OUTPUT
 )";
 
 const char kMarkers[] = R"(MARKERS
-  maxhost markers [--peak] [--json] FILE...
+  maxhost markers [--peak] [--json] [--verbose] FILE...
 
   Each FILE is read twice by a new brindle~ box, made without a file name
   so that an open sends the markers at once: the events "mode 0, open FILE"
@@ -143,11 +143,12 @@ const char kMarkers[] = R"(MARKERS
                  brindle~ looks the file up: by the file's header, else by
                  the Finder type of an AppleDouble sidecar, else by the
                  extension (.aif .aiff .aifc .wav .sd2)
-    sample rate  as the file states it, read from the file rather than
-                 worked back from the times, so it is exact: AIFF and AIFC
-                 the COMM chunk (what sndfile_info gives brindle~), WAVE
-                 the fmt chunk (the last, if several), Sound Designer II
-                 the text of resource STR  1001 with its fraction cut off.
+    sample rate  as the file states it, read from the file by brindle~'s
+                 own readers rather than worked back from the times, so it
+                 is exact: AIFF and AIFC the COMM chunk (what sndfile_info
+                 gives brindle~), WAVE the fmt chunk (the last one before
+                 brindle~'s walk ends, if several), Sound Designer II the
+                 text of resource STR  1001 with its fraction cut off.
                  Unknown when the file states none (a WAVE without a fmt
                  chunk: brindle~ then divides by 0, and the times are nan
                  or inf).
@@ -176,6 +177,16 @@ const char kMarkers[] = R"(MARKERS
   from the file: in JSON strings ", \ and control characters are escaped,
   valid UTF-8 passes through, and any other byte is written \u00XX, the
   byte taken as a Latin-1 character, so no byte is lost.
+
+  --verbose: the file is also walked by brindle~'s own readers with their
+  log on, and each line says where (byte offset, chunk, marker number) and
+  why a walk stopped early or passed something over: a count that promises
+  more markers than the data hold, a name that runs past its chunk, a
+  chunk cut short by the end of the file, a LIST of another type than
+  adtl.  The lines go to standard error as "FILE: log: TEXT", before the
+  file's errors; with --json each object gets one more member, "log":
+  [STRING, ...].  They do not change the exit status.  brindle~ itself
+  never prints them.
 
   Exit status of markers: 0 when every file was read and no console error,
   alert or host line was printed; 1 when a file was not found, was none of

@@ -125,6 +125,7 @@ int command_run(const GlobalOptions &options, const Words &args) {
 int command_markers(const GlobalOptions &options, const Words &args) {
     bool peak = false;
     bool json = false;
+    bool verbose = false;
     std::vector<std::string> files;
     for (const Word &a : args) {
         if (!a.option()) {
@@ -133,6 +134,8 @@ int command_markers(const GlobalOptions &options, const Words &args) {
             peak = true;
         } else if (a.text == "--json") {
             json = true;
+        } else if (a.text == "--verbose") {
+            verbose = true;
         } else {
             return usage_error("unknown option " + a.text + " (write a file named so after --, or as ./" +
                                a.text + ")");
@@ -149,7 +152,7 @@ int command_markers(const GlobalOptions &options, const Words &args) {
     bool first_table = true;
     std::vector<maxhost::MarkerReport> reports;
     for (const auto &f : files) {
-        maxhost::MarkerReport r = maxhost::read_markers(host, search, f, peak);
+        maxhost::MarkerReport r = maxhost::read_markers(host, search, f, peak, verbose);
         if (r.failed()) all_read = false;
         if (json) {
             reports.push_back(std::move(r));
@@ -160,7 +163,7 @@ int command_markers(const GlobalOptions &options, const Words &args) {
             std::cout << (first_table ? "" : "\n") << table << std::flush;
             first_table = false;
         }
-        std::cerr << maxhost::format_marker_errors(r) << std::flush;
+        std::cerr << maxhost::format_marker_log(r) << maxhost::format_marker_errors(r) << std::flush;
     }
     if (json) std::cout << maxhost::format_marker_json(reports) << std::flush;
     return all_read ? kExitOk : kExitFailed;

@@ -33,6 +33,10 @@ struct MarkerReport {
     // Console lines as "run" prints them ("error: ...", "alert: ...",
     // "host: ..."), then maxhost's own ("maxhost: ...").
     std::vector<std::string> errors;
+    // With verbose: where and why brindle~'s walks over the file stopped
+    // early or passed something over, one line each.
+    bool verbose = false;
+    std::vector<std::string> log;
 
     bool failed() const { return !sound_file || !errors.empty(); }
 };
@@ -41,16 +45,20 @@ struct MarkerReport {
 // first when peak is set, then "mode 0, open FILE" and "mode 1, open FILE",
 // each one event with its deferred open.  search must be the path the host
 // searches, so that the type reported is that of the file brindle~ opened.
-// The host's message and console logs are consumed.
+// The host's message and console logs are consumed.  verbose also walks
+// the file with brindle~'s readers, the log on, into the report's log.
 MarkerReport read_markers(headless::Host &host, const fileservices::SearchPath &search,
-                          const std::string &file, bool peak);
+                          const std::string &file, bool peak, bool verbose = false);
 
 // The report as a header line and a table, for standard output; empty for
 // a file brindle~ could not open by type.
 std::string format_marker_table(const MarkerReport &r);
 // The report's error lines for standard error, each naming the file.
 std::string format_marker_errors(const MarkerReport &r);
-// One JSON array, one object per report on a line of its own.
+// The report's log lines for standard error, as "FILE: log: TEXT".
+std::string format_marker_log(const MarkerReport &r);
+// One JSON array, one object per report on a line of its own; a verbose
+// report has its log as one more member, "log".
 std::string format_marker_json(const std::vector<MarkerReport> &reports);
 
 // A JSON string of arbitrary bytes: quote, backslash and control characters

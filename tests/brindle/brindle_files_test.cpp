@@ -223,8 +223,8 @@ TEST_F(BrindleHost, ARefusedTableInANestedRunKeepsTheBlocksTheOuterRunReads) {
     bang(b);
     host.on_message = nullptr;
     EXPECT_EQ(errors(), Lines{"getbytes problem, maybe the header is too long"});
-    // The outer run went on over intact data, and the blocks are still held.
-    EXPECT_EQ(bang(b), (Lines{cnt(2), ms("one", 10), ms("two", 20)}));
+    // The outer run went on over intact data; once it ended, the blocks went.
+    EXPECT_EQ(bang(b), Lines{cnt(0)});
 }
 
 TEST_F(BrindleHost, WaveCountsTheBuilderCannotServe) {
@@ -471,5 +471,85 @@ TEST_F(BrindleHost, RealResourceForksWithoutTheMarkerResources) {
         ASSERT_EQ(e.size(), 1u) << fork;
         EXPECT_EQ(e[0].rfind("error - sdII - carbon load res fork: -19", 0), 0u) << e[0];
         EXPECT_EQ(take(), Lines{});
+    }
+}
+
+// --- runs of brindle~ inside runs of brindle~ -------------------------------------
+
+namespace {
+
+// Two labelled cue points and one loop, at 1000 Hz.
+Bytes two_labels_and_a_loop() {
+    return wave_file({riff_chunk("fmt ", fmt_data(1000)), riff_chunk("cue ", cue_data({{1, 10}, {2, 20}})),
+                      riff_chunk("LIST", adtl_data({{1, "one"}, {2, "two"}})),
+                      riff_chunk("smpl", smpl_data({{1, 2}}))});
+}
+
+const Lines LOOPS_ONLY = {cnt(2), ms("beg loop", 1), ms("end loop", 2)};
+
+}  // namespace
+
+TEST_F(BrindleHost, ARefusedTableInABoxBangedByAnotherBoxReleasesItsOwnBlocks) {
+    put("a.wav", two_labels_and_a_loop());
+    // 5000 cue points promised: a table no block can hold, on every run.
+    put("many.wav", wave_file({riff_chunk("fmt ", fmt_data(1000)), riff_chunk("cue ", cue_data({{1, 10}}, 5000)),
+                               riff_chunk("LIST", adtl_data({{1, "x"}})), riff_chunk("smpl", smpl_data({{1, 2}}))}));
+    auto *a = make("a", "a.wav");
+    // Named in the box, B loads silently: its first run is inside A's.
+    auto *b = make("b", "many.wav");
+    host.run_deferred();
+    EXPECT_EQ(take(), Lines{});
+    // A's left outlet goes to B's bang, as in a chain of readers.
+    host.on_message = [&](const headless::OutletMessage &m) {
+        if (m.box == "a" && m.outlet == 0) host.send(b, std::vector<t_atom>{headless::sym_atom("bang")});
+    };
+    // Each of A's lists, then B's run: the first refused after its count.
+    const Lines loops = LOOPS_ONLY;
+    Lines expected = {cnt(4), ms("one", 10), cnt(5002), ms("two", 20)};
+    expected.insert(expected.end(), loops.begin(), loops.end());
+    for (auto end : {"beg loop", "end loop"}) {
+        expected.push_back(ms(end, std::string(end) == "beg loop" ? 1 : 2));
+        expected.insert(expected.end(), loops.begin(), loops.end());
+    }
+    EXPECT_EQ(bang(a), expected);
+    host.on_message = nullptr;
+    // Refused once: B gave its cue and label data back though A's run was
+    // under way, so its later runs in A's run and after it send the loops
+    // alone, and A still has its labels.
+    EXPECT_EQ(errors(), Lines{"getbytes problem, maybe the header is too long"});
+    EXPECT_EQ(bang(b), LOOPS_ONLY);
+    EXPECT_EQ(errors(), Lines{});
+    EXPECT_EQ(bang(a), (Lines{cnt(4), ms("one", 10), ms("two", 20), ms("beg loop", 1), ms("end loop", 2)}));
+}
+
+TEST_F(BrindleHost, ARefusedTableInANestedRunOfTheSameBoxIsReleasedWhenTheOutermostRunEnds) {
+    put("w.wav", two_labels_and_a_loop());
+    const Lines full = {cnt(4), ms("one", 10), ms("two", 20), ms("beg loop", 1), ms("end loop", 2)};
+    // The receiver of the count bangs the box again, and one of the two
+    // tables is refused: the inner one (asked for first) or the outer one.
+    for (bool refuse_inner : {true, false}) {
+        SCOPED_TRACE(refuse_inner ? "inner refused" : "outer refused");
+        auto *b = make(refuse_inner ? "inner" : "outer");
+        open(b, "w.wav");
+        take();
+        bool nested = false;
+        host.on_message = [&](const headless::OutletMessage &m) {
+            if (m.outlet != 1 || nested) return;
+            nested = true;
+            if (refuse_inner) host.fail_allocations(1);
+            host.send(b, std::vector<t_atom>{headless::sym_atom("bang")});
+            if (!refuse_inner) host.fail_allocations(1);
+        };
+        const Lines run = bang(b);
+        host.on_message = nullptr;
+        EXPECT_EQ(errors(), Lines{"getbytes problem, maybe the header is too long"});
+        // Two counts, then the markers of the run that was not refused: after
+        // an inner refusal the outer run still reads the blocks whole.
+        Lines expected = {cnt(4)};
+        expected.insert(expected.end(), full.begin(), full.end());
+        EXPECT_EQ(run, expected);
+        // Either way the blocks are gone once the outermost run ended.
+        EXPECT_EQ(bang(b), LOOPS_ONLY);
+        EXPECT_EQ(errors(), Lines{});
     }
 }

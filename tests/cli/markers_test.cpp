@@ -395,3 +395,79 @@ TEST(MarkersScript, OpenAndBangInOneEventThenTheDialog) {
 }
 
 }  // namespace
+
+// The rate shown comes from brindle~'s own readers: where they stop, a rate
+// further on is not the one the times use, and a text without a number
+// states none.
+TEST(MarkersRead, RateWhereBrindleStopsAndRateTextWithoutANumber) {
+    fs::path dir = cli_test::scratch_dir("markers");
+    put(dir / "long-cue.wav", wave_file({fmt_chunk(8000), riff_chunk("cue ", Bytes(40000, 0)), fmt_chunk(32000)}));
+    put(dir / "words.sd2", sd2_data(std::vector<int16_t>(8)));
+    put(dir / "words.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("fast")},
+                                                {"sdML", 1000, sdml_resource({{1, 100, "m"}})}}));
+    Reader reader;
+    auto wave = reader.read(dir / "long-cue.wav");
+    EXPECT_EQ(wave.sample_rate, 8000);
+    EXPECT_EQ(wave.errors,
+              (std::vector<std::string>{"error: getbytes problem, maybe the header is too long (cue )"}));
+    auto sd2 = reader.read(dir / "words.sd2");
+    EXPECT_FALSE(sd2.sample_rate);
+    ASSERT_EQ(sd2.markers.size(), 1u);
+    EXPECT_TRUE(std::isinf(sd2.markers[0].ms));
+    fs::remove_all(dir);
+}
+
+// --verbose: each format's walk says why a file gives fewer markers than it
+// seems to hold; the rest of the output is what it is without the option.
+TEST(MaxhostMarkers, VerboseLogsWhereEachFormatsWalkStopped) {
+    fs::path dir = cli_test::scratch_dir("markers");
+    // AIFF: a marker count of 2 over one marker, which sndfile_info refuses.
+    Bytes aif = aiff_file("AIFF", {comm_chunk(1000, 10), mark_chunk({{1, 10, "a"}})});
+    const auto mark = std::search(aif.begin(), aif.end(), std::begin("MARK"), std::end("MARK") - 1);
+    ASSERT_NE(mark, aif.end());
+    mark[9] = 2;
+    put(dir / "count.aif", aif);
+    // WAVE: the label list cut three bytes short.
+    Bytes wav = wave_file({fmt_chunk(1000), cue_chunk({{1, 10}}), adtl_list({{1, "one"}})});
+    const std::size_t list_at = wav.size() - adtl_list({{1, "one"}}).size();
+    wav.resize(wav.size() - 3);
+    put(dir / "cut.wav", wav);
+    // Sound Designer II: two markers promised, one held.
+    Bytes sdml = sdml_resource({{1, 100, "m"}});
+    sdml[7] = 2;
+    put(dir / "two.sd2", sd2_data(std::vector<int16_t>(8)));
+    put(dir / "two.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("1000")}, {"sdML", 1000, sdml}}));
+
+    const std::string files = " count.aif cut.wav two.sd2 2>&1";
+    const std::string cd = "cd " + dir.string() + " && " + std::string(MAXHOST_EXE) + " markers ";
+    cli_test::Result plain = shell(cd + files);
+    cli_test::Result verbose = shell(cd + "--verbose" + files);
+    EXPECT_EQ(verbose.status, plain.status);
+    std::istringstream lines(verbose.output);
+    std::string line, rest;
+    std::vector<std::string> log;
+    while (std::getline(lines, line)) {
+        if (line.find(": log: ") != std::string::npos)
+            log.push_back(line);
+        else
+            rest += line + "\n";
+    }
+    EXPECT_EQ(rest, plain.output);
+    EXPECT_EQ(plain.output.find(": log: "), std::string::npos);
+    EXPECT_EQ(log, (std::vector<std::string>{
+                       "count.aif: log: sndfile_info refuses the file: markers that do not fit their MARK chunk; "
+                       "no markers",
+                       "cut.wav: log: WAVE: 'LIST' chunk at byte " + std::to_string(list_at) +
+                           ": the file ends after 17 of its 20 bytes; the rest reads as zeros",
+                       "two.sd2: log: sdML 1000: marker 2 of 2 at byte 29: cut short by the end of the resource; "
+                       "the walk ends"}));
+
+    // In JSON the log is one more member, only when asked for.
+    auto doc = json::parse(shell(cd + "--json --verbose two.sd2").output);
+    ASSERT_TRUE(doc);
+    EXPECT_EQ((*doc)[0]["log"].items.size(), 1u);
+    auto quiet = json::parse(shell(cd + "--json two.sd2").output);
+    ASSERT_TRUE(quiet);
+    EXPECT_EQ((*quiet)[0].keys, (std::vector<std::string>{"file", "type", "sampleRate", "count", "markers", "errors"}));
+    fs::remove_all(dir);
+}

@@ -28,7 +28,7 @@ TEST(MaxhostCommandLine, HelpDocumentsEveryCommandAndOption) {
           "signal NAME INLET VALUE|FILE|none", "dsp SR VS", "dsp off", "run SECONDS", "ticks N",
           "write NAME FILE", "disable NAME 0|1", "free NAME", "path DIR", "dialog FILE",
           "dialog cancel", "Exit status", "\\xHH", "NAME OUTLET: SELECTOR ATOMS", "error: ",
-          "alert: ", "current directory", "markers [--peak] [--json] FILE...", "\"sampleRate\"",
+          "alert: ", "current directory", "markers [--peak] [--json] [--verbose] FILE...", "\"sampleRate\"",
           "\\u00XX", "Exit status of markers"})
         EXPECT_NE(r.output.find(item), std::string::npos) << item;
 }

@@ -1,4 +1,4 @@
-// What every reader shares: numbers as names, and marker times.
+// The arithmetic every reader shares: numbers as names, and marker times.
 #include "brindle_core.h"
 
 void ntostr(char *text, uint32_t number) {
@@ -20,11 +20,4 @@ float brindle_time_ms(brindle_time t) {
         return quotient * 1000.0f;
     }
     return static_cast<float>(static_cast<double>(position) * 1000.0 / static_cast<double>(t.rate));
-}
-
-void brindle_release_block(const brindle_memory &mem, t_dynMemory &d) {
-    if (d.size != 0) {
-        mem.release(mem.ctx, d.ptr, d.size);
-        d.size = 0;
-    }
 }
