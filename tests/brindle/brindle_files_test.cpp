@@ -232,7 +232,7 @@ TEST_F(BrindleHost, TruncatedWaveFiles) {
     msg(b, "mode", {headless::long_atom(1)});
     for (std::size_t cut = 0; cut < full.size(); cut += 5) {
         Bytes part;
-        part.b.assign(full.b.begin(), full.b.begin() + static_cast<long>(cut));
+        part.assign(full.begin(), full.begin() + static_cast<long>(cut));
         put("cut.wav", part);
         open(b, "cut.wav");
         errors();
@@ -296,8 +296,8 @@ TEST_F(BrindleHost, MarkerCountSweepsThroughLibaudiofile) {
 
 TEST_F(BrindleHost, SoundDesignerTwoMarkers) {
     put("s.sd2", Bytes{}.zeros(64));
-    put("s.sd2.rsrc", resource_fork({{"STR ", 1001, sd2_rate_text("44100.000")},
-                                     {"sdML", 1000, sdml({{22050, 1, "half "}, {44100, 12, ""}, {-1, -1, ""}})}}));
+    put("s.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("44100.000")},
+                                     {"sdML", 1000, sdml_data({{22050, 1, "half "}, {44100, 12, ""}, {-1, -1, ""}})}}));
     auto *b = make("b");
     open(b, "s.sd2");
     EXPECT_EQ(rec(b).fileType, BRINDLE_SD2);
@@ -315,9 +315,9 @@ TEST_F(BrindleHost, SoundDesignerTwoMarkers) {
 TEST_F(BrindleHost, SoundDesignerTwoWithoutItsResources) {
     put("nofork.sd2", Bytes{}.zeros(8));
     put("norate.sd2", Bytes{}.zeros(8));
-    put("norate.sd2.rsrc", resource_fork({{"sdML", 1000, sdml({{1, 1, "a"}})}}));
+    put("norate.sd2.rsrc", resource_fork({{"sdML", 1000, sdml_data({{1, 1, "a"}})}}));
     put("nolist.sd2", Bytes{}.zeros(8));
-    put("nolist.sd2.rsrc", resource_fork({{"STR ", 1001, sd2_rate_text("48000")}}));
+    put("nolist.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("48000")}}));
     auto *b = make("b");
     open(b, "nofork.sd2");
     EXPECT_EQ(errors(), Lines{"error - sdII - carbon load res fork: -193"});
