@@ -1,14 +1,14 @@
 # What `cmake --install BUILD --prefix PREFIX` puts where (the Pd externals'
-# rules are in host/pd/CMakeLists.txt):
+# rules are in host/pdmax/CMakeLists.txt):
 #
 #   PREFIX/bin/maxhost
-#   PREFIX/lib/maxhost/                  libmaxapi.so and the plug-ins beside it:
+#   PREFIX/lib/maxhost/                  libheadless.so and the plug-ins beside it:
 #                                        tessel~.so, brindle~.so, brindle~.info
 #   PREFIX/share/doc/tessel_brindle/     README.md, LICENSE, NOTICE,
 #                                        examples/ (demo.txt, markers.*)
 #   PREFIX/lib/pd-externals/CLASS/       CLASS.pd_linux, CLASS-help.pd
 #
-# Nothing installed names the build folder: maxhost finds libmaxapi.so by a
+# Nothing installed names the build folder: maxhost finds libheadless.so by a
 # run path relative to itself, and the library finds the plug-ins in its own
 # folder, so the whole prefix may be moved.  Only the plug-ins named here
 # are installed; the tests' probe plug-ins stay in the build.
@@ -29,7 +29,7 @@ if(TARGET maxhost)
   install(TARGETS maxhost RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT maxhost)
 endif()
 
-install(TARGETS maxapi LIBRARY DESTINATION ${MAXHOST_INSTALL_PLUGIN_DIR} COMPONENT maxhost)
+install(TARGETS headless LIBRARY DESTINATION ${MAXHOST_INSTALL_PLUGIN_DIR} COMPONENT maxhost)
 foreach(plugin IN LISTS MAXHOST_INSTALLED_PLUGINS)
   if(NOT TARGET ${plugin})
     continue()
@@ -56,6 +56,6 @@ foreach(target maxhost ${MAXHOST_INSTALLED_PLUGINS})
   endif()
 endforeach()
 if(MAXHOST_PD)
-  # Defined once the whole project has been read (host/pd/CMakeLists.txt).
+  # Defined once the whole project has been read (host/pdmax/CMakeLists.txt).
   add_dependencies(demo_programs tessel_pd brindle_pd)
 endif()

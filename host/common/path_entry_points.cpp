@@ -13,8 +13,6 @@
 
 #include "file_host.hpp"
 
-namespace fs = fileservices;
-
 using hostcommon::file_host;
 using hostcommon::FileHost;
 using hostcommon::guarded;
@@ -44,7 +42,7 @@ short path_opensysfile(const char *name, short path, t_filehandle *fh, short per
     const std::optional<std::string> folder = host->folder_of(path);
     if (!folder) return 1;
     return guarded(*host, short{1}, [&]() -> short {
-        auto file = fs::DataFile::open_read(fs::join(*folder, name));
+        auto file = fileservices::DataFile::open_read(fileservices::join(*folder, name));
         if (!file) return 1;
         void *key = file.get();
         host->sysfiles.emplace(key, std::move(file));
@@ -61,12 +59,12 @@ short sysfile_setpos(t_filehandle fh, t_sysfile_pos_mode mode, int64_t offset) {
         host->file_error("sysfile_setpos on a file that is not open");
         return 1;
     }
-    fs::DataFile::From from;
+    fileservices::DataFile::From from;
     switch (mode) {
     case SYSFILE_ATMARK:
-    case SYSFILE_FROMMARK: from = fs::DataFile::From::Mark; break;
-    case SYSFILE_FROMSTART: from = fs::DataFile::From::Start; break;
-    case SYSFILE_FROMLEOF: from = fs::DataFile::From::End; break;
+    case SYSFILE_FROMMARK: from = fileservices::DataFile::From::Mark; break;
+    case SYSFILE_FROMSTART: from = fileservices::DataFile::From::Start; break;
+    case SYSFILE_FROMLEOF: from = fileservices::DataFile::From::End; break;
     default: return 1;
     }
     return it->second->set_pos(from, offset) ? 0 : 1;

@@ -11,7 +11,6 @@
 #include "host_impl.hpp"
 
 using headless::Host;
-namespace fs = fileservices;
 
 namespace {
 
@@ -40,8 +39,8 @@ hostcommon::FileHost *hostcommon::file_host() { return impl(); }
 
 namespace headless {
 
-fs::BlockHooks handle_hooks(Host::Impl *I) {
-    fs::BlockHooks hooks;
+fileservices::BlockHooks handle_hooks(Host::Impl *I) {
+    fileservices::BlockHooks hooks;
     hooks.alloc = handle_alloc;
     hooks.release = handle_release;
     hooks.ctx = I;
@@ -51,8 +50,8 @@ fs::BlockHooks handle_hooks(Host::Impl *I) {
 
 void Host::Impl::file_error(const std::string &text) { host_line(text); }
 
-std::optional<fs::Located> Host::Impl::find_file(const char *name, std::span<const t_fourcc> types) {
-    return fs::locate(name, fs::SearchPath{search_dirs, script_dir}, types);
+std::optional<fileservices::Located> Host::Impl::find_file(const char *name, std::span<const t_fourcc> types) {
+    return fileservices::locate(name, fileservices::SearchPath{search_dirs, script_dir}, types);
 }
 
 // Handles are large blocks; one the host freed is remembered, so that a
@@ -80,8 +79,8 @@ short open_dialog(char *name, short *outpath, t_fourcc *outtype, const t_fourcc 
     if (!I || !name) return 1;
     auto answer = std::exchange(I->dialog_answer, std::nullopt);
     if (!answer) return 1;
-    const fs::SearchPath search{I->search_dirs, I->script_dir};
-    auto found = fs::locate(*answer, search, hostcommon::type_list(typelist, numtypes));
+    const fileservices::SearchPath search{I->search_dirs, I->script_dir};
+    auto found = fileservices::locate(*answer, search, hostcommon::type_list(typelist, numtypes));
     if (!found) return 1;
     return I->hand_over(*found, name, outpath, outtype);
 }

@@ -67,6 +67,31 @@ TEST_F(BrindleHost, AiffWithoutMarkersAndAFailedInformationCall) {
     EXPECT_EQ(take(), Lines{cnt(0)});
 }
 
+TEST_F(BrindleHost, AnAiffCountPromisingMoreMarkersThanItsChunkHoldsSendsTheWholeOnes) {
+    // Rate 1000 as an 80-bit float: 2^9 x 1.953125.
+    const Bytes comm = Bytes{}.text("COMM").u32be(18).u16be(1).u32be(0).u16be(16)
+                           .u16be(0x4008).u32be(0xFA000000).u32be(0);
+    const Bytes mark = mark_chunk({{1, 1, "a"}, {2, 500, "bb"}}, 5);
+    const auto form = [&](const Bytes &mark_chunk) {
+        return Bytes{}.text("FORM").u32be(static_cast<uint32_t>(4 + comm.size() + mark_chunk.size()))
+            .text("AIFF").append(comm).append(mark_chunk);
+    };
+    put("lying.aif", form(mark));
+    // A last name running past the chunk ends the walk before it.
+    Bytes cut = mark_chunk({{1, 1, "a"}, {2, 500, "bb"}, {3, 700, "ccc"}});
+    cut.resize(cut.size() - 2);
+    cut[7] = static_cast<uint8_t>(cut.size() - 8);
+    put("cut.aif", form(cut));
+
+    auto *b = make("b");
+    open(b, "lying.aif");
+    EXPECT_EQ(errors(), Lines{});
+    EXPECT_EQ(take(), (Lines{cnt(5), ms("a", 1), ms("bb", 500)}));
+    open(b, "cut.aif");
+    EXPECT_EQ(errors(), Lines{});
+    EXPECT_EQ(take(), (Lines{cnt(3), ms("a", 1), ms("bb", 500)}));
+}
+
 // --- WAVE ------------------------------------------------------------------
 
 TEST_F(BrindleHost, WaveWrittenByLibsndfile) {

@@ -58,7 +58,7 @@ named=$(grep -rlF -e "$IT_BUILD" -e "$build_real" "$prefix")
 # Exactly the host library and the two objects' plug-ins; the tests' probe
 # plug-ins stay in the build.
 so_files=$(cd "$plugins" 2>/dev/null && ls -- *.so | sort | tr '\n' ' ')
-[ "$so_files" = "brindle~.so libmaxapi.so tessel~.so " ] || fail "plug-in folder $IT_PLUGINDIR holds: $so_files"
+[ "$so_files" = "brindle~.so libheadless.so tessel~.so " ] || fail "plug-in folder $IT_PLUGINDIR holds: $so_files"
 probes=$(find "$prefix" -name '*probe*')
 [ -z "$probes" ] || fail "test fixtures installed: $probes"
 for f in README.md LICENSE NOTICE examples/demo.txt examples/markers.wav examples/markers.aif \
@@ -86,7 +86,7 @@ fi
 # What the loader actually brought in: the installed library and plug-in,
 # nothing from the build folder.
 loaded=$(sed -n 's/.*calling init: //p' "$tmp"/loader.* | xargs -r -d '\n' realpath -m)
-for want in "$plugins/libmaxapi.so" "$plugins/tessel~.so"; do
+for want in "$plugins/libheadless.so" "$plugins/tessel~.so"; do
   grep -qxF "$(realpath -m "$want")" <<<"$loaded" || fail "not loaded from the install: $want"
 done
 from_build=$(grep -F -e "$IT_BUILD/" -e "$build_real/" <<<"$loaded")

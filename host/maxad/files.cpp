@@ -16,14 +16,12 @@
 
 #include "adapter.hpp"
 
-namespace fs = fileservices;
-
 namespace maxad {
 
 void Adapter::file_error(const std::string &text) { host_error(text); }
 
 // Never asked: locatefile_extended is Max's here.
-std::optional<fs::Located> Adapter::find_file(const char *, std::span<const t_fourcc>) { return std::nullopt; }
+std::optional<fileservices::Located> Adapter::find_file(const char *, std::span<const t_fourcc>) { return std::nullopt; }
 
 hostcommon::FileHost::Given Adapter::given(void *p) const { return heap_holds(p) ? Given::Handle : Given::Nothing; }
 
@@ -57,7 +55,7 @@ short from_max(const char *start, char *name, short *outpath, t_fourcc *outtype,
         if (find(found.data(), &path, &type, types.empty() ? nullptr : types.data(), static_cast<short>(types.size())) != 0)
             return 1;
         const std::size_t n = strnlen(found.data(), found.size());
-        if (n == 0 || n > fs::kMaxNameChars) {
+        if (n == 0 || n > fileservices::kMaxNameChars) {
             *too_long = n > 0;
             return 1;
         }

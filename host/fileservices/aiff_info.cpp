@@ -14,8 +14,10 @@
 // size is not trusted beyond the end of the file (writers that stopped
 // early leave it too big), and a chunk running past the end ends the walk
 // unless it is one of the two read here, which makes the file malformed.
-// A marker chunk is only handed out when every marker it counts lies inside
-// it, so readers of the copy may walk it by its count alone.
+// The marker chunk is copied as the file has it, whatever its count
+// promises: a reader of the copy walks it bounded by the copy's size and
+// stops after the last whole marker, so a count larger than the chunk holds
+// costs only the markers that are not there.
 #include "aiff_info.hpp"
 
 #include <array>
@@ -29,24 +31,6 @@ namespace {
 
 constexpr std::size_t kCommMinSize = 18;
 constexpr std::size_t kAifcCommMinSize = 22;
-
-// Each marker takes at least id, position and a length byte, padded to 8.
-bool markers_fit(std::span<const uint8_t> data) {
-    bytes::Cursor c(data);
-    auto count = c.u16be();
-    if (!count) return false;
-    if (*count > c.remaining() / 8) return false;
-    for (uint16_t i = 0; i < *count; ++i) {
-        auto len = (c.skip(6) ? c.u8() : std::nullopt);
-        if (!len) return false;
-        const std::size_t text = *len + ((*len % 2 == 0) ? 1u : 0u);
-        if (c.skip(text)) continue;
-        // Writers often leave out the last marker's pad byte; its name is
-        // whole, so the chunk is still good.
-        if (i + 1 != *count || !c.skip(*len)) return false;
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -127,7 +111,6 @@ AiffStatus read_aiff_info(const ByteSource &src, AiffInfo &info) {
             std::copy(ch.begin(), ch.end(), out.marker_chunk.begin());
             if (!src.read_at(data, std::span(out.marker_chunk).subspan(8)))
                 return AiffStatus::Unreadable;
-            if (!markers_fit(std::span(out.marker_chunk).subspan(8))) return AiffStatus::BadMarkers;
             have_mark = true;
         } else if (!fits) {
             break;  // a truncated chunk of no interest: the file ends here

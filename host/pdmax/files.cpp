@@ -8,8 +8,6 @@
 
 #include "adapter.hpp"
 
-namespace fs = fileservices;
-
 namespace pdmax {
 
 // Receives the open panel's answer for one box: Pd's GUI sends
@@ -83,13 +81,13 @@ void Adapter::file_error(const std::string &text) { host_error(text); }
 
 // canvas_open searches the patch's folder, its declared paths and Pd's
 // search path, and gives the first file of that name; its type decides.
-std::optional<fs::Located> Adapter::find_file(const char *name, std::span<const t_fourcc> types) {
+std::optional<fileservices::Located> Adapter::find_file(const char *name, std::span<const t_fourcc> types) {
     char dir[MAXPDSTRING];
     char *base = nullptr;
     const int fd = canvas_open(active_canvas(), name, "", dir, &base, MAXPDSTRING, 1);
     if (fd < 0) return std::nullopt;
     sys_close(fd);
-    auto found = fs::locate(fs::join(dir, base), fs::SearchPath{}, types);
+    auto found = fileservices::locate(fileservices::join(dir, base), fileservices::SearchPath{}, types);
     // The plug-in's buffer holds the name it gave, and no more.
     if (found && found->name.size() > std::strlen(name)) return std::nullopt;
     return found;

@@ -32,7 +32,6 @@ enum class AiffStatus {
     NotAiff,             // no FORM header with an AIFF or AIFC form type
     Malformed,           // no COMM chunk, a short one, or a chunk past the end
     BadRate,             // a rate that is not finite or does not fit 32 bits
-    BadMarkers,          // markers that do not fit their chunk
     MarkersTooLarge,     // a marker chunk bigger than a getbytes block
     Unreadable,          // the file could not be opened or read
 };
