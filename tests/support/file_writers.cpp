@@ -248,7 +248,8 @@ Bytes finder_info(std::string_view type, std::string_view creator) {
 bool write_file(const std::string &path, const std::vector<uint8_t> &bytes) {
     std::FILE *f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    // An empty vector's data may be null, which fwrite must not be given.
+    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return std::fclose(f) == 0 && written;
 }
 
