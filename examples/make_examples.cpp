@@ -6,27 +6,21 @@
 // changing what example_files() makes (cmake --build build --target
 // make_examples && build/make_examples examples).
 #include <cstdio>
-#include <exception>
 #include <string>
 
-#include "marker_writers.hpp"
+#include "example_files.hpp"
 
 int main(int argc, char **argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: make_examples DIR\n");
         return 2;
     }
-    try {
-        for (const auto &[name, bytes] : examples::example_files()) {
-            const std::string path = std::string(argv[1]) + "/" + name;
-            if (!examples::write_file(path, bytes)) {
-                std::fprintf(stderr, "make_examples: cannot write %s\n", path.c_str());
-                return 1;
-            }
+    for (const auto &[name, bytes] : examples::example_files()) {
+        const std::string path = std::string(argv[1]) + "/" + name;
+        if (!writers::write_file(path, bytes)) {
+            std::fprintf(stderr, "make_examples: cannot write %s\n", path.c_str());
+            return 1;
         }
-    } catch (const std::exception &e) {
-        std::fprintf(stderr, "make_examples: %s\n", e.what());
-        return 1;
     }
     return 0;
 }

@@ -71,16 +71,16 @@ TEST_F(BrindleHost, AnAiffCountPromisingMoreMarkersThanItsChunkHoldsSendsTheWhol
     // Rate 1000 as an 80-bit float: 2^9 x 1.953125.
     const Bytes comm = Bytes{}.text("COMM").u32be(18).u16be(1).u32be(0).u16be(16)
                            .u16be(0x4008).u32be(0xFA000000).u32be(0);
-    const Bytes mark = aiff_mark({{1, 1, "a"}, {2, 500, "bb"}}, 5);
+    const Bytes mark = mark_chunk({{1, 1, "a"}, {2, 500, "bb"}}, 5);
     const auto form = [&](const Bytes &mark_chunk) {
         return Bytes{}.text("FORM").u32be(static_cast<uint32_t>(4 + comm.size() + mark_chunk.size()))
             .text("AIFF").append(comm).append(mark_chunk);
     };
     put("lying.aif", form(mark));
     // A last name running past the chunk ends the walk before it.
-    Bytes cut = aiff_mark({{1, 1, "a"}, {2, 500, "bb"}, {3, 700, "ccc"}});
-    cut.b.resize(cut.size() - 2);
-    cut.b[7] = static_cast<uint8_t>(cut.size() - 8);
+    Bytes cut = mark_chunk({{1, 1, "a"}, {2, 500, "bb"}, {3, 700, "ccc"}});
+    cut.resize(cut.size() - 2);
+    cut[7] = static_cast<uint8_t>(cut.size() - 8);
     put("cut.aif", form(cut));
 
     auto *b = make("b");
@@ -257,7 +257,7 @@ TEST_F(BrindleHost, TruncatedWaveFiles) {
     msg(b, "mode", {headless::long_atom(1)});
     for (std::size_t cut = 0; cut < full.size(); cut += 5) {
         Bytes part;
-        part.b.assign(full.b.begin(), full.b.begin() + static_cast<long>(cut));
+        part.assign(full.begin(), full.begin() + static_cast<long>(cut));
         put("cut.wav", part);
         open(b, "cut.wav");
         errors();
@@ -321,8 +321,8 @@ TEST_F(BrindleHost, MarkerCountSweepsThroughLibaudiofile) {
 
 TEST_F(BrindleHost, SoundDesignerTwoMarkers) {
     put("s.sd2", Bytes{}.zeros(64));
-    put("s.sd2.rsrc", resource_fork({{"STR ", 1001, sd2_rate_text("44100.000")},
-                                     {"sdML", 1000, sdml({{22050, 1, "half "}, {44100, 12, ""}, {-1, -1, ""}})}}));
+    put("s.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("44100.000")},
+                                     {"sdML", 1000, sdml_data({{22050, 1, "half "}, {44100, 12, ""}, {-1, -1, ""}})}}));
     auto *b = make("b");
     open(b, "s.sd2");
     EXPECT_EQ(rec(b).fileType, BRINDLE_SD2);
@@ -340,9 +340,9 @@ TEST_F(BrindleHost, SoundDesignerTwoMarkers) {
 TEST_F(BrindleHost, SoundDesignerTwoWithoutItsResources) {
     put("nofork.sd2", Bytes{}.zeros(8));
     put("norate.sd2", Bytes{}.zeros(8));
-    put("norate.sd2.rsrc", resource_fork({{"sdML", 1000, sdml({{1, 1, "a"}})}}));
+    put("norate.sd2.rsrc", resource_fork({{"sdML", 1000, sdml_data({{1, 1, "a"}})}}));
     put("nolist.sd2", Bytes{}.zeros(8));
-    put("nolist.sd2.rsrc", resource_fork({{"STR ", 1001, sd2_rate_text("48000")}}));
+    put("nolist.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("48000")}}));
     auto *b = make("b");
     open(b, "nofork.sd2");
     EXPECT_EQ(errors(), Lines{"error - sdII - carbon load res fork: -193"});

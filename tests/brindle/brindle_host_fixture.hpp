@@ -14,10 +14,12 @@
 #include <vector>
 
 #include "brindle.h"
-#include "brindle_bytes.hpp"
+#include "file_writers.hpp"
 #include "host.hpp"
 
 namespace brindle_test {
+
+using namespace writers;
 
 // Outlet messages as text: "#5" for a count, "name @ 500" for a time in
 // milliseconds (printed so that a float reads back exactly), "name : 22050"

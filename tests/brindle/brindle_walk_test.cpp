@@ -4,10 +4,11 @@
 #include <cstring>
 #include <string>
 
-#include "brindle_bytes.hpp"
+#include "file_writers.hpp"
 #include "brindle_recorder.hpp"
 
 using namespace brindle_test;
+using namespace writers;
 
 namespace {
 
@@ -85,7 +86,7 @@ TEST(BrindleAiffWalk, NamesOfEveryLengthStepToTheNextMarker) {
     // Lengths 1, 2 and 0 step by 8, 10 and 8 bytes; a 200-character name
     // is read whole and the marker after it found.
     const std::string long_name(200, 'q');
-    auto chunk = aiff_mark({{1, 100, "a"}, {2, 200, "bc"}, {3, 300, ""}, {4, 400, long_name},
+    auto chunk = mark_chunk({{1, 100, "a"}, {2, 200, "bc"}, {3, 300, ""}, {4, 400, long_name},
                             {5, 500, "end"}});
     auto r = walk_aiff(chunk);
     EXPECT_EQ(r.counts, std::vector<int32_t>{5});
@@ -99,22 +100,22 @@ TEST(BrindleAiffWalk, NamesOfEveryLengthStepToTheNextMarker) {
 }
 
 TEST(BrindleAiffWalk, UnnamedMarkersAreNamedByTheirId) {
-    auto r = walk_aiff(aiff_mark({{7, 0, ""}, {0, 0, ""}, {65535, 0, ""}}));
+    auto r = walk_aiff(mark_chunk({{7, 0, ""}, {0, 0, ""}, {65535, 0, ""}}));
     EXPECT_EQ(r.names(), (std::vector<std::string>{"7", "0", "65535"}));
     // A name of non-zero length whose first character is a NUL is the
     // empty symbol, not the id.
-    r = walk_aiff(aiff_mark({{9, 0, std::string("\0x", 2)}}));
+    r = walk_aiff(mark_chunk({{9, 0, std::string("\0x", 2)}}));
     EXPECT_EQ(r.names(), std::vector<std::string>{""});
 }
 
 TEST(BrindleAiffWalk, PeakModeDropsOneTrailingBlank) {
-    auto chunk = aiff_mark({{1, 0, "one "}, {2, 0, "two  "}, {3, 0, " "}, {4, 0, "none"}, {5, 0, ""}});
+    auto chunk = mark_chunk({{1, 0, "one "}, {2, 0, "two  "}, {3, 0, " "}, {4, 0, "none"}, {5, 0, ""}});
     EXPECT_EQ(walk_aiff(chunk, 1).names(), (std::vector<std::string>{"one", "two ", "", "none", "5"}));
     EXPECT_EQ(walk_aiff(chunk, 0).names(), (std::vector<std::string>{"one ", "two  ", " ", "none", "5"}));
 }
 
 TEST(BrindleAiffWalk, PeakModeIsReadForEveryMarker) {
-    auto chunk = aiff_mark({{1, 0, "a "}, {2, 0, "b "}});
+    auto chunk = mark_chunk({{1, 0, "a "}, {2, 0, "b "}});
     Recorder r;
     int32_t peak = 0;
     r.on_marker = [&](const Marker &) { peak = 1; };
@@ -123,9 +124,9 @@ TEST(BrindleAiffWalk, PeakModeIsReadForEveryMarker) {
 }
 
 TEST(BrindleAiffWalk, AWalkThatRunsOutOfDataStopsAfterTheLastWholeMarker) {
-    const auto full = aiff_mark({{1, 10, "first"}, {2, 20, "second"}, {3, 30, "third"}});
+    const auto full = mark_chunk({{1, 10, "first"}, {2, 20, "second"}, {3, 30, "third"}});
     // The count promises more markers than the chunk holds.
-    auto lying = aiff_mark({{1, 10, "first"}, {2, 20, "second"}}, 40000);
+    auto lying = mark_chunk({{1, 10, "first"}, {2, 20, "second"}}, 40000);
     auto r = walk_aiff(lying);
     EXPECT_EQ(r.counts, std::vector<int32_t>{40000});
     EXPECT_EQ(r.names(), (std::vector<std::string>{"first", "second"}));
@@ -133,7 +134,7 @@ TEST(BrindleAiffWalk, AWalkThatRunsOutOfDataStopsAfterTheLastWholeMarker) {
     // Every cut of the chunk: markers that fit go out whole, no others.
     for (std::size_t cut = 10; cut < full.size(); ++cut) {
         Bytes part;
-        part.b.assign(full.b.begin(), full.b.begin() + static_cast<long>(cut));
+        part.assign(full.begin(), full.begin() + static_cast<long>(cut));
         r = walk_aiff(part);
         EXPECT_EQ(r.counts, std::vector<int32_t>{3});
         // Header 10, then 7 + 5, 7 + 6 (+ pad), 7 + 5 bytes: a marker goes
@@ -161,7 +162,7 @@ TEST(BrindleSd2Rate, TextToWholeSamplesPerSecond) {
         {"", 0}, {"rate", 0}, {"1e10", 0}, {"2147483648", 0}, {"-3e9", 0},
         {"inf", 0}, {"nan", 0}, {"1e999", 0}};
     for (const auto &[text, rate] : cases) {
-        auto b = sd2_rate_text(text);
+        auto b = pascal_string(text);
         EXPECT_EQ(brindle_sd2_rate(brindle_bytes{b.data(), b.size()}), rate) << text;
     }
     // A length byte past the resource's end reads what is there.
@@ -173,7 +174,7 @@ TEST(BrindleSd2Rate, TextToWholeSamplesPerSecond) {
 
 TEST(BrindleSd2Walk, MarkersNamesAndTimes) {
     const std::string n255(255, 'n'), n300(300, 'x');
-    auto list = sdml({{22050, 1, "half"}, {-5, 12, ""}, {7, -1, ""}, {8, 3, n255}, {9, 4, n300},
+    auto list = sdml_data({{22050, 1, "half"}, {-5, 12, ""}, {7, -1, ""}, {8, 3, n255}, {9, 4, n300},
                       {10, 5, "after"}, {11, 6, std::string("ab\0cd", 5)}});
     auto r = walk_sd2(list, 44100);
     EXPECT_EQ(r.counts, std::vector<int32_t>{7});
@@ -187,10 +188,10 @@ TEST(BrindleSd2Walk, MarkersNamesAndTimes) {
 }
 
 TEST(BrindleSd2Walk, CountsAreSentUnchanged) {
-    auto r = walk_sd2(sdml({{1, 1, "a"}}, -3));
+    auto r = walk_sd2(sdml_data({{1, 1, "a"}}, -3));
     EXPECT_EQ(r.counts, std::vector<int32_t>{-3});
     EXPECT_TRUE(r.markers.empty());
-    r = walk_sd2(sdml({}, 0));
+    r = walk_sd2(sdml_data({}, 0));
     EXPECT_EQ(r.counts, std::vector<int32_t>{0});
     Bytes header;
     header.zeros(7);
@@ -200,21 +201,21 @@ TEST(BrindleSd2Walk, CountsAreSentUnchanged) {
 
 TEST(BrindleSd2Walk, AWalkThatRunsOutOfDataStops) {
     // A count larger than the resource holds.
-    auto r = walk_sd2(sdml({{1, 1, "a"}, {2, 2, "b"}}, 300));
+    auto r = walk_sd2(sdml_data({{1, 1, "a"}, {2, 2, "b"}}, 300));
     EXPECT_EQ(r.counts, std::vector<int32_t>{300});
     EXPECT_EQ(r.names(), (std::vector<std::string>{"a", "b"}));
     // A negative length, and a length past the end.
     Sd2Marker negative{3, 3, "c"};
     negative.length = -20;
-    r = walk_sd2(sdml({{1, 1, "a"}, negative, {4, 4, "d"}}));
+    r = walk_sd2(sdml_data({{1, 1, "a"}, negative, {4, 4, "d"}}));
     EXPECT_EQ(r.names(), std::vector<std::string>{"a"});
     Sd2Marker past{3, 3, "c"};
     past.length = 100000;
-    r = walk_sd2(sdml({{1, 1, "a"}, past}));
+    r = walk_sd2(sdml_data({{1, 1, "a"}, past}));
     EXPECT_EQ(r.names(), std::vector<std::string>{"a"});
     // A marker header cut short.
-    auto cut = sdml({{1, 1, "a"}, {2, 2, "b"}});
-    cut.b.resize(cut.size() - 3);
+    auto cut = sdml_data({{1, 1, "a"}, {2, 2, "b"}});
+    cut.resize(cut.size() - 3);
     r = walk_sd2(cut);
     EXPECT_EQ(r.names(), std::vector<std::string>{"a"});
 }

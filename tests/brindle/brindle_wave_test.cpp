@@ -2,10 +2,11 @@
 #include <algorithm>
 #include <string>
 
-#include "brindle_bytes.hpp"
+#include "file_writers.hpp"
 #include "brindle_recorder.hpp"
 
 using namespace brindle_test;
+using namespace writers;
 
 namespace {
 
@@ -65,14 +66,14 @@ struct Walked {
 
 std::unique_ptr<Walked> walk(const Bytes &file) {
     auto w = std::make_unique<Walked>();
-    MemFile f{file.b};
+    MemFile f{file};
     w->end = brindle_wave_header_walk(f.stream(), w->blocks.memory(),
                                       brindle_wave_data{&w->rate, &w->cue, &w->list, &w->smpl});
     w->largest_read = f.largest_read;
     return w;
 }
 
-std::string str(const Bytes &b) { return std::string(b.b.begin(), b.b.end()); }
+std::string str(const Bytes &b) { return std::string(b.begin(), b.end()); }
 
 Recorder build(const Bytes &cue, const Bytes &list, const Bytes &smpl, int32_t rate = 44100,
                Blocks *blocks = nullptr) {
@@ -236,7 +237,7 @@ TEST(BrindleWaveWalk, AShortReadKeepsZerosNeverOldMemory) {
     // The file ends inside the cue chunk's data.
     Bytes file = wave_file({riff_chunk("LIST", adtl_data({{1, "x"}})),
                             riff_chunk("cue ", cue_data({{1, 0x01020304}, {2, 0x05060708}}))});
-    file.b.resize(file.size() - 30);
+    file.resize(file.size() - 30);
     auto w = walk(file);
     ASSERT_EQ(w->cue.size, 52);
     const std::string full = str(cue_data({{1, 0x01020304}, {2, 0x05060708}}));
@@ -256,7 +257,7 @@ TEST(BrindleWaveWalk, AChunkRunningPastTheEndEndsTheWalk) {
                             riff_chunk("LIST", adtl_data({{1, "x"}})), riff_chunk("smpl", smpl_data({{1, 2}}))});
     for (std::size_t cut = 12; cut <= full.size(); ++cut) {
         Bytes part;
-        part.b.assign(full.b.begin(), full.b.begin() + static_cast<long>(cut));
+        part.assign(full.begin(), full.begin() + static_cast<long>(cut));
         auto p = walk(part);
         EXPECT_EQ(p->end, BRINDLE_WALK_END_OF_FILE);
         EXPECT_EQ(p->cue.size != 0, p->list.size != 0) << cut;
@@ -269,8 +270,8 @@ TEST(BrindleWaveBuild, LabelsInTheirOrderThenLoops) {
     const Bytes cue = cue_data({{1, 100}, {2, 200}, {3, 300}});
     const Bytes ltxt = riff_chunk("ltxt", Bytes{}.u32le(2).u32le(50).text("rgn ").zeros(8));
     const Bytes note = riff_chunk("note", Bytes{}.u32le(1).text("a note").u8(0));
-    Bytes list = Bytes{}.text("adtl").append(labl({3, "three"})).append(ltxt).append(labl({1, "one"}))
-                     .append(note).append(labl({2, ""}));
+    Bytes list = Bytes{}.text("adtl").append(labl_chunk({3, "three"})).append(ltxt).append(labl_chunk({1, "one"}))
+                     .append(note).append(labl_chunk({2, ""}));
     auto r = build(cue, list, smpl_data({{44100, 88200}}));
     EXPECT_EQ(r.counts, std::vector<int32_t>{5});
     EXPECT_EQ(r.names(), (std::vector<std::string>{"three", "one", "2", "beg loop", "end loop"}));
@@ -345,7 +346,7 @@ TEST(BrindleWaveBuild, PassesThatRunOutOfDataStopAndTheLoopsStillRun) {
     EXPECT_EQ(r.counts, std::vector<int32_t>{5});
     EXPECT_EQ(r.names(), (std::vector<std::string>{"only", "beg loop", "end loop"}));
     // No adtl list at all.
-    r = build(cue_data({{1, 1}}), Bytes{}.text("INFO").append(labl({1, "x"})), loops);
+    r = build(cue_data({{1, 1}}), Bytes{}.text("INFO").append(labl_chunk({1, "x"})), loops);
     EXPECT_EQ(r.names(), (std::vector<std::string>{"beg loop", "end loop"}));
     // m promises more cue points than the block holds: labels of the cue
     // points that are there still match.

@@ -15,12 +15,13 @@
 #include "cli_process.hpp"
 #include "host.hpp"
 #include "json_reader.hpp"
-#include "marker_writers.hpp"
+#include "example_files.hpp"
 #include "markers.hpp"
 #include "script_runner.hpp"
 
 namespace fs = std::filesystem;
-using namespace examples;
+using namespace writers;
+using examples::example_files;
 using cli_test::shell;
 
 namespace {
@@ -40,7 +41,7 @@ Bytes labelled_wave(std::vector<Bytes> head, const std::vector<std::pair<std::st
     std::vector<CuePoint> cues;
     std::vector<Label> labels;
     for (uint32_t k = 0; k < marks.size(); ++k) {
-        cues.push_back({k + 1, marks[k].second});
+        cues.push_back({k + 1, marks[k].second, marks[k].second});
         labels.push_back({k + 1, marks[k].first});
     }
     head.push_back(cue_chunk(cues));
@@ -131,8 +132,8 @@ TEST(MarkerExamples, JsonWithPeakDropsOnlyTheAiffBlank) {
 
 TEST(MarkersRead, WaveWithoutFormatChunkGivesNullRateAndNonFiniteTimes) {
     fs::path dir = cli_test::scratch_dir("markers");
-    put(dir / "norate.wav", wave_file({cue_chunk({{1, 0}, {2, 100}}), adtl_list({{1, "a"}, {2, "b"}}),
-                                       smpl_chunk({{200, 300}}, 0)}));
+    put(dir / "norate.wav", wave_file({cue_chunk({{1, 0, 0}, {2, 100, 100}}), adtl_list({{1, "a"}, {2, "b"}}),
+                                       smpl_chunk({{200, 300}}, {}, {0, 0, 0})}));
     Reader reader;
     auto r = reader.read(dir / "norate.wav");
     EXPECT_FALSE(r.failed());
@@ -166,11 +167,12 @@ TEST(MarkersRead, StatedRateIsTheOneTheTimesUse) {
         labelled_wave({riff_chunk("junk", Bytes(3, 7)), fmt_chunk(8000), riff_chunk("fmt ", Bytes(4, 1)),
                        fmt_chunk(32000)},
                       {{"half", 16000}}));
-    put(dir / "c.aifc", aiff_file("AIFC", {iff_chunk("FVER", {0xA2, 0x80, 0x51, 0x40}),
+    put(dir / "c.aifc", form_file("AIFC", {iff_chunk("FVER", {0xA2, 0x80, 0x51, 0x40}),
                                            comm_chunk(11025, 10, 1, 16, "NONE"), mark_chunk({{4, 11025, "one"}})}));
     put(dir / "frac.sd2", sd2_data(std::vector<int16_t>(8)));
     put(dir / "frac.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("22050.9")},
-                                               {"sdML", 1000, sdml_resource({{12, 22050, ""}})}}));
+                                               {"sdML", 1000, sdml_data({{22050, 12, "", {}, 0}})}},
+                                              true));
     struct Case {
         const char *file;
         uint32_t type;
@@ -199,7 +201,7 @@ TEST(MarkersRead, RowsPairTheTwoReadsAndErrorsShowOnce) {
     fs::path dir = cli_test::scratch_dir("markers");
     // Labels in another order than their cue points, one without text, and
     // one naming a cue point that does not exist.
-    put(dir / "odd.wav", wave_file({fmt_chunk(1000), cue_chunk({{1, 10}, {2, 20}, {3, 30}}),
+    put(dir / "odd.wav", wave_file({fmt_chunk(1000), cue_chunk({{1, 10, 10}, {2, 20, 20}, {3, 30, 30}}),
                                     adtl_list({{3, "three"}, {9, "orphan"}, {1, ""}})}));
     Reader reader;
     auto r = reader.read(dir / "odd.wav");
@@ -216,7 +218,7 @@ TEST(MarkersRead, RowsPairTheTwoReadsAndErrorsShowOnce) {
 TEST(MarkersRead, FilesBrindleCannotRead) {
     fs::path dir = cli_test::scratch_dir("markers");
     std::ofstream(dir / "notes.txt") << "not a sound\n";
-    put(dir / "voice.iff", aiff_file("8SVX", {iff_chunk("VHDR", Bytes(20, 0))}));
+    put(dir / "voice.iff", form_file("8SVX", {iff_chunk("VHDR", Bytes(20, 0))}));
     put(dir / "nofork.sd2", sd2_data(std::vector<int16_t>(8)));
     Reader reader;
 
@@ -364,7 +366,7 @@ TEST(MarkersScript, OpenAndBangInOneEventThenTheDialog) {
     fs::path dir = cli_test::scratch_dir("markers");
     put(dir / "a.wav", labelled_wave({fmt_chunk(44100)}, {{"a1", 441}}));
     put(dir / "b.wav", labelled_wave({fmt_chunk(44100)}, {{"b1", 4410}}));
-    put(dir / "c.aif", aiff_file("AIFF", {comm_chunk(8000, 0), mark_chunk({{1, 8, "c "}})}));
+    put(dir / "c.aif", form_file("AIFF", {comm_chunk(8000, 0), mark_chunk({{1, 8, "c "}})}));
     headless::Host host;
     std::ostringstream out, err;
     std::istringstream script("path " + dir.string() +

@@ -26,8 +26,8 @@ const t_fourcc kAiffTypes[2] = {FOUR_CHAR_CODE('A', 'I', 'F', 'F'), FOUR_CHAR_CO
 
 // The markers a copy of a MARK chunk holds, walked independently of the
 // host's check.
-std::vector<Marker> markers_of(const char *chunk, int32_t size) {
-    std::vector<Marker> out;
+std::vector<AiffMarker> markers_of(const char *chunk, int32_t size) {
+    std::vector<AiffMarker> out;
     const auto *p = reinterpret_cast<const uint8_t *>(chunk);
     const std::size_t n = static_cast<uint16_t>(size);
     EXPECT_GE(n, 10u);
@@ -37,9 +37,9 @@ std::vector<Marker> markers_of(const char *chunk, int32_t size) {
     const unsigned count = (p[8] << 8) | p[9];
     std::size_t at = 10;
     for (unsigned i = 0; i < count && at + 7 <= n; ++i) {
-        Marker m;
+        AiffMarker m;
         m.id = static_cast<uint16_t>((p[at] << 8) | p[at + 1]);
-        m.pos = (uint32_t{p[at + 2]} << 24) | (p[at + 3] << 16) | (p[at + 4] << 8) | p[at + 5];
+        m.position = (uint32_t{p[at + 2]} << 24) | (p[at + 3] << 16) | (p[at + 4] << 8) | p[at + 5];
         const unsigned len = p[at + 6];
         EXPECT_LE(at + 7 + len, n);
         m.name.assign(reinterpret_cast<const char *>(p + at + 7), std::min<std::size_t>(len, n - at - 7));
@@ -89,8 +89,8 @@ protected:
 };
 
 // Names of every length from 0 to 13, some odd, some even.
-std::vector<Marker> sweep_markers(int n) {
-    std::vector<Marker> m;
+std::vector<AiffMarker> sweep_markers(int n) {
+    std::vector<AiffMarker> m;
     for (int i = 0; i < n; ++i)
         m.push_back({static_cast<uint16_t>(i + 1), static_cast<uint32_t>(100 * i + 7),
                      std::string(static_cast<std::size_t>(i % 14), static_cast<char>('a' + i % 26))});
@@ -112,8 +112,8 @@ TEST_F(SndfileInfo, ReadsLibsndfileAiffMarkersForEveryCount) {
         cues.cue_count = static_cast<uint32_t>(n);
         for (int i = 0; i < n; ++i) {
             cues.cue_points[i].indx = markers[i].id;
-            cues.cue_points[i].position = markers[i].pos;
-            cues.cue_points[i].sample_offset = markers[i].pos;
+            cues.cue_points[i].position = markers[i].position;
+            cues.cue_points[i].sample_offset = markers[i].position;
             std::snprintf(cues.cue_points[i].name, sizeof cues.cue_points[i].name, "%s", markers[i].name.c_str());
         }
         ASSERT_EQ(sf_command(f, SFC_SET_CUE, &cues, sizeof cues), SF_TRUE);
@@ -132,7 +132,7 @@ TEST_F(SndfileInfo, ReadsLibsndfileAiffMarkersForEveryCount) {
         ASSERT_EQ(got.size(), markers.size());
         for (std::size_t i = 0; i < got.size(); ++i) {
             EXPECT_EQ(got[i].id, markers[i].id);
-            EXPECT_EQ(got[i].pos, markers[i].pos);
+            EXPECT_EQ(got[i].position, markers[i].position);
             // libsndfile counts the NUL of an even-length name in its length.
             EXPECT_EQ(got[i].name.c_str(), markers[i].name);
         }
@@ -172,16 +172,16 @@ TEST_F(SndfileInfo, ReadsLibaudiofileAifcWithItsOddCommChunk) {
     ASSERT_EQ(got.size(), 3u);
     EXPECT_EQ(got[0].name, "one");
     EXPECT_EQ(got[1].name, "four");
-    EXPECT_EQ(got[1].pos, 3000000000u);
+    EXPECT_EQ(got[1].position, 3000000000u);
     EXPECT_EQ(got[2].id, 300);
-    EXPECT_EQ(got[2].pos, 2000u);
+    EXPECT_EQ(got[2].position, 2000u);
     EXPECT_EQ(got[2].name, "");
     free_copy();
 }
 
 TEST_F(SndfileInfo, AFileWithoutMarkersGivesANullCopy) {
-    const auto p = tmp.write("none.aif", form("AIFF", {chunk("COMM", comm(1, 8, 8, extended_of(8000))),
-                                                       chunk("SSND", Bytes(16, 0))}));
+    const auto p = tmp.write("none.aif", form_file("AIFF", {iff_chunk("COMM", comm_data(1, 8, 8, extended_rate(8000))),
+                                                       iff_chunk("SSND", Bytes(16, 0))}));
     ASSERT_EQ(query(p), 0);
     EXPECT_EQ(info.sampleRate, 8000);
     EXPECT_EQ(info.markerChunk, nullptr);
@@ -193,9 +193,9 @@ TEST_F(SndfileInfo, ChunksAreFoundWhereverTheyAreAndPaddingIsHonoured) {
     const Bytes marks = mark_data({{1, 5, "x"}, {2, 6, "yz"}});
     // An odd-sized chunk first, MARK before COMM, sound data cut short with
     // a FORM size that still counts all of it.
-    Bytes f = form("AIFF", {chunk("ANNO", Bytes{'o', 'd', 'd'}), chunk("MARK", marks),
-                            chunk("COMM", comm(1, 8, 8, extended_of(44100))),
-                            chunk("SSND", Bytes(100, 0))});
+    Bytes f = form_file("AIFF", {iff_chunk("ANNO", Bytes{'o', 'd', 'd'}), iff_chunk("MARK", marks),
+                            iff_chunk("COMM", comm_data(1, 8, 8, extended_rate(44100))),
+                            iff_chunk("SSND", Bytes(100, 0))});
     f.resize(f.size() - 60);
     const auto p = tmp.write("order.aif", f);
     ASSERT_EQ(query(p), 0);
@@ -209,33 +209,33 @@ TEST_F(SndfileInfo, ChunksAreFoundWhereverTheyAreAndPaddingIsHonoured) {
 TEST_F(SndfileInfo, ALastMarkerWithoutItsPadByteIsKept) {
     // Two markers, the last with an even-length name whose pad byte the
     // writer left out; the chunk's size says so.
-    Builder m;
-    m.be16(2).be16(1).be32(10).pstring_even("one").be16(2).be32(20).u8(2).text("ab");
-    const auto p = tmp.write("nopad.aif", form("AIFF", {chunk("COMM", comm(1, 8, 8, extended_of(8000))),
-                                                        chunk("MARK", m.b)}));
+    Bytes m;
+    m.u16be(2).u16be(1).u32be(10).pstring_even("one").u16be(2).u32be(20).u8(2).text("ab");
+    const auto p = tmp.write("nopad.aif", form_file("AIFF", {iff_chunk("COMM", comm_data(1, 8, 8, extended_rate(8000))),
+                                                        iff_chunk("MARK", m)}));
     ASSERT_EQ(query(p), 0);
     EXPECT_EQ(info.sampleRate, 8000);
     ASSERT_NE(info.markerChunk, nullptr);
-    EXPECT_EQ(info.markerChunkSize, static_cast<int32_t>(8 + m.b.size()));
+    EXPECT_EQ(info.markerChunkSize, static_cast<int32_t>(8 + m.size()));
     free_copy();
 }
 
 TEST_F(SndfileInfo, AMarkerChunkIsCopiedAsTheFileHasItWhateverItsCountPromises) {
     // The copy's reader stops after the last whole marker: refusing the
     // chunk would lose the markers that are there.
-    Builder lying_count;
-    lying_count.be16(5).be16(1).be32(0).pstring_even("m");
-    Builder long_name;
-    long_name.be16(1).be16(1).be32(0).u8(40).text("short");
-    for (const Builder *m : {&lying_count, &long_name}) {
-        const auto p = tmp.write("lying.aif", form("AIFF", {chunk("COMM", comm(1, 8, 8, extended_of(8000))),
-                                                            chunk("MARK", m->b)}));
+    Bytes lying_count;
+    lying_count.u16be(5).u16be(1).u32be(0).pstring_even("m");
+    Bytes long_name;
+    long_name.u16be(1).u16be(1).u32be(0).u8(40).text("short");
+    for (const Bytes *m : {&lying_count, &long_name}) {
+        const auto p = tmp.write("lying.aif", form_file("AIFF", {iff_chunk("COMM", comm_data(1, 8, 8, extended_rate(8000))),
+                                                            iff_chunk("MARK", *m)}));
         ASSERT_EQ(query(p), 0);
         EXPECT_EQ(info.sampleRate, 8000);
         ASSERT_NE(info.markerChunk, nullptr);
-        ASSERT_EQ(info.markerChunkSize, static_cast<int32_t>(8 + m->b.size()));
+        ASSERT_EQ(info.markerChunkSize, static_cast<int32_t>(8 + m->size()));
         const auto *copy = reinterpret_cast<const uint8_t *>(info.markerChunk);
-        EXPECT_TRUE(std::equal(m->b.begin(), m->b.end(), copy + 8));
+        EXPECT_TRUE(std::equal(m->begin(), m->end(), copy + 8));
         free_copy();
     }
 }
@@ -243,10 +243,10 @@ TEST_F(SndfileInfo, AMarkerChunkIsCopiedAsTheFileHasItWhateverItsCountPromises) 
 TEST_F(SndfileInfo, TheLargestMarkerChunkAGetbytesBlockHoldsIsCopiedAndOneByteMoreIsRefused) {
     auto with_marks_of = [](std::size_t data_size) {
         // One marker whose name fills what the chunk has over, then blanks.
-        Builder m;
-        m.be16(1).be16(1).be32(0).pstring_even(std::string(200, 'n'));
-        m.zeros(data_size - m.b.size());
-        return form("AIFF", {chunk("COMM", comm(1, 0, 16, extended_of(44100))), chunk("MARK", m.b)});
+        Bytes m;
+        m.u16be(1).u16be(1).u32be(0).pstring_even(std::string(200, 'n'));
+        m.zeros(data_size - m.size());
+        return form_file("AIFF", {iff_chunk("COMM", comm_data(1, 0, 16, extended_rate(44100))), iff_chunk("MARK", m)});
     };
     ASSERT_EQ(query(tmp.write("fits.aif", with_marks_of(32767 - 8))), 0);
     EXPECT_EQ(info.markerChunkSize, 32767);
@@ -259,34 +259,34 @@ TEST_F(SndfileInfo, TheLargestMarkerChunkAGetbytesBlockHoldsIsCopiedAndOneByteMo
 }
 
 TEST_F(SndfileInfo, MalformedFilesFailWithoutAHalfFilledRecord) {
-    const Bytes good_comm = chunk("COMM", comm(1, 8, 16, extended_of(44100)));
+    const Bytes good_comm = iff_chunk("COMM", comm_data(1, 8, 16, extended_rate(44100)));
     const Bytes one_mark = mark_data({{1, 0, "m"}});
     auto rate = [](uint16_t se, uint64_t mant) {
-        Builder r;
-        r.be16(se).be32(static_cast<uint32_t>(mant >> 32)).be32(static_cast<uint32_t>(mant));
-        return chunk("COMM", comm(1, 8, 16, r.b));
+        Bytes r;
+        r.u16be(se).u32be(static_cast<uint32_t>(mant >> 32)).u32be(static_cast<uint32_t>(mant));
+        return iff_chunk("COMM", comm_data(1, 8, 16, r));
     };
-    Bytes truncated_comm_file = form("AIFF", {good_comm});
+    Bytes truncated_comm_file = form_file("AIFF", {good_comm});
     truncated_comm_file.resize(truncated_comm_file.size() - 4);
 
     const std::pair<const char *, Bytes> cases[] = {
-        {"comm_10_bytes", form("AIFF", {chunk("COMM", Bytes(10, 0))})},
+        {"comm_10_bytes", form_file("AIFF", {iff_chunk("COMM", Bytes(10, 0))})},
         {"comm_cut_by_eof", truncated_comm_file},
-        {"no_comm", form("AIFF", {chunk("MARK", one_mark)})},
-        {"aifc_comm_without_compression", form("AIFC", {good_comm})},
-        {"mark_size_past_eof", form("AIFF", {good_comm, chunk("MARK", one_mark, 4000)})},
-        {"mark_without_count", form("AIFF", {good_comm, chunk("MARK", Bytes{0})})},
-        {"rate_nan", form("AIFF", {rate(0x7FFF, 0xC000000000000000ull)})},
-        {"rate_infinite", form("AIFF", {rate(0x7FFF, 0x8000000000000000ull)})},
-        {"rate_2_pow_40", form("AIFF", {rate(16383 + 40, 0x8000000000000000ull)})},
-        {"rate_2_pow_31", form("AIFF", {rate(16383 + 31, 0x8000000000000000ull)})},
-        {"rate_huge_exponent", form("AIFF", {rate(0x7FFE, 0x8000000000000000ull)})},
-        {"form_8svx", form("8SVX", {good_comm})},
-        {"riff", wave({good_comm})},
-        {"header_only", Builder{}.id("FORM").b},
+        {"no_comm", form_file("AIFF", {iff_chunk("MARK", one_mark)})},
+        {"aifc_comm_without_compression", form_file("AIFC", {good_comm})},
+        {"mark_size_past_eof", form_file("AIFF", {good_comm, iff_chunk("MARK", one_mark, 4000)})},
+        {"mark_without_count", form_file("AIFF", {good_comm, iff_chunk("MARK", Bytes{0})})},
+        {"rate_nan", form_file("AIFF", {rate(0x7FFF, 0xC000000000000000ull)})},
+        {"rate_infinite", form_file("AIFF", {rate(0x7FFF, 0x8000000000000000ull)})},
+        {"rate_2_pow_40", form_file("AIFF", {rate(16383 + 40, 0x8000000000000000ull)})},
+        {"rate_2_pow_31", form_file("AIFF", {rate(16383 + 31, 0x8000000000000000ull)})},
+        {"rate_huge_exponent", form_file("AIFF", {rate(0x7FFE, 0x8000000000000000ull)})},
+        {"form_8svx", form_file("8SVX", {good_comm})},
+        {"riff", wave_file({good_comm})},
+        {"header_only", Bytes{}.fourcc("FORM")},
     };
     // The folder's path id, from a good file found there.
-    ASSERT_EQ(query(tmp.write("anchor.aif", form("AIFF", {good_comm}))), 0);
+    ASSERT_EQ(query(tmp.write("anchor.aif", form_file("AIFF", {good_comm}))), 0);
     char anchor[MAX_FILENAME_CHARS];
     std::strcpy(anchor, (tmp.path / "anchor.aif").c_str());
     short path = 0;
@@ -314,12 +314,12 @@ TEST_F(SndfileInfo, MalformedFilesFailWithoutAHalfFilledRecord) {
 
 TEST(ExtendedRate, WholeRatesAndRoundingOfFractions) {
     auto rate_of = [](uint16_t se, uint64_t mant) {
-        Builder r;
-        r.be16(se).be32(static_cast<uint32_t>(mant >> 32)).be32(static_cast<uint32_t>(mant));
-        return fileservices::extended_to_rate(std::span<const uint8_t, 10>(r.b.data(), 10));
+        Bytes r;
+        r.u16be(se).u32be(static_cast<uint32_t>(mant >> 32)).u32be(static_cast<uint32_t>(mant));
+        return fileservices::extended_to_rate(std::span<const uint8_t, 10>(r.data(), 10));
     };
     for (uint32_t whole : {1u, 8000u, 11025u, 44100u, 48000u, 96000u, 192000u, 2147483647u}) {
-        Bytes e = extended_of(whole);
+        Bytes e = extended_rate(whole);
         EXPECT_EQ(fileservices::extended_to_rate(std::span<const uint8_t, 10>(e.data(), 10)),
                   static_cast<int32_t>(whole));
     }
@@ -379,8 +379,8 @@ TEST_F(SndfileInfo, ReadsAiffFilesWrittenByOtherPrograms) {
     m = markers_of(info.markerChunk, info.markerChunkSize);
     ASSERT_EQ(m.size(), 2u);
     EXPECT_EQ(m[0].id, 1);
-    EXPECT_EQ(m[0].pos, 0u);
-    EXPECT_EQ(m[1].pos, 1u);
+    EXPECT_EQ(m[0].position, 0u);
+    EXPECT_EQ(m[1].position, 1u);
     EXPECT_EQ(m[1].name, "");
     free_copy();
 }

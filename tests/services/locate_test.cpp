@@ -21,9 +21,9 @@ constexpr t_fourcc kAIFC = FOUR_CHAR_CODE('A', 'I', 'F', 'C');
 constexpr t_fourcc kWAVE = FOUR_CHAR_CODE('W', 'A', 'V', 'E');
 constexpr t_fourcc kSd2f = FOUR_CHAR_CODE('S', 'd', '2', 'f');
 
-Bytes aiff_bytes() { return form("AIFF", {chunk("COMM", comm(1, 0, 16, extended_of(44100)))}); }
-Bytes aifc_bytes() { return form("AIFC", {chunk("COMM", comm(1, 0, 16, extended_of(44100), "NONE"))}); }
-Bytes wave_bytes() { return wave({chunk("data", Bytes(4, 0))}); }
+Bytes aiff_bytes() { return form_file("AIFF", {iff_chunk("COMM", comm_data(1, 0, 16, extended_rate(44100)))}); }
+Bytes aifc_bytes() { return form_file("AIFC", {iff_chunk("COMM", comm_data(1, 0, 16, extended_rate(44100), "NONE"))}); }
+Bytes wave_bytes() { return wave_file({iff_chunk("data", Bytes(4, 0))}); }
 Bytes headerless() { return Bytes(64, 0x11); }
 
 struct Found {
@@ -142,7 +142,7 @@ TEST_F(Locate, TypeComesFromContentThenFinderTypeThenExtension) {
         {"i.Wav", headerless(), {}, nullptr, kWAVE},
         {"j.txt", headerless(), {}, nullptr, {}},
         {"k", headerless(), {}, nullptr, {}},
-        {"l.aif", form("8SVX", {}), {}, nullptr, {}},          // another FORM is not AIFF
+        {"l.aif", form_file("8SVX", {}), {}, nullptr, {}},          // another FORM is not AIFF
         {"m.wav", Bytes{'R', 'I', 'F', 'F'}, {}, nullptr, kWAVE},  // too short for a header
         {"n.wav", Bytes{}, {}, nullptr, kWAVE},
     };

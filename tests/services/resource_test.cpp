@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "Resources.h"
@@ -20,16 +21,10 @@ constexpr ResType kSTR = FOUR_CHAR_CODE('S', 'T', 'R', ' ');
 constexpr ResType kSdML = FOUR_CHAR_CODE('s', 'd', 'M', 'L');
 const t_fourcc kSd2Only[1] = {FOUR_CHAR_CODE('S', 'd', '2', 'f')};
 
-Bytes pstr(const std::string &s) {
-    Bytes b{static_cast<uint8_t>(s.size())};
-    b.insert(b.end(), s.begin(), s.end());
-    return b;
-}
-
 Bytes sd2_fork() {
-    return resource_fork({{"STR ", 1001, pstr("44100.000"), std::nullopt},
+    return resource_fork({{"STR ", 1001, pascal_string("44100.000"), std::nullopt},
                           {"sdML", 1000, Bytes(30, 0x5A), std::string("markers")},
-                          {"STR ", 1000, pstr("other"), std::nullopt}});
+                          {"STR ", 1000, pascal_string("other"), std::nullopt}});
 }
 
 // What the marker reader's loader does, step by step, with the codes it
@@ -127,7 +122,7 @@ TEST_F(ResFork, MissingForkMissingResourceAndBrokenMapGiveTheirCodes) {
     tmp.write("empty.sd2", Bytes(10, 0));
     tmp.write("empty.sd2.rsrc", Bytes{});
     tmp.write("nomarks.sd2", Bytes(10, 0));
-    tmp.write("nomarks.sd2.rsrc", resource_fork({{"STR ", 1001, pstr("48000"), std::nullopt}}));
+    tmp.write("nomarks.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("48000"), std::nullopt}}));
     Bytes broken = sd2_fork();
     broken[4] = 0x7F;  // the map's offset far past the end
     tmp.write("broken.sd2", Bytes(10, 0));
@@ -237,9 +232,9 @@ TEST_F(ResFork, HandlesBelongToTheirFileUntilDetached) {
 
 TEST_F(ResFork, TheChainSearchesOlderFilesAndUseResFileKeepsToOpenOnes) {
     tmp.write("x.sd2", Bytes(10, 0));
-    tmp.write("x.sd2.rsrc", resource_fork({{"STR ", 1, pstr("older"), std::nullopt}}));
+    tmp.write("x.sd2.rsrc", resource_fork({{"STR ", 1, pascal_string("older"), std::nullopt}}));
     tmp.write("y.sd2", Bytes(10, 0));
-    tmp.write("y.sd2.rsrc", resource_fork({{"STR ", 2, pstr("newer"), std::nullopt}}));
+    tmp.write("y.sd2.rsrc", resource_fork({{"STR ", 2, pascal_string("newer"), std::nullopt}}));
     const short path = path_of("x.sd2");
     short rx = 0, ry = 0;
     ASSERT_EQ(path_openresfile("x.sd2", path, &rx, READ_PERM), 0);
