@@ -283,7 +283,6 @@ const char *aiff_status_text(fileservices::AiffStatus s) {
     case fileservices::AiffStatus::NotAiff: return "no FORM header of type AIFF or AIFC";
     case fileservices::AiffStatus::Malformed: return "no COMM chunk, a short one, or a chunk past the end of the file";
     case fileservices::AiffStatus::BadRate: return "a rate that is not finite or does not fit 32 bits";
-    case fileservices::AiffStatus::BadMarkers: return "markers that do not fit their MARK chunk";
     case fileservices::AiffStatus::MarkersTooLarge: return "a MARK chunk bigger than a block (32767 bytes)";
     case fileservices::AiffStatus::Unreadable: return "the file could not be read";
     case fileservices::AiffStatus::Ok: break;
@@ -295,8 +294,8 @@ std::optional<int32_t> stated_rate(const std::string &folder, const std::string 
                                    const brindle_log *log) {
     if (type == bytes::fourcc("AIFF") || type == bytes::fourcc("AIFC")) {
         fileservices::AiffInfo info;
-        // brindle~ walks only what sndfile_info hands it, which refuses a
-        // file whose markers do not fit.
+        // brindle~ walks only what sndfile_info hands it: nothing of a
+        // file it refuses.
         if (const auto status = fileservices::read_aiff_info(fileservices::join(folder, name), info); status != fileservices::AiffStatus::Ok) {
             brindle_note(log, "sndfile_info refuses the file: %s; no markers", aiff_status_text(status));
             return std::nullopt;

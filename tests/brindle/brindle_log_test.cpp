@@ -4,10 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "brindle_bytes.hpp"
 #include "brindle_recorder.hpp"
+#include "file_writers.hpp"
 
 using namespace brindle_test;
+using namespace writers;
 
 namespace {
 
@@ -45,7 +46,7 @@ struct Stream {
 };
 
 Lines header_log(const Bytes &file) {
-    Stream s{file.b};
+    Stream s{file};
     Blocks blocks;
     Log log;
     int32_t rate = 0;
@@ -56,7 +57,7 @@ Lines header_log(const Bytes &file) {
 }
 
 Bytes cut(Bytes b, std::size_t n) {
-    b.b.resize(b.size() - n);
+    b.resize(b.size() - n);
     return b;
 }
 
@@ -69,11 +70,11 @@ TEST(BrindleLog, AiffMarkChunkCutShort) {
     Recorder r;
     const int32_t peak = 0;
     // Three markers promised, two held: the third would start at byte 28.
-    const Bytes two = aiff_mark({{1, 10, "a"}, {2, 20, "bb"}}, 3);
+    const Bytes two = mark_chunk({{1, 10, "a"}, {2, 20, "bb"}}, 3);
     brindle_aiff_walk(brindle_bytes{two.data(), two.size()}, 1000, &peak, r.sink(), &log.log);
     EXPECT_EQ(r.names(), (std::vector<std::string>{"a", "bb"}));
     // A name whose last bytes the chunk does not hold.
-    const Bytes name = cut(aiff_mark({{1, 10, "abcd"}}), 3);
+    const Bytes name = cut(mark_chunk({{1, 10, "abcd"}}), 3);
     brindle_aiff_walk(brindle_bytes{name.data(), name.size()}, 1000, &peak, r.sink(), &log.log);
     const Bytes tiny = Bytes{}.text("MARK").u32be(0);
     brindle_aiff_walk(brindle_bytes{tiny.data(), tiny.size()}, 1000, &peak, r.sink(), &log.log);
@@ -87,15 +88,15 @@ TEST(BrindleLog, Sd2ResourcesCutShortAndARateTextWithoutANumber) {
     Log log;
     Recorder r;
     // Markers of 21 and 22 bytes after the 8-byte header.
-    const Bytes two = sdml({{100, 1, "x"}, {200, 2, "yy"}}, 3);
+    const Bytes two = sdml_data({{100, 1, "x"}, {200, 2, "yy"}}, 3);
     brindle_sd2_walk(brindle_bytes{two.data(), two.size()}, 1000, r.sink(), &log.log);
-    const Bytes negative = sdml({{100, 1, "x", -1}});
+    const Bytes negative = sdml_data({{100, 1, "x", -1}});
     brindle_sd2_walk(brindle_bytes{negative.data(), negative.size()}, 1000, r.sink(), &log.log);
-    const Bytes past = cut(sdml({{100, 1, "xyz"}}), 1);
+    const Bytes past = cut(sdml_data({{100, 1, "xyz"}}), 1);
     brindle_sd2_walk(brindle_bytes{past.data(), past.size()}, 1000, r.sink(), &log.log);
-    const Bytes words = sd2_rate_text("fast");
+    const Bytes words = pascal_string("fast");
     EXPECT_EQ(brindle_sd2_stated_rate(brindle_bytes{words.data(), words.size()}, &log.log), std::nullopt);
-    const Bytes fits = sd2_rate_text("44100.5");
+    const Bytes fits = pascal_string("44100.5");
     EXPECT_EQ(brindle_sd2_stated_rate(brindle_bytes{fits.data(), fits.size()}, &log.log), 44100);
     EXPECT_EQ(log.lines,
               (Lines{"sdML 1000: marker 3 of 3 at byte 51: cut short by the end of the resource; the walk ends",

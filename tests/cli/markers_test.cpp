@@ -406,7 +406,7 @@ TEST(MarkersRead, RateWhereBrindleStopsAndRateTextWithoutANumber) {
     put(dir / "long-cue.wav", wave_file({fmt_chunk(8000), riff_chunk("cue ", Bytes(40000, 0)), fmt_chunk(32000)}));
     put(dir / "words.sd2", sd2_data(std::vector<int16_t>(8)));
     put(dir / "words.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("fast")},
-                                                {"sdML", 1000, sdml_resource({{1, 100, "m"}})}}));
+                                                {"sdML", 1000, sdml_data({{100, 1, "m", {}, 0}})}}));
     Reader reader;
     auto wave = reader.read(dir / "long-cue.wav");
     EXPECT_EQ(wave.sample_rate, 8000);
@@ -423,8 +423,8 @@ TEST(MarkersRead, RateWhereBrindleStopsAndRateTextWithoutANumber) {
 // seems to hold; the rest of the output is what it is without the option.
 TEST(MaxhostMarkers, VerboseLogsWhereEachFormatsWalkStopped) {
     fs::path dir = cli_test::scratch_dir("markers");
-    // AIFF: a marker count of 2 over one marker, which sndfile_info refuses.
-    Bytes aif = aiff_file("AIFF", {comm_chunk(1000, 10), mark_chunk({{1, 10, "a"}})});
+    // AIFF: a marker count of 2 over one marker.
+    Bytes aif = form_file("AIFF", {comm_chunk(1000, 10), mark_chunk({{1, 10, "a"}})});
     const auto mark = std::search(aif.begin(), aif.end(), std::begin("MARK"), std::end("MARK") - 1);
     ASSERT_NE(mark, aif.end());
     mark[9] = 2;
@@ -435,7 +435,7 @@ TEST(MaxhostMarkers, VerboseLogsWhereEachFormatsWalkStopped) {
     wav.resize(wav.size() - 3);
     put(dir / "cut.wav", wav);
     // Sound Designer II: two markers promised, one held.
-    Bytes sdml = sdml_resource({{1, 100, "m"}});
+    Bytes sdml = sdml_data({{100, 1, "m", {}, 0}});
     sdml[7] = 2;
     put(dir / "two.sd2", sd2_data(std::vector<int16_t>(8)));
     put(dir / "two.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("1000")}, {"sdML", 1000, sdml}}));
@@ -457,8 +457,8 @@ TEST(MaxhostMarkers, VerboseLogsWhereEachFormatsWalkStopped) {
     EXPECT_EQ(rest, plain.output);
     EXPECT_EQ(plain.output.find(": log: "), std::string::npos);
     EXPECT_EQ(log, (std::vector<std::string>{
-                       "count.aif: log: sndfile_info refuses the file: markers that do not fit their MARK chunk; "
-                       "no markers",
+                       "count.aif: log: MARK: marker 2 of 2 at byte 18: cut short by the end of the chunk; "
+                       "the walk ends",
                        "cut.wav: log: WAVE: 'LIST' chunk at byte " + std::to_string(list_at) +
                            ": the file ends after 17 of its 20 bytes; the rest reads as zeros",
                        "two.sd2: log: sdML 1000: marker 2 of 2 at byte 29: cut short by the end of the resource; "

@@ -11,7 +11,6 @@
 #include "host.hpp"
 
 using namespace svc_test;
-namespace fs = fileservices;
 
 namespace {
 
@@ -50,28 +49,28 @@ TEST(BundleVersion, WithoutAnInfoFileThePluginFallsBack) {
 }
 
 TEST(BundleInfo, LinesOfKeyAndValue) {
-    auto v = fs::parse_bundle_info("# stamped\nCFBundleIdentifier  com.example.x \r\n\nCFBundleVersion 1.0 beta\n");
+    auto v = fileservices::parse_bundle_info("# stamped\nCFBundleIdentifier  com.example.x \r\n\nCFBundleVersion 1.0 beta\n");
     ASSERT_TRUE(v);
     EXPECT_EQ(v->at("CFBundleIdentifier"), "com.example.x");
     EXPECT_EQ(v->at("CFBundleVersion"), "1.0 beta");
-    EXPECT_FALSE(fs::parse_bundle_info("CFBundleVersion 1.0\n")) << "no identifier";
-    EXPECT_FALSE(fs::parse_bundle_info("CFBundleIdentifier a\nCFBundleVersion\n")) << "a key without value";
+    EXPECT_FALSE(fileservices::parse_bundle_info("CFBundleVersion 1.0\n")) << "no identifier";
+    EXPECT_FALSE(fileservices::parse_bundle_info("CFBundleIdentifier a\nCFBundleVersion\n")) << "a key without value";
 }
 
 TEST(BundleInfo, ALaterRegistrationWinsAndEarlierBundlesStayValid) {
-    fs::BundleRegistry reg;
+    fileservices::BundleRegistry reg;
     ASSERT_TRUE(reg.add({{"CFBundleIdentifier", "com.example.x"}, {"CFBundleVersion", "1"}}));
-    CFBundleRef first = reg.find(fs::constant_string("com.example.x"));
+    CFBundleRef first = reg.find(fileservices::constant_string("com.example.x"));
     ASSERT_NE(first, nullptr);
     ASSERT_TRUE(reg.add({{"CFBundleIdentifier", "com.example.x"}, {"CFBundleVersion", "2"}}));
-    CFBundleRef second = reg.find(fs::constant_string("com.example.x"));
+    CFBundleRef second = reg.find(fileservices::constant_string("com.example.x"));
     auto version = [&](CFBundleRef b) {
-        return std::string(fs::string_text(static_cast<CFStringRef>(reg.value(b, fs::constant_string("CFBundleVersion")))));
+        return std::string(fileservices::string_text(static_cast<CFStringRef>(reg.value(b, fileservices::constant_string("CFBundleVersion")))));
     };
     EXPECT_EQ(version(second), "2");
     EXPECT_EQ(version(first), "1");
-    EXPECT_EQ(reg.value(second, fs::constant_string("CFBundleShortVersionString")), nullptr);
-    EXPECT_EQ(reg.find(fs::constant_string("")), nullptr);
+    EXPECT_EQ(reg.value(second, fileservices::constant_string("CFBundleShortVersionString")), nullptr);
+    EXPECT_EQ(reg.find(fileservices::constant_string("")), nullptr);
 }
 
 TEST(CFString, CopiesAsciiOnlyIntoABufferThatHoldsTextAndNul) {
@@ -83,7 +82,7 @@ TEST(CFString, CopiesAsciiOnlyIntoABufferThatHoldsTextAndNul) {
     EXPECT_TRUE(CFStringGetCString(s, buf, 6, kCFStringEncodingASCII));
     EXPECT_STREQ(buf, "1.2.3");
 
-    fs::BundleRegistry reg;
+    fileservices::BundleRegistry reg;
     reg.add({{"CFBundleIdentifier", "id"}, {"CFBundleVersion", "1.0\xC3\xA9"}});
     auto v = static_cast<CFStringRef>(reg.value(reg.find(CFSTR("id")), kCFBundleVersionKey));
     std::memset(buf, '#', sizeof buf);
@@ -96,19 +95,19 @@ TEST(CFString, CopiesAsciiOnlyIntoABufferThatHoldsTextAndNul) {
 
 TEST(CFRetainRelease, CountedForOwnedObjectsAndOverReleaseIsReported) {
     headless::Host host;
-    fs::BundleRegistry reg;
+    fileservices::BundleRegistry reg;
     reg.add({{"CFBundleIdentifier", "id"}, {"CFBundleVersion", "1"}});
     CFBundleRef b = reg.find(CFSTR("id"));
-    EXPECT_EQ(fs::retain_count(b), 1);
+    EXPECT_EQ(fileservices::retain_count(b), 1);
     EXPECT_EQ(CFRetain(b), b);
-    EXPECT_EQ(fs::retain_count(b), 2);
+    EXPECT_EQ(fileservices::retain_count(b), 2);
     CFRelease(b);
-    EXPECT_EQ(fs::retain_count(b), 1);
+    EXPECT_EQ(fileservices::retain_count(b), 1);
     EXPECT_TRUE(host.console.empty());
     CFRelease(b);
     ASSERT_FALSE(host.console.empty());
     EXPECT_EQ(host.console.back().text, "host: CFRelease of an object not retained");
-    EXPECT_EQ(fs::retain_count(b), 1) << "the registry's own reference holds";
+    EXPECT_EQ(fileservices::retain_count(b), 1) << "the registry's own reference holds";
 
     CFStringRef s = CFSTR("constant");
     CFRetain(s);

@@ -148,15 +148,14 @@ TEST_F(ResFork, MissingForkMissingResourceAndBrokenMapGiveTheirCodes) {
 }
 
 TEST_F(ResFork, EveryTruncationOrBadOffsetOfTheMapIsRefused) {
-    namespace fs = fileservices;
     const Bytes good = sd2_fork();
-    std::vector<fs::ResourceEntry> entries;
-    ASSERT_EQ(fs::parse_resource_fork(good, entries), fs::kResOk);
+    std::vector<fileservices::ResourceEntry> entries;
+    ASSERT_EQ(fileservices::parse_resource_fork(good, entries), fileservices::kResOk);
     ASSERT_EQ(entries.size(), 3u);
 
     for (std::size_t n = 1; n < good.size(); ++n) {
         const Bytes cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(n));
-        ASSERT_EQ(fs::parse_resource_fork(cut, entries), fs::kResMapBroken) << "cut to " << n;
+        ASSERT_EQ(fileservices::parse_resource_fork(cut, entries), fileservices::kResMapBroken) << "cut to " << n;
     }
 
     // Offsets within the map, found from the header the builder wrote.
@@ -184,12 +183,12 @@ TEST_F(ResFork, EveryTruncationOrBadOffsetOfTheMapIsRefused) {
         SCOPED_TRACE(p.what);
         Bytes bad = good;
         std::copy(p.bytes.begin(), p.bytes.end(), bad.begin() + static_cast<std::ptrdiff_t>(p.at));
-        EXPECT_EQ(fs::parse_resource_fork(bad, entries), fs::kResMapBroken);
+        EXPECT_EQ(fileservices::parse_resource_fork(bad, entries), fileservices::kResMapBroken);
     }
     // A resource whose length word claims more than the data holds.
     Bytes long_data = good;
     long_data[256] = 0x01;
-    EXPECT_EQ(fs::parse_resource_fork(long_data, entries), fs::kResMapBroken);
+    EXPECT_EQ(fileservices::parse_resource_fork(long_data, entries), fileservices::kResMapBroken);
 }
 
 TEST_F(ResFork, HandlesBelongToTheirFileUntilDetached) {
