@@ -50,8 +50,13 @@ command -v ccache >/dev/null &&
 
 phase "packages"
 scripts/install-deps.sh
+# What only the full run needs (mingw-w64 and Wine, minutes of downloads on
+# a fresh machine) installs in the background while the first two builds
+# compile; the Max phase waits for it.
 if [ $full -eq 1 ]; then
-  scripts/install-deps.sh g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64
+  deps_log=$(mktemp)
+  scripts/install-deps.sh g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 >"$deps_log" 2>&1 &
+  deps_pid=$!
 fi
 
 # The 4 GiB file test (label "large") runs only in the full run.
@@ -78,6 +83,11 @@ fi
 # imports), packaged, then loaded under Wine into the stand-in for Max and
 # compared with the headless host's runs of the same scripts.
 phase "Max externals: cross build and Wine"
+deps_status=0
+wait "$deps_pid" || deps_status=$?
+cat "$deps_log"
+rm -f "$deps_log"
+[ $deps_status -eq 0 ] || { echo "installing mingw-w64 and Wine failed (status $deps_status)" >&2; exit 1; }
 cmake -S . -B build-max --toolchain cmake/mingw-w64-x86_64.cmake -G Ninja -DMAXHOST_WERROR=ON \
   "${launcher[@]}" >/dev/null
 cmake --build build-max -j2
@@ -105,8 +115,10 @@ avx_log=build/avx512-emulated.log
 phase "AVX-512 path on an emulated processor: started in the background"
 setsid tests/avx512-emulated/run.sh >"$avx_log" 2>&1 &
 avx_pid=$!
-# If a later phase fails, the emulator is not left running.
-trap 'kill -- -$avx_pid 2>/dev/null || true' EXIT
+# If a later phase fails, the emulator is not left running.  It runs in a
+# session of its own (setsid), and its timeout and pseudo-terminal put Bochs
+# in other process groups of that session: the whole session is ended.
+trap 'pkill -TERM -s "$avx_pid" 2>/dev/null || true' EXIT
 
 phase "fuzz harnesses: one minute each"
 (cd build-fuzz && ctest --output-on-failure -L fuzz)
