@@ -11,7 +11,7 @@ using namespace brindle_test;
 
 namespace {
 
-std::filesystem::path samples_dir() { return std::filesystem::path(MAXHOST_SOURCE_DIR) / ".." / "shared" / "samples"; }
+std::filesystem::path samples_dir() { return MAXHOST_SAMPLES_DIR; }
 
 }  // namespace
 
@@ -423,7 +423,7 @@ TEST_F(BrindleHost, TheShippedExampleFiles) {
 // --- files made by other programs ----------------------------------------------
 
 TEST_F(BrindleHost, RealFilesFromOtherPrograms) {
-    if (!std::filesystem::exists(samples_dir() / "SOURCES.md")) GTEST_SKIP() << "no samples folder";
+    ASSERT_TRUE(std::filesystem::exists(samples_dir() / "SOURCES.md")) << "no samples folder";
     host.add_search_dir(samples_dir().string());
     auto *b = make("b");
     msg(b, "mode", {headless::long_atom(1)});
@@ -460,7 +460,7 @@ TEST_F(BrindleHost, RealFilesFromOtherPrograms) {
 }
 
 TEST_F(BrindleHost, RealResourceForksWithoutTheMarkerResources) {
-    if (!std::filesystem::exists(samples_dir() / "SOURCES.md")) GTEST_SKIP() << "no samples folder";
+    ASSERT_TRUE(std::filesystem::exists(samples_dir() / "SOURCES.md")) << "no samples folder";
     auto *b = make("b");
     for (auto fork : {"rsrcfork__testfile.rsrc", "rsrcfork__empty.rsrc"}) {
         put("f.sd2", Bytes{}.zeros(8));

@@ -360,8 +360,8 @@ TEST(ExtendedRate, MatchesTheMachinesExtendedFloatRoundedToNearest) {
 #endif
 
 TEST_F(SndfileInfo, ReadsAiffFilesWrittenByOtherPrograms) {
-    SKIP_WITHOUT_SAMPLE(ring, "goaudio__ring.aif");
-    SKIP_WITHOUT_SAMPLE(sowt, "goaudio__sowt.aif");
+    REQUIRE_SAMPLE(ring, "goaudio__ring.aif");
+    REQUIRE_SAMPLE(sowt, "goaudio__sowt.aif");
     // Read in place: the samples folder is read-only and outside the search
     // path, so it is found by its full path.
     ASSERT_EQ(query(ring), 0);

@@ -20,7 +20,7 @@ namespace svc_test {
 namespace fsys = std::filesystem;
 using namespace writers;
 
-// Where real files made by other programs are, when this machine has them.
+// Where a real file made by another program is, in the repository.
 inline std::optional<fsys::path> sample(const std::string &name) {
 #ifdef MAXHOST_SAMPLES_DIR
     fsys::path p = fsys::path(MAXHOST_SAMPLES_DIR) / name;
@@ -30,9 +30,9 @@ inline std::optional<fsys::path> sample(const std::string &name) {
     return std::nullopt;
 }
 
-#define SKIP_WITHOUT_SAMPLE(var, name)                                   \
+#define REQUIRE_SAMPLE(var, name)                                        \
     auto var##_opt = ::svc_test::sample(name);                           \
-    if (!var##_opt) GTEST_SKIP() << "sample " << (name) << " not found"; \
+    if (!var##_opt) FAIL() << "sample " << (name) << " not found";       \
     const ::svc_test::fsys::path var = *var##_opt
 
 // A fresh folder under the system's temporary folder, removed afterwards.

@@ -256,10 +256,10 @@ TEST_F(ResFork, TheChainSearchesOlderFilesAndUseResFileKeepsToOpenOnes) {
 }
 
 TEST_F(ResFork, ForksAndSidecarsWrittenByOtherPrograms) {
-    SKIP_WITHOUT_SAMPLE(testfile, "rsrcfork__testfile.rsrc");
-    SKIP_WITHOUT_SAMPLE(empty, "rsrcfork__empty.rsrc");
-    SKIP_WITHOUT_SAMPLE(clipping, "rsrcfork__unicode.textClipping.rsrc");
-    SKIP_WITHOUT_SAMPLE(sidecar, "libarchive__macosx_appledouble_._file");
+    REQUIRE_SAMPLE(testfile, "rsrcfork__testfile.rsrc");
+    REQUIRE_SAMPLE(empty, "rsrcfork__empty.rsrc");
+    REQUIRE_SAMPLE(clipping, "rsrcfork__unicode.textClipping.rsrc");
+    REQUIRE_SAMPLE(sidecar, "libarchive__macosx_appledouble_._file");
     auto bytes_of = [](const fsys::path &p) {
         std::ifstream in(p, std::ios::binary);
         return Bytes(std::istreambuf_iterator<char>(in), {});
