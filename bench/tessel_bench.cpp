@@ -72,16 +72,16 @@ struct Bank {
 
 // ns per partial-sample: a rate counter, inverted, scaled from s to ns.
 void report(benchmark::State &state, const Bank &b) {
-    state.counters["ns_per_partial_sample"] = benchmark::Counter(
-        1e-9 * static_cast<double>(b.partials) * b.vec,
-        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_partial_sample"] =
+        benchmark::Counter(1e-9 * static_cast<double>(b.partials) * b.vec,
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_Reference(benchmark::State &state) {
     Bank b(state.range(0), state.range(1), state.range(2));
     for (auto _ : state) {
-        tessel_bank_reference(b.c, b.table.data(), b.p.data(), b.partials, b.accp.data(),
-                              b.outputs, b.vol.data(), b.outp.data());
+        tessel_bank_reference(b.c, b.table.data(), b.p.data(), b.partials, b.accp.data(), b.outputs,
+                              b.vol.data(), b.outp.data());
         benchmark::DoNotOptimize(b.out[0].data());
         benchmark::ClobberMemory();
     }
@@ -150,8 +150,10 @@ public:
             const auto it = r.counters.find("ns_per_partial_sample");
             if (it == r.counters.end()) continue;
             auto &values = by_shape[shape][name];
-            if (median) values.assign(1, it->second.value);
-            else values.push_back(it->second.value);
+            if (median)
+                values.assign(1, it->second.value);
+            else
+                values.push_back(it->second.value);
         }
     }
 };
@@ -183,8 +185,7 @@ double run_timed(const std::vector<std::string> &args) {
     const pid_t pid = fork();
     if (pid < 0) return -1.0;
     if (pid == 0) {
-        if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr))
-            _exit(127);
+        if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr)) _exit(127);
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -280,10 +281,14 @@ std::string cpu_model() {
     std::string line, name = "unknown", family, model, flags;
     auto value = [&] { return line.substr(line.find(':') + 2); };
     while (std::getline(f, line) && !line.empty()) {
-        if (line.rfind("model name", 0) == 0) name = value();
-        else if (line.rfind("cpu family", 0) == 0) family = value();
-        else if (line.rfind("model\t", 0) == 0) model = value();
-        else if (line.rfind("flags", 0) == 0) flags = value() + " ";
+        if (line.rfind("model name", 0) == 0)
+            name = value();
+        else if (line.rfind("cpu family", 0) == 0)
+            family = value();
+        else if (line.rfind("model\t", 0) == 0)
+            model = value();
+        else if (line.rfind("flags", 0) == 0)
+            flags = value() + " ";
     }
     std::string s = name;
     if (!family.empty()) s += " (family " + family + ", model " + model + ")";
@@ -327,8 +332,10 @@ int main(int argc, char **argv) {
             bank_seconds(std::max(1, std::atoi(v.c_str())));
             return 0;
         }
-        if (take(argv[i], "--seconds", v)) opt.seconds = std::max(1, std::atoi(v.c_str()));
-        else if (take(argv[i], "--program_runs", v)) opt.runs = std::max(1, std::atoi(v.c_str()));
+        if (take(argv[i], "--seconds", v))
+            opt.seconds = std::max(1, std::atoi(v.c_str()));
+        else if (take(argv[i], "--program_runs", v))
+            opt.runs = std::max(1, std::atoi(v.c_str()));
         else {
             std::fprintf(stderr,
                          "unknown argument %s\n"
@@ -385,7 +392,8 @@ int main(int argc, char **argv) {
     const double samples = static_cast<double>(opt.seconds) * kSr * kPartials;
     md << "\nWhole programs, " << opt.seconds << " s of " << kPartials
        << " partials at 48 kHz, 64-sample vectors, CPU time (median of " << opt.runs << " runs):\n\n"
-       << "| program | CPU seconds | ns per partial-sample | partials per core at 48 kHz | speed-up over reference |\n"
+       << "| program | CPU seconds | ns per partial-sample | partials per core at 48 kHz | speed-up over "
+          "reference |\n"
           "|---|---:|---:|---:|---:|\n";
     std::string host_note;
     char dir_template[] = "/tmp/tessel_bench.XXXXXX";
@@ -396,14 +404,15 @@ int main(int argc, char **argv) {
         write_file(empty, pd_patch(0, opt.seconds));
         auto pd_args = [&](const std::string &patch) {
             return std::vector<std::string>{opt.pd, "-batch", "-noaudio", "-nrt", "-noprefs",
-                                            "-r", "48000", "-open", patch};
+                                            "-r",   "48000",  "-open",    patch};
         };
         const double t_full = median_run(pd_args(full), opt.runs);
         const double t_empty = median_run(pd_args(empty), opt.runs);
         if (t_full > 0.0 && t_empty >= 0.0) {
             const double ns = 1e9 * (t_full - t_empty) / samples;
-            std::snprintf(line, sizeof line, "| Pure Data osc~ x %d, pd -batch | %.3f | %.3f | %.0f | %.2f |\n",
-                          kPartials, t_full - t_empty, ns, sustained(ns), ref_main / ns);
+            std::snprintf(line, sizeof line,
+                          "| Pure Data osc~ x %d, pd -batch | %.3f | %.3f | %.0f | %.2f |\n", kPartials,
+                          t_full - t_empty, ns, sustained(ns), ref_main / ns);
             md << line;
         } else {
             md << "| Pure Data | failed to run " << opt.pd << " | | | |\n";
@@ -427,14 +436,16 @@ int main(int argc, char **argv) {
         const double t_bank = median(k);
         auto row = [&](const char *what, double t) {
             const double ns = 1e9 * t / samples;
-            std::snprintf(line, sizeof line, "| %s | %.3f | %.3f | %.0f | %.2f |\n", what, t, ns, sustained(ns),
-                          ref_main / ns);
+            std::snprintf(line, sizeof line, "| %s | %.3f | %.3f | %.0f | %.2f |\n", what, t, ns,
+                          sustained(ns), ref_main / ns);
             md << line;
         };
-        if (t_host > 0.0) row("maxhost run, tessel~ 100 1", t_host);
-        else md << "| maxhost run | failed to run " << opt.maxhost << " | | | |\n";
-        const std::string alone = std::string("bank alone (") +
-                                  tessel_path_name(tessel_path_chosen()) + "), same vectors";
+        if (t_host > 0.0)
+            row("maxhost run, tessel~ 100 1", t_host);
+        else
+            md << "| maxhost run | failed to run " << opt.maxhost << " | | | |\n";
+        const std::string alone =
+            std::string("bank alone (") + tessel_path_name(tessel_path_chosen()) + "), same vectors";
         row(alone.c_str(), t_bank);
         if (t_host > 0.0) {
             std::snprintf(line, sizeof line, "\nmaxhost takes %.2f times the bank's time.\n",

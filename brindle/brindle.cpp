@@ -145,19 +145,10 @@ void brindle_bang(t_brindle *x) {
 void brindle_search(t_brindle *x) {
     switch (x->fileType) {
     case BRINDLE_AIFF:
-    case BRINDLE_AIFC:
-        brindle_aiff(x);
-        break;
-    case BRINDLE_SD2:
-        brindle_SDII(x);
-        break;
-    case BRINDLE_WAVE:
-        brindle_wave(x);
-        break;
-    case BRINDLE_NO_FILE:
-        break;
-    default:
-        error("Bad file type");
-        break;
+    case BRINDLE_AIFC: brindle_aiff(x); break;
+    case BRINDLE_SD2: brindle_SDII(x); break;
+    case BRINDLE_WAVE: brindle_wave(x); break;
+    case BRINDLE_NO_FILE: break;
+    default: error("Bad file type"); break;
     }
 }

@@ -18,25 +18,25 @@
 #include "ext_sysfile.h"
 
 struct t_brindle {
-    t_object ob;               // the host's header
-    void *listOutlet;          // left outlet: one (name, time) list per marker
-    void *countOutlet;         // right outlet: the marker count, before the lists
-    t_sndfileinfo info;        // AIFF/AIFC only: rate and the marker chunk copy we own
-    int32_t peakMode;          // 1: drop one trailing blank from AIFF/AIFC names
-    int32_t outputMode;        // 0: milliseconds as floats; 1: sample frames as integers
-    uint8_t outputOnOpen;      // non-zero: an open that succeeds sends the markers at once
-    char fileName[256];        // current file, 255 characters and the NUL
-    short pathId;              // host path id of the folder holding fileName
-    t_fourcc fileType;         // AIFF, AIFC, WAVE, Sd2f, or BRINDLE_NO_FILE
-    t_filehandle fileHandle;   // open only while a WAVE header is walked
-    int32_t sampleRate;        // WAVE (from fmt) and Sound Designer II (from STR ) rate
-    t_dynMemory cueChunk;      // WAVE cue chunk data
-    t_dynMemory listChunk;     // WAVE adtl list data
-    t_dynMemory smplChunk;     // WAVE first sample-loop chunk data
-    Handle rateResource;       // Sound Designer II STR  1001, detached, ours
-    Handle markerResource;     // Sound Designer II sdML 1000, detached, ours
-    int32_t waveRuns;          // brindle_wave runs of this box under way, nested ones included
-    uint8_t waveRefused;       // non-zero: a run's table was refused while another run was reading
+    t_object ob;              // the host's header
+    void *listOutlet;         // left outlet: one (name, time) list per marker
+    void *countOutlet;        // right outlet: the marker count, before the lists
+    t_sndfileinfo info;       // AIFF/AIFC only: rate and the marker chunk copy we own
+    int32_t peakMode;         // 1: drop one trailing blank from AIFF/AIFC names
+    int32_t outputMode;       // 0: milliseconds as floats; 1: sample frames as integers
+    uint8_t outputOnOpen;     // non-zero: an open that succeeds sends the markers at once
+    char fileName[256];       // current file, 255 characters and the NUL
+    short pathId;             // host path id of the folder holding fileName
+    t_fourcc fileType;        // AIFF, AIFC, WAVE, Sd2f, or BRINDLE_NO_FILE
+    t_filehandle fileHandle;  // open only while a WAVE header is walked
+    int32_t sampleRate;       // WAVE (from fmt) and Sound Designer II (from STR ) rate
+    t_dynMemory cueChunk;     // WAVE cue chunk data
+    t_dynMemory listChunk;    // WAVE adtl list data
+    t_dynMemory smplChunk;    // WAVE first sample-loop chunk data
+    Handle rateResource;      // Sound Designer II STR  1001, detached, ours
+    Handle markerResource;    // Sound Designer II sdML 1000, detached, ours
+    int32_t waveRuns;         // brindle_wave runs of this box under way, nested ones included
+    uint8_t waveRefused;      // non-zero: a run's table was refused while another run was reading
 };
 
 // No file opened yet: four ASCII zeros, not the integer 0.

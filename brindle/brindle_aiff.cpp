@@ -26,8 +26,8 @@
 #include "brindle_core.h"
 #include "byte_cursor.h"
 
-void brindle_aiff_walk(brindle_bytes chunk, int32_t rate, const int32_t *peakMode,
-                       const brindle_sink &out, const brindle_log *log) {
+void brindle_aiff_walk(brindle_bytes chunk, int32_t rate, const int32_t *peakMode, const brindle_sink &out,
+                       const brindle_log *log) {
     bytes::Cursor c(chunk.data, chunk.size);
     const auto count = c.skip(8) ? c.u16be() : std::nullopt;
     if (!count) {
@@ -42,8 +42,9 @@ void brindle_aiff_walk(brindle_bytes chunk, int32_t rate, const int32_t *peakMod
     for (uint32_t i = 0; i < *count; ++i) {
         const std::size_t at = c.pos();
         auto cut = [&] {
-            brindle_note(log, "MARK: marker %u of %u at byte %zu: cut short by the end of the chunk; the walk ends",
-                         i + 1, unsigned{*count}, at);
+            brindle_note(
+                log, "MARK: marker %u of %u at byte %zu: cut short by the end of the chunk; the walk ends",
+                i + 1, unsigned{*count}, at);
         };
         const auto id = c.u16be();
         if (!id) return cut();
@@ -53,10 +54,11 @@ void brindle_aiff_walk(brindle_bytes chunk, int32_t rate, const int32_t *peakMod
         if (!length) return cut();
         const auto text = c.take(*length);
         if (!text) {
-            brindle_note(log,
-                         "MARK: marker %u of %u at byte %zu: its name of %u bytes runs past the end of the chunk; "
-                         "the walk ends",
-                         i + 1, unsigned{*count}, at, unsigned{*length});
+            brindle_note(
+                log,
+                "MARK: marker %u of %u at byte %zu: its name of %u bytes runs past the end of the chunk; "
+                "the walk ends",
+                i + 1, unsigned{*count}, at, unsigned{*length});
             return;
         }
         std::memcpy(name, text->data(), *length);
@@ -71,8 +73,10 @@ void brindle_aiff_walk(brindle_bytes chunk, int32_t rate, const int32_t *peakMod
         // marker can follow it.
         if (*length % 2 == 0 && !c.skip(1)) {
             if (i + 1 < *count)
-                brindle_note(log, "MARK: marker %u of %u at byte %zu: cut short by the end of the chunk; the walk ends",
-                             i + 2, unsigned{*count}, c.pos());
+                brindle_note(
+                    log,
+                    "MARK: marker %u of %u at byte %zu: cut short by the end of the chunk; the walk ends",
+                    i + 2, unsigned{*count}, c.pos());
             return;
         }
     }

@@ -27,10 +27,10 @@ enum brindle_arith : uint8_t {
 };
 
 struct brindle_time {
-    uint32_t position;   // sample frames, in the machine's byte order
-    bool is_signed;      // the format stores the position as signed 32-bit
+    uint32_t position;  // sample frames, in the machine's byte order
+    bool is_signed;     // the format stores the position as signed 32-bit
     brindle_arith arith;
-    int32_t rate;        // samples per second; 0 gives NaN or infinity
+    int32_t rate;  // samples per second; 0 gives NaN or infinity
 };
 
 // Milliseconds from the start of the sound.
@@ -96,8 +96,8 @@ struct brindle_bytes {
 // Walks a copy of a marker chunk (header included).  A null chunk gives the
 // count 0.  peakMode is read for every marker, so a receiver that changes it
 // is heard from the next marker on.
-void brindle_aiff_walk(brindle_bytes chunk, int32_t rate, const int32_t *peakMode,
-                       const brindle_sink &out, const brindle_log *log = nullptr);
+void brindle_aiff_walk(brindle_bytes chunk, int32_t rate, const int32_t *peakMode, const brindle_sink &out,
+                       const brindle_log *log = nullptr);
 
 // --- Sound Designer II ---------------------------------------------------
 
@@ -156,5 +156,5 @@ enum brindle_wave_result {
 // Sends the count, the labelled cue points and the loops.  The cue and
 // list data count only together.
 brindle_wave_result brindle_wave_build(brindle_bytes cue, brindle_bytes list, brindle_bytes smpl,
-                                       int32_t rate, const brindle_memory &mem,
-                                       const brindle_sink &out, const brindle_log *log = nullptr);
+                                       int32_t rate, const brindle_memory &mem, const brindle_sink &out,
+                                       const brindle_log *log = nullptr);

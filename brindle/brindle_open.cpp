@@ -66,9 +66,7 @@ void brindle_opendefered(t_brindle *x, t_symbol *s, short, t_atom *) {
         }
         if (x->outputOnOpen) brindle_aiff(x);
         break;
-    case BRINDLE_WAVE:
-        open_wave(x);
-        break;
+    case BRINDLE_WAVE: open_wave(x); break;
     case BRINDLE_SD2: {
         const int32_t err = LoadResources(x->fileName, x->pathId, &x->rateResource, &x->markerResource);
         if (err != 0) {
@@ -78,8 +76,6 @@ void brindle_opendefered(t_brindle *x, t_symbol *s, short, t_atom *) {
         if (x->outputOnOpen) brindle_SDII(x);
         break;
     }
-    default:
-        error("Bad file type");
-        break;
+    default: error("Bad file type"); break;
     }
 }

@@ -7,9 +7,7 @@ namespace {
 
 // --- the outlets -----------------------------------------------------------
 
-void send_count(void *ctx, int32_t n) {
-    outlet_int(static_cast<t_brindle *>(ctx)->countOutlet, n);
-}
+void send_count(void *ctx, int32_t n) { outlet_int(static_cast<t_brindle *>(ctx)->countOutlet, n); }
 
 // outputMode is read for every marker: a receiver of one list may change it
 // for the next.
@@ -110,20 +108,12 @@ void brindle_SDII(t_brindle *x) {
 
 void brindle_loadwaveheader(t_brindle *x) {
     const brindle_stream file{x, file_read, file_skip};
-    switch (brindle_wave_header_walk(file, host_memory,
-                                     brindle_wave_data{&x->sampleRate, &x->cueChunk,
-                                                       &x->listChunk, &x->smplChunk})) {
-    case BRINDLE_WALK_CUE_TOO_LONG:
-        error("getbytes problem, maybe the header is too long (cue )");
-        break;
-    case BRINDLE_WALK_LIST_TOO_LONG:
-        error("getbytes problem, maybe the header is too long (LIST)");
-        break;
-    case BRINDLE_WALK_SMPL_TOO_LONG:
-        error("getbytes problem, maybe the header is too long (smpl)");
-        break;
-    case BRINDLE_WALK_END_OF_FILE:
-        break;
+    switch (brindle_wave_header_walk(
+        file, host_memory, brindle_wave_data{&x->sampleRate, &x->cueChunk, &x->listChunk, &x->smplChunk})) {
+    case BRINDLE_WALK_CUE_TOO_LONG: error("getbytes problem, maybe the header is too long (cue )"); break;
+    case BRINDLE_WALK_LIST_TOO_LONG: error("getbytes problem, maybe the header is too long (LIST)"); break;
+    case BRINDLE_WALK_SMPL_TOO_LONG: error("getbytes problem, maybe the header is too long (smpl)"); break;
+    case BRINDLE_WALK_END_OF_FILE: break;
     }
 }
 
@@ -133,9 +123,8 @@ void brindle_wave(t_brindle *x) {
     // must outlive a refused inner run: they go when the box's outermost run
     // ends.  Runs of other boxes have blocks of their own and do not count.
     ++x->waveRuns;
-    const auto result = brindle_wave_build(held(x->cueChunk), held(x->listChunk),
-                                           held(x->smplChunk), x->sampleRate, host_memory,
-                                           outlets(x));
+    const auto result = brindle_wave_build(held(x->cueChunk), held(x->listChunk), held(x->smplChunk),
+                                           x->sampleRate, host_memory, outlets(x));
     --x->waveRuns;
     if (result == BRINDLE_WAVE_TABLE_REFUSED) {
         error("getbytes problem, maybe the header is too long");

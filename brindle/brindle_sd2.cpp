@@ -42,8 +42,8 @@ std::optional<int32_t> brindle_sd2_stated_rate(brindle_bytes text, const brindle
     }
     // A length past the end is cut to what the resource holds.
     if (*length > c.remaining())
-        brindle_note(log, "STR  1001: a length of %u, but %zu characters held; the text is cut", unsigned{*length},
-                     c.remaining());
+        brindle_note(log, "STR  1001: a length of %u, but %zu characters held; the text is cut",
+                     unsigned{*length}, c.remaining());
     const auto chars = c.take(std::min<std::size_t>(*length, c.remaining()));
     char buf[256];
     std::memcpy(buf, chars->data(), chars->size());
@@ -81,8 +81,10 @@ void brindle_sd2_walk(brindle_bytes sdml, int32_t rate, const brindle_sink &out,
         const std::size_t at = c.pos();
         auto m = c.sub(MARKER_HEADER);
         if (!m) {
-            brindle_note(log, "sdML 1000: marker %d of %d at byte %zu: cut short by the end of the resource; "
-                              "the walk ends", i + 1, int{*count}, at);
+            brindle_note(log,
+                         "sdML 1000: marker %d of %d at byte %zu: cut short by the end of the resource; "
+                         "the walk ends",
+                         i + 1, int{*count}, at);
             return;
         }
         // The header is whole, so none of these reads can fail.
@@ -92,14 +94,16 @@ void brindle_sd2_walk(brindle_bytes sdml, int32_t rate, const brindle_sink &out,
         const int16_t id = m->i16be().value_or(0);
         const int32_t length = m->i32be().value_or(0);
         if (length < 0) {
-            brindle_note(log, "sdML 1000: marker %d of %d at byte %zu: a name length of %d; the walk ends", i + 1,
-                         int{*count}, at, length);
+            brindle_note(log, "sdML 1000: marker %d of %d at byte %zu: a name length of %d; the walk ends",
+                         i + 1, int{*count}, at, length);
             return;
         }
         const auto text = c.take(static_cast<std::size_t>(length));
         if (!text) {
-            brindle_note(log, "sdML 1000: marker %d of %d at byte %zu: its name of %d bytes runs past the end of "
-                              "the resource; the walk ends", i + 1, int{*count}, at, length);
+            brindle_note(log,
+                         "sdML 1000: marker %d of %d at byte %zu: its name of %d bytes runs past the end of "
+                         "the resource; the walk ends",
+                         i + 1, int{*count}, at, length);
             return;
         }
         if (length == 0) {
@@ -109,12 +113,11 @@ void brindle_sd2_walk(brindle_bytes sdml, int32_t rate, const brindle_sink &out,
         } else {
             const std::size_t n = length > 255 ? 255 : static_cast<std::size_t>(length);
             if (length > 255)
-                brindle_note(log, "sdML 1000: marker %d at byte %zu: a name of %d bytes, cut to 255", i + 1, at,
-                             length);
+                brindle_note(log, "sdML 1000: marker %d at byte %zu: a name of %d bytes, cut to 255", i + 1,
+                             at, length);
             std::strncpy(name, reinterpret_cast<const char *>(text->data()), n);
             name[n] = '\0';
         }
-        out.marker(out.ctx, name,
-                   brindle_time{static_cast<uint32_t>(position), true, BRINDLE_SINGLE, rate});
+        out.marker(out.ctx, name, brindle_time{static_cast<uint32_t>(position), true, BRINDLE_SINGLE, rate});
     }
 }

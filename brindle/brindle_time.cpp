@@ -13,8 +13,8 @@ void ntostr(char *text, uint32_t number) {
 }
 
 float brindle_time_ms(brindle_time t) {
-    const float position = t.is_signed ? static_cast<float>(static_cast<int32_t>(t.position))
-                                       : static_cast<float>(t.position);
+    const float position =
+        t.is_signed ? static_cast<float>(static_cast<int32_t>(t.position)) : static_cast<float>(t.position);
     if (t.arith == BRINDLE_SINGLE) {
         const float quotient = position / static_cast<float>(t.rate);
         return quotient * 1000.0f;

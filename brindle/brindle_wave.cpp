@@ -61,18 +61,21 @@ int64_t loop_count(brindle_bytes smpl, const brindle_log *log) {
     bytes::Cursor c(smpl.data, smpl.size);
     const auto n = c.skip(28) ? c.i32le() : std::nullopt;
     if (!n) {
-        if (c.size() != 0) brindle_note(log, "smpl: %zu bytes, too few for the loop count at byte 28; no loops", c.size());
+        if (c.size() != 0)
+            brindle_note(log, "smpl: %zu bytes, too few for the loop count at byte 28; no loops", c.size());
         return 0;
     }
     if (*n < 0) brindle_note(log, "smpl: %d loops announced; none sent", *n);
     return *n < 0 ? 0 : *n;
 }
 
-void send_loops(brindle_bytes smpl, int64_t n, int32_t rate, const brindle_sink &out, const brindle_log *log) {
+void send_loops(brindle_bytes smpl, int64_t n, int32_t rate, const brindle_sink &out,
+                const brindle_log *log) {
     bytes::Cursor c(smpl.data, smpl.size);
     if (!c.skip(LOOPS_AT)) {
-        if (n > 0) brindle_note(log, "smpl: %lld loops announced, the data end before the first, at byte 36",
-                                static_cast<long long>(n));
+        if (n > 0)
+            brindle_note(log, "smpl: %lld loops announced, the data end before the first, at byte 36",
+                         static_cast<long long>(n));
         return;
     }
     const int64_t held = static_cast<int64_t>(c.remaining() / LOOP_BYTES);
@@ -127,8 +130,8 @@ void send_labels(brindle_bytes list, int32_t m, const char *table, std::size_t p
         const std::size_t from = c.pos();
         const auto id = (c.find(ID_LABL) && c.skip(8)) ? c.u32le() : std::nullopt;
         if (!id) {
-            brindle_note(log, "LIST: label %d of %d: no whole labl from byte %zu on; the label pass ends", i + 1, m,
-                         from);
+            brindle_note(log, "LIST: label %d of %d: no whole labl from byte %zu on; the label pass ends",
+                         i + 1, m, from);
             return;
         }
         // The cursor stays at the text: the next search starts there, and
@@ -137,11 +140,13 @@ void send_labels(brindle_bytes list, int32_t m, const char *table, std::size_t p
         const auto *text = reinterpret_cast<const char *>(rest.data());
         const std::size_t limit = std::min<std::size_t>(rest.size(), 255);
         const void *nul = std::memchr(text, 0, limit);
-        const std::size_t length = nul ? static_cast<std::size_t>(static_cast<const char *>(nul) - text) : limit;
+        const std::size_t length =
+            nul ? static_cast<std::size_t>(static_cast<const char *>(nul) - text) : limit;
         uint32_t position;
         if (!find_pair(table, pairs, *id, position)) {
-            brindle_note(log, "LIST: label %d of %d at byte %zu: cue point id %u is not in the cue chunk; passed over",
-                         i + 1, m, c.pos() - 12, *id);
+            brindle_note(
+                log, "LIST: label %d of %d at byte %zu: cue point id %u is not in the cue chunk; passed over",
+                i + 1, m, c.pos() - 12, *id);
             out.orphan_label(out.ctx, *id);
             continue;
         }
@@ -158,8 +163,8 @@ void send_labels(brindle_bytes list, int32_t m, const char *table, std::size_t p
 }  // namespace
 
 brindle_wave_result brindle_wave_build(brindle_bytes cue, brindle_bytes list, brindle_bytes smpl,
-                                       int32_t rate, const brindle_memory &mem,
-                                       const brindle_sink &out, const brindle_log *log) {
+                                       int32_t rate, const brindle_memory &mem, const brindle_sink &out,
+                                       const brindle_log *log) {
     const int64_t n = loop_count(smpl, log);
     const bool labels_held = cue.data && cue.size && list.data && list.size;
     if (!labels_held) {
@@ -175,16 +180,16 @@ brindle_wave_result brindle_wave_build(brindle_bytes cue, brindle_bytes list, br
 
     if (m > 0) {
         const int64_t table_bytes = int64_t{m} * static_cast<int64_t>(PAIR_BYTES);
-        char *table = table_bytes <= MAX_TABLE ? mem.get(mem.ctx, static_cast<int32_t>(table_bytes))
-                                               : nullptr;
+        char *table =
+            table_bytes <= MAX_TABLE ? mem.get(mem.ctx, static_cast<int32_t>(table_bytes)) : nullptr;
         if (!table) {
-            brindle_note(log, "cue: no block for the table of %d cue points (%lld bytes, a block holds at most "
-                              "32767); nothing follows the count",
+            brindle_note(log,
+                         "cue: no block for the table of %d cue points (%lld bytes, a block holds at most "
+                         "32767); nothing follows the count",
                          m, static_cast<long long>(table_bytes));
             return BRINDLE_WAVE_TABLE_REFUSED;
         }
-        const std::size_t pairs =
-            std::min(static_cast<std::size_t>(m), c.remaining() / CUE_POINT_BYTES);
+        const std::size_t pairs = std::min(static_cast<std::size_t>(m), c.remaining() / CUE_POINT_BYTES);
         if (pairs < static_cast<std::size_t>(m))
             brindle_note(log, "cue: %d cue points announced, %zu held whole", m, pairs);
         // Only cue points the chunk holds whole are read: none of these fails.

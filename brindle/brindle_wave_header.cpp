@@ -65,15 +65,16 @@ struct id_text {
 bool keep(const brindle_stream &in, const brindle_memory &mem, t_dynMemory &d, uint32_t size,
           const uint8_t *head, std::size_t head_size, uint32_t id, int64_t at, const brindle_log *log) {
     if (size > MAX_KEPT) {
-        brindle_note(log, "WAVE: '%s' chunk at byte %lld: %u bytes, more than a block holds (32767); the walk ends",
-                     id_text(id).s, static_cast<long long>(at), size);
+        brindle_note(
+            log, "WAVE: '%s' chunk at byte %lld: %u bytes, more than a block holds (32767); the walk ends",
+            id_text(id).s, static_cast<long long>(at), size);
         return false;
     }
     if (size == 0) return true;  // nothing to hold: a block of 0 counts as none
     char *block = mem.get(mem.ctx, static_cast<int32_t>(size));
     if (!block) {
-        brindle_note(log, "WAVE: '%s' chunk at byte %lld: no block for its %u bytes; the walk ends", id_text(id).s,
-                     static_cast<long long>(at), size);
+        brindle_note(log, "WAVE: '%s' chunk at byte %lld: no block for its %u bytes; the walk ends",
+                     id_text(id).s, static_cast<long long>(at), size);
         return false;
     }
     std::memset(block, 0, size);
@@ -82,9 +83,11 @@ bool keep(const brindle_stream &in, const brindle_memory &mem, t_dynMemory &d, u
     int64_t count = static_cast<int64_t>(size - head_size);
     in.read(in.ctx, &count, block + head_size);
     if (count < static_cast<int64_t>(size - head_size))
-        brindle_note(log, "WAVE: '%s' chunk at byte %lld: the file ends after %lld of its %u bytes; the rest reads "
-                          "as zeros",
-                     id_text(id).s, static_cast<long long>(at), static_cast<long long>(count + head_size), size);
+        brindle_note(
+            log,
+            "WAVE: '%s' chunk at byte %lld: the file ends after %lld of its %u bytes; the rest reads "
+            "as zeros",
+            id_text(id).s, static_cast<long long>(at), static_cast<long long>(count + head_size), size);
     d.ptr = block;
     d.size = static_cast<int16_t>(size);
     return true;
@@ -109,8 +112,9 @@ brindle_walk_end brindle_wave_header_walk(const brindle_stream &in, const brindl
     // past the RIFF header.
     int64_t at = 12;
     auto past_end = [&](uint32_t id, uint32_t size) {
-        brindle_note(log, "WAVE: '%s' chunk at byte %lld: its %u bytes run past the end of the file; the walk ends",
-                     id_text(id).s, static_cast<long long>(at), size);
+        brindle_note(
+            log, "WAVE: '%s' chunk at byte %lld: its %u bytes run past the end of the file; the walk ends",
+            id_text(id).s, static_cast<long long>(at), size);
     };
 
     for (;;) {
@@ -131,7 +135,8 @@ brindle_walk_end brindle_wave_header_walk(const brindle_stream &in, const brindl
         if (id == ID_FMT && size >= 8) {
             uint8_t rate[4];
             if (!skip(in, 4) || !read_exact(in, rate, 4)) {
-                brindle_note(log, "WAVE: 'fmt ' chunk at byte %lld: the file ends before its rate; the walk ends",
+                brindle_note(log,
+                             "WAVE: 'fmt ' chunk at byte %lld: the file ends before its rate; the walk ends",
                              static_cast<long long>(at));
                 break;
             }
@@ -166,7 +171,8 @@ brindle_walk_end brindle_wave_header_walk(const brindle_stream &in, const brindl
                 continue;
             }
             if (out.list->size != 0)
-                brindle_note(log, "WAVE: 'LIST' chunk at byte %lld: an adtl list that replaces an earlier one",
+                brindle_note(log,
+                             "WAVE: 'LIST' chunk at byte %lld: an adtl list that replaces an earlier one",
                              static_cast<long long>(at));
             brindle_release_block(mem, *out.list);
             if (!keep(in, mem, *out.list, size, type, 4, id, at, log)) {

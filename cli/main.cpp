@@ -177,8 +177,8 @@ int command_help(const GlobalOptions &, const Words &args) {
     if (args.size() != 1) return usage_error("help takes one topic");
     auto text = maxhost::help_topic(args[0].text);
     if (!text)
-        return usage_error("no help on " + args[0].text + " (topics: " + std::string(maxhost::help_topic_names()) +
-                           ")");
+        return usage_error("no help on " + args[0].text +
+                           " (topics: " + std::string(maxhost::help_topic_names()) + ")");
     std::cout << *text << std::flush;
     return kExitOk;
 }

@@ -25,7 +25,7 @@ namespace {
 constexpr const char *kClass = "brindle~";
 constexpr const char *kBox = "markers";
 constexpr std::array<fileservices::FourCC, 4> kSoundTypes = {bytes::fourcc("AIFF"), bytes::fourcc("AIFC"),
-                                                   bytes::fourcc("WAVE"), bytes::fourcc("Sd2f")};
+                                                             bytes::fourcc("WAVE"), bytes::fourcc("Sd2f")};
 
 // What one open sent, and what it printed.
 struct Read {
@@ -59,12 +59,10 @@ Read read_once(headless::Host &host, headless::Box *b, const std::string &file, 
     for (const auto &m : host.messages) {
         if (m.box != kBox) continue;
         const std::string_view sel = m.selector ? m.selector->s_name : "";
-        if (m.outlet == 1 && sel == "int" && m.atoms.size() == 1 && m.atoms[0].a_type == A_LONG &&
-            !r.count) {
+        if (m.outlet == 1 && sel == "int" && m.atoms.size() == 1 && m.atoms[0].a_type == A_LONG && !r.count) {
             r.count = m.atoms[0].a_w.w_long;
-        } else if (m.outlet == 0 && sel == "list" && m.atoms.size() == 2 &&
-                   m.atoms[0].a_type == A_SYM && m.atoms[0].a_w.w_sym &&
-                   m.atoms[1].a_type == (mode == 0 ? A_FLOAT : A_LONG)) {
+        } else if (m.outlet == 0 && sel == "list" && m.atoms.size() == 2 && m.atoms[0].a_type == A_SYM &&
+                   m.atoms[0].a_w.w_sym && m.atoms[1].a_type == (mode == 0 ? A_FLOAT : A_LONG)) {
             r.lists.emplace_back(m.atoms[0].a_w.w_sym->s_name, m.atoms[1]);
         } else {
             r.console.push_back("maxhost: unexpected message " + format_message(m));
@@ -169,9 +167,7 @@ void append_u00(std::string &out, unsigned char c) {
     out += kHex[c & 15];
 }
 
-std::string json_optional(const std::optional<int32_t> &v) {
-    return v ? std::to_string(*v) : "null";
-}
+std::string json_optional(const std::optional<int32_t> &v) { return v ? std::to_string(*v) : "null"; }
 
 // --- brindle~'s own walks over the file ----------------------------------------
 //
@@ -212,14 +208,16 @@ struct HeapBlocks {
 short stream_read(void *ctx, int64_t *count, void *buf) {
     const int64_t want = *count;
     if (want < 0) return 1;
-    const int64_t got =
-        static_cast<fileservices::DataFile *>(ctx)->read(std::span(static_cast<uint8_t *>(buf), static_cast<std::size_t>(want)));
+    const int64_t got = static_cast<fileservices::DataFile *>(ctx)->read(
+        std::span(static_cast<uint8_t *>(buf), static_cast<std::size_t>(want)));
     *count = got < 0 ? 0 : got;
     return got == want ? 0 : 1;
 }
 
 short stream_skip(void *ctx, int64_t offset) {
-    return static_cast<fileservices::DataFile *>(ctx)->set_pos(fileservices::DataFile::From::Mark, offset) ? 0 : 1;
+    return static_cast<fileservices::DataFile *>(ctx)->set_pos(fileservices::DataFile::From::Mark, offset)
+               ? 0
+               : 1;
 }
 
 void ignore_count(void *, int32_t) {}
@@ -241,12 +239,13 @@ std::optional<int32_t> wave_rate(const std::string &path, const brindle_log *log
     int32_t rate = 0;
     bool stated = false;
     t_dynMemory cue{nullptr, 0}, list{nullptr, 0}, smpl{nullptr, 0};
-    const auto end = brindle_wave_header_walk(brindle_stream{file.get(), stream_read, stream_skip},
-                                              blocks.memory(),
-                                              brindle_wave_data{&rate, &cue, &list, &smpl, &stated}, log);
+    const auto end =
+        brindle_wave_header_walk(brindle_stream{file.get(), stream_read, stream_skip}, blocks.memory(),
+                                 brindle_wave_data{&rate, &cue, &list, &smpl, &stated}, log);
     if (log && end == BRINDLE_WALK_END_OF_FILE) {
         auto held = [](const t_dynMemory &d) {
-            return d.size > 0 ? brindle_bytes{reinterpret_cast<const uint8_t *>(d.ptr), static_cast<std::size_t>(d.size)}
+            return d.size > 0 ? brindle_bytes{reinterpret_cast<const uint8_t *>(d.ptr),
+                                              static_cast<std::size_t>(d.size)}
                               : brindle_bytes{nullptr, 0};
         };
         brindle_wave_build(held(cue), held(list), held(smpl), rate, blocks.memory(), kNoOutput, log);
@@ -260,7 +259,8 @@ std::optional<std::span<const uint8_t>> resource(const std::vector<uint8_t> &for
                                                  const std::vector<fileservices::ResourceEntry> &entries,
                                                  uint32_t type, int16_t id) {
     for (const fileservices::ResourceEntry &e : entries)
-        if (e.type == type && e.id == id) return std::span<const uint8_t>(fork).subspan(e.data_offset, e.data_size);
+        if (e.type == type && e.id == id)
+            return std::span<const uint8_t>(fork).subspan(e.data_offset, e.data_size);
     return std::nullopt;
 }
 
@@ -281,7 +281,8 @@ std::optional<int32_t> sd2_rate(const std::string &folder, const std::string &na
 const char *aiff_status_text(fileservices::AiffStatus s) {
     switch (s) {
     case fileservices::AiffStatus::NotAiff: return "no FORM header of type AIFF or AIFC";
-    case fileservices::AiffStatus::Malformed: return "no COMM chunk, a short one, or a chunk past the end of the file";
+    case fileservices::AiffStatus::Malformed:
+        return "no COMM chunk, a short one, or a chunk past the end of the file";
     case fileservices::AiffStatus::BadRate: return "a rate that is not finite or does not fit 32 bits";
     case fileservices::AiffStatus::MarkersTooLarge: return "a MARK chunk bigger than a block (32767 bytes)";
     case fileservices::AiffStatus::Unreadable: return "the file could not be read";
@@ -296,7 +297,8 @@ std::optional<int32_t> stated_rate(const std::string &folder, const std::string 
         fileservices::AiffInfo info;
         // brindle~ walks only what sndfile_info hands it: nothing of a
         // file it refuses.
-        if (const auto status = fileservices::read_aiff_info(fileservices::join(folder, name), info); status != fileservices::AiffStatus::Ok) {
+        if (const auto status = fileservices::read_aiff_info(fileservices::join(folder, name), info);
+            status != fileservices::AiffStatus::Ok) {
             brindle_note(log, "sndfile_info refuses the file: %s; no markers", aiff_status_text(status));
             return std::nullopt;
         }

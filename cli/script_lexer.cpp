@@ -91,8 +91,7 @@ void append_hex_escape(std::string &out, unsigned char c) {
 }
 
 // Reads the quoted symbol that starts at line[pos] (the opening quote).
-bool lex_quoted(std::string_view line, std::size_t &pos, std::string &out,
-                LexError *error) {
+bool lex_quoted(std::string_view line, std::size_t &pos, std::string &out, LexError *error) {
     auto fail = [&](std::size_t at, std::string message) {
         if (error) *error = LexError{at + 1, std::move(message)};
         return false;
@@ -168,8 +167,7 @@ bool lex_line(std::string_view line, std::vector<Token> &out, LexError *error) {
             if (!lex_quoted(line, pos, t.text, error)) return false;
         } else {
             std::size_t start = pos;
-            while (pos < line.size() && !is_blank(line[pos]) && line[pos] != ',' &&
-                   line[pos] != '"') {
+            while (pos < line.size() && !is_blank(line[pos]) && line[pos] != ',' && line[pos] != '"') {
                 if (line[pos] == '\0') {
                     if (error) *error = LexError{pos + 1, "a symbol cannot hold a NUL byte"};
                     return false;

@@ -85,7 +85,7 @@ std::optional<std::string> not_text(std::string_view bytes) {
     if (bytes.find('\0') != std::string_view::npos) return "it holds a NUL byte";
     std::size_t odd = 0;
     for (unsigned char ch : bytes) {
-        const bool text = ch == '\t' || ch == '\n' || ch == '\r' || ch == '\f' || (ch >= 0x20 && ch != 0x7F) ;
+        const bool text = ch == '\t' || ch == '\n' || ch == '\r' || ch == '\f' || (ch >= 0x20 && ch != 0x7F);
         if (!text) ++odd;
     }
     // A few stray control characters are a script with a typo; a file of
@@ -161,8 +161,8 @@ int ScriptRunner::run(std::istream &script, const std::string &name) {
     for (std::string_view line : lines) {
         Tokens t;
         LexError ignored;
-        if (lex_line(line, t, &ignored) && t.size() >= 2 && t[0].kind == Token::Symbol && t[0].text == "write" &&
-            t[1].kind == Token::Symbol)
+        if (lex_line(line, t, &ignored) && t.size() >= 2 && t[0].kind == Token::Symbol &&
+            t[0].text == "write" && t[1].kind == Token::Symbol)
             written_.insert(t[1].text);
     }
     whole_script_ = true;
@@ -189,8 +189,9 @@ int ScriptRunner::run(std::istream &script, const std::string &name) {
         host_.messages.clear();
         host_.console.clear();
         if (errors >= kMaxErrors) {
-            err_line("maxhost: " + name + ": stopped after " + std::to_string(errors) + " failed lines, at line " +
-                     std::to_string(number) + " of " + std::to_string(lines.size()));
+            err_line("maxhost: " + name + ": stopped after " + std::to_string(errors) +
+                     " failed lines, at line " + std::to_string(number) + " of " +
+                     std::to_string(lines.size()));
             break;
         }
     }
@@ -262,8 +263,7 @@ bool ScriptRunner::cmd_new(const Tokens &t) {
     if (!host_.load_class(cls))
         return fail("box " + quote_symbol(name) + " not created: no class " + quote_symbol(cls));
     headless::Box *b = host_.new_box(name, cls, args);
-    if (!b) return fail("box " + quote_symbol(name) + " not created: " + format_symbol(cls) +
-                        " refused it");
+    if (!b) return fail("box " + quote_symbol(name) + " not created: " + format_symbol(cls) + " refused it");
     created_.push_back(name);
     if (whole_script_ && !written_.count(name)) host_.keep_recording(b, false);
     if (!record_all_dir_.empty() && host_.signal_outlets(b) > 0)
@@ -292,13 +292,12 @@ bool ScriptRunner::cmd_send(const Tokens &t) {
 bool ScriptRunner::cmd_signal(const Tokens &t) {
     headless::Box *b = box_arg(t, 1);
     if (!b) return false;
-    if (t.size() != 4 || t[2].kind != Token::Int)
-        return fail("usage: signal NAME INLET VALUE|FILE|none");
+    if (t.size() != 4 || t[2].kind != Token::Int) return fail("usage: signal NAME INLET VALUE|FILE|none");
     int inlets = host_.signal_inlets(b);
     int32_t inlet = t[2].i;
     if (inlet < 0 || inlet >= inlets)
-        return fail("box " + quote_symbol(t[1].text) + " has no signal inlet " +
-                    std::to_string(inlet) + " (it has " + std::to_string(inlets) + ")");
+        return fail("box " + quote_symbol(t[1].text) + " has no signal inlet " + std::to_string(inlet) +
+                    " (it has " + std::to_string(inlets) + ")");
     const Token &v = t[3];
     if (v.kind == Token::Int || v.kind == Token::Float) {
         host_.set_signal_constant(b, inlet, v.kind == Token::Int ? static_cast<float>(v.i) : v.f);
@@ -350,8 +349,8 @@ bool ScriptRunner::tick(int64_t vectors) {
             (!progress_shown_ || now - shown > std::chrono::milliseconds(100))) {
             char text[128];
             std::snprintf(text, sizeof text, "\rmaxhost: run %.1f of %.1f s (%d%%)\033[K",
-                          seconds * static_cast<double>(done) / static_cast<double>(vectors),
-                          seconds, static_cast<int>(100.0 * static_cast<double>(done) / static_cast<double>(vectors)));
+                          seconds * static_cast<double>(done) / static_cast<double>(vectors), seconds,
+                          static_cast<int>(100.0 * static_cast<double>(done) / static_cast<double>(vectors)));
             out_ << std::flush;
             err_ << text << std::flush;
             progress_shown_ = true;
@@ -383,8 +382,7 @@ bool ScriptRunner::cmd_write(const Tokens &t) {
     if (!b) return false;
     if (t.size() != 3 || t[2].kind != Token::Symbol) return fail("usage: write NAME FILE");
     const auto &recorded = host_.recorded(b);
-    if (recorded.empty())
-        return fail("box " + quote_symbol(t[1].text) + " has no signal outlets to write");
+    if (recorded.empty()) return fail("box " + quote_symbol(t[1].text) + " has no signal outlets to write");
     std::string error;
     if (!write_sound(t[2].text, recorded, host_.sample_rate(), format_, &error))
         return fail("cannot write " + quote_symbol(t[2].text) + ": " + error);
@@ -441,12 +439,14 @@ bool ScriptRunner::cmd_stop(const Tokens &t) {
 }
 
 bool ScriptRunner::start_recording(headless::Box *b, const std::string &name, const std::string &path) {
-    if (host_.signal_outlets(b) < 1) return fail("box " + quote_symbol(name) + " has no signal outlets to record");
+    if (host_.signal_outlets(b) < 1)
+        return fail("box " + quote_symbol(name) + " has no signal outlets to record");
     if (recordings_.count(b))
-        return fail("box " + quote_symbol(name) + " is being recorded to " + quote_symbol(recordings_[b].path) +
-                    " already (stop it first)");
+        return fail("box " + quote_symbol(name) + " is being recorded to " +
+                    quote_symbol(recordings_[b].path) + " already (stop it first)");
     std::string error;
-    if (!writable_name(path, format_, &error)) return fail("cannot record to " + quote_symbol(path) + ": " + error);
+    if (!writable_name(path, format_, &error))
+        return fail("cannot record to " + quote_symbol(path) + ": " + error);
     recordings_[b] = Recording{name, path, nullptr};
     return true;
 }
@@ -475,13 +475,14 @@ void ScriptRunner::record_vector(headless::Box *b, std::span<float *const> outle
     if (r.writer && r.writer->sample_rate() != host_.sample_rate()) {
         error = "the sample rate changed";
     } else if (!r.writer) {
-        r.writer = SoundWriter::open(r.path, static_cast<int>(outlets.size()), host_.sample_rate(), format_, &error);
+        r.writer =
+            SoundWriter::open(r.path, static_cast<int>(outlets.size()), host_.sample_rate(), format_, &error);
     }
     if (r.writer && error.empty() && r.writer->write(outlets.data(), n, &error)) return;
     // The file is finished where it stopped; the run goes on without it.
     if (r.writer) r.writer->close(nullptr);
-    err_line("maxhost: " + script_name_ + ": recording of " + quote_symbol(r.name) + " to " + quote_symbol(r.path) +
-             " stopped: " + error);
+    err_line("maxhost: " + script_name_ + ": recording of " + quote_symbol(r.name) + " to " +
+             quote_symbol(r.path) + " stopped: " + error);
     recordings_.erase(it);
 }
 

@@ -73,8 +73,7 @@ std::optional<SampleFormat> parse_sample_format(const std::string &text) {
     return std::nullopt;
 }
 
-bool read_first_channel(const std::string &path, std::vector<float> &samples,
-                        std::string *error) {
+bool read_first_channel(const std::string &path, std::vector<float> &samples, std::string *error) {
     SF_INFO info{};
     SndfileHandle file(sf_open(path.c_str(), SFM_READ, &info));
     if (!file) return fail(error, sf_strerror(nullptr));
@@ -158,8 +157,8 @@ bool SoundWriter::close(std::string *error) {
     return true;
 }
 
-bool write_sound(const std::string &path, const std::vector<std::vector<float>> &channels,
-                 double sample_rate, SampleFormat format, std::string *error) {
+bool write_sound(const std::string &path, const std::vector<std::vector<float>> &channels, double sample_rate,
+                 SampleFormat format, std::string *error) {
     auto writer = SoundWriter::open(path, static_cast<int>(channels.size()), sample_rate, format, error);
     if (!writer) return false;
     std::size_t frames = 0;

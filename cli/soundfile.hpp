@@ -14,8 +14,7 @@ namespace maxhost {
 // The first channel of any file libsndfile reads, as floats (integer
 // formats scaled to -1..1), at whatever rate the file has.  False with
 // *error set when the file cannot be read.
-bool read_first_channel(const std::string &path, std::vector<float> &samples,
-                        std::string *error);
+bool read_first_channel(const std::string &path, std::vector<float> &samples, std::string *error);
 
 // How samples are stored in a written file.
 enum class SampleFormat { Int16, Int24, Float32 };
@@ -64,7 +63,7 @@ bool writable_name(const std::string &path, SampleFormat format, std::string *er
 
 // Writes channel j from channels[j] to a new file; a shorter channel is
 // padded with zeros to the longest.
-bool write_sound(const std::string &path, const std::vector<std::vector<float>> &channels,
-                 double sample_rate, SampleFormat format, std::string *error);
+bool write_sound(const std::string &path, const std::vector<std::vector<float>> &channels, double sample_rate,
+                 SampleFormat format, std::string *error);
 
 }  // namespace maxhost

@@ -29,8 +29,7 @@ std::vector<std::pair<std::string, Bytes>> example_files() {
     {
         constexpr uint32_t rate = 44100;
         files.emplace_back("markers.wav",
-                           wave_file({fmt_chunk(rate),
-                                      cue_chunk({{1, 0, 0}, {2, 441, 441}, {3, 1323, 1323}}),
+                           wave_file({fmt_chunk(rate), cue_chunk({{1, 0, 0}, {2, 441, 441}, {3, 1323, 1323}}),
                                       adtl_list({{1, "onset"}, {2, "peak"}, {3, "fade"}}),
                                       smpl_chunk({{441, 1764}}, {}, {0, 0, 1000000000u / rate}),
                                       wave_data_chunk(example_tone(2205, 100))}));
@@ -40,19 +39,21 @@ std::vector<std::pair<std::string, Bytes>> example_files() {
     {
         constexpr uint32_t rate = 22050;
         constexpr uint32_t frames = 2205;
-        files.emplace_back("markers.aif",
-                           form_file("AIFF", {comm_chunk(rate, frames),
-                                              mark_chunk({{1, 0, "hit"}, {2, 441, "loop "}, {3, 1764, "tail"}}),
-                                              ssnd_chunk(example_tone(frames, 50))}));
+        files.emplace_back(
+            "markers.aif",
+            form_file("AIFF", {comm_chunk(rate, frames),
+                               mark_chunk({{1, 0, "hit"}, {2, 441, "loop "}, {3, 1764, "tail"}}),
+                               ssnd_chunk(example_tone(frames, 50))}));
     }
     // 50 ms at 48000 Hz; the rate and the markers live in the resource fork.
     {
         files.emplace_back("markers.sd2", sd2_data(example_tone(2400, 96)));
         files.emplace_back(
             "markers.sd2.rsrc",
-            resource_fork({{"STR ", 1001, pascal_string("48000")},
-                           {"sdML", 1000, sdml_data({{480, 1, "downbeat", {}, 0}, {1920, 2, "upbeat", {}, 0}})}},
-                          true));
+            resource_fork(
+                {{"STR ", 1001, pascal_string("48000")},
+                 {"sdML", 1000, sdml_data({{480, 1, "downbeat", {}, 0}, {1920, 2, "upbeat", {}, 0}})}},
+                true));
     }
     return files;
 }

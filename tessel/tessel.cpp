@@ -22,9 +22,8 @@ const char *const inlet_help[3] = {
 };
 
 const char *const outlet_help[8] = {
-    "(signal) Signal Output 1", "(signal) Signal Output 2",
-    "(signal) Signal Output 3", "(signal) Signal Output 4",
-    "(signal) Signal Output 5", "(signal) Signal Output 6",
+    "(signal) Signal Output 1", "(signal) Signal Output 2", "(signal) Signal Output 3",
+    "(signal) Signal Output 4", "(signal) Signal Output 5", "(signal) Signal Output 6",
     "(signal) Signal Output 7", "(signal) Signal Output 8",
 };
 

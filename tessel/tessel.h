@@ -16,32 +16,32 @@
 #include "z_dsp.h"
 
 struct t_tessel {
-    t_pxobject x_obj;            // signal-object header; z_disabled is read per vector
-    float *mem;                  // the one work block: sine table, then the accumulation buffers
-    int32_t vec_size;            // samples per vector, from the latest dsp call
-    float sr;                    // sample rate in Hz, from the latest dsp call
-    float max_freq;              // exclusive bound for a listed frequency: sr * 0.5 - 1
-    int32_t n_partials;          // partials in use, 1..100, fixed at creation
-    int32_t n_outputs;           // signal outlets, 1..8, fixed at creation
+    t_pxobject x_obj;    // signal-object header; z_disabled is read per vector
+    float *mem;          // the one work block: sine table, then the accumulation buffers
+    int32_t vec_size;    // samples per vector, from the latest dsp call
+    float sr;            // sample rate in Hz, from the latest dsp call
+    float max_freq;      // exclusive bound for a listed frequency: sr * 0.5 - 1
+    int32_t n_partials;  // partials in use, 1..100, fixed at creation
+    int32_t n_outputs;   // signal outlets, 1..8, fixed at creation
     // Twice the 100 partials a box can have.  Nothing needs the second
     // hundred: a list sets one partial (number, frequency, amplitude), not
     // frequency/amplitude pairs, and only entries below n_partials are ever
     // read or written.  It stays because the record's layout is fixed: the
     // fields after the table at their offsets, the size as registered.
     t_partial partials[200];
-    float transpo_lfo_f;         // Hz
-    float transpo_lfo_depth;     // semitones; 0 freezes the LFO
-    float transpo_lfo_phase;     // table position, advanced once per vector
-    float shift_lfo_f;           // Hz
-    float shift_lfo_depth;       // Hz; 0 freezes the LFO
-    float shift_lfo_phase;       // table position, advanced once per vector
-    float *sin_table;            // TESSEL_TABLE_SIZE entries at the start of mem
-    float *out_buf[8];           // accumulation buffer of each outlet, inside mem; addresses
-                                 // its first sample, as the loops index it from 0
-    int32_t transpo_connected;   // a signal reaches the transposition inlet
-    int32_t shift_connected;     // a signal reaches the frequency-shift inlet
-    float transpo;               // semitones
-    float shift;                 // Hz
+    float transpo_lfo_f;           // Hz
+    float transpo_lfo_depth;       // semitones; 0 freezes the LFO
+    float transpo_lfo_phase;       // table position, advanced once per vector
+    float shift_lfo_f;             // Hz
+    float shift_lfo_depth;         // Hz; 0 freezes the LFO
+    float shift_lfo_phase;         // table position, advanced once per vector
+    float *sin_table;              // TESSEL_TABLE_SIZE entries at the start of mem
+    float *out_buf[8];             // accumulation buffer of each outlet, inside mem; addresses
+                                   // its first sample, as the loops index it from 0
+    int32_t transpo_connected;     // a signal reaches the transposition inlet
+    int32_t shift_connected;       // a signal reaches the frequency-shift inlet
+    float transpo;                 // semitones
+    float shift;                   // Hz
     const char *inlet_assist[3];   // help texts, left to right
     const char *outlet_assist[8];  // help texts of all eight possible outlets
 };

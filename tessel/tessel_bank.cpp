@@ -53,22 +53,20 @@ void render_batch(tessel_path_fn run, tessel_path_batch &b, const int32_t *numbe
 
 }  // namespace
 
-void tessel_bank_with(tessel_path_fn run, tessel_bank_controls &c, const float *table,
-                      t_partial *partials, int32_t n_partials, float *const *acc,
-                      int32_t n_outputs) {
+void tessel_bank_with(tessel_path_fn run, tessel_bank_controls &c, const float *table, t_partial *partials,
+                      int32_t n_partials, float *const *acc, int32_t n_outputs) {
     const int32_t n = c.vec_size;
     const float step = modulator_step(c);
 
     float transpo = c.transpo;
     if (c.transpo_lfo_depth != 0.0f)
-        transpo = transpo + c.transpo_lfo_depth *
-                                lfo_advance(c.transpo_lfo_phase, step, c.transpo_lfo_f, table);
+        transpo =
+            transpo + c.transpo_lfo_depth * lfo_advance(c.transpo_lfo_phase, step, c.transpo_lfo_f, table);
     const float ratio = transposition_ratio(transpo);
 
     float shift = c.shift;
     if (c.shift_lfo_depth != 0.0f)
-        shift = shift + c.shift_lfo_depth *
-                            lfo_advance(c.shift_lfo_phase, step, c.shift_lfo_f, table);
+        shift = shift + c.shift_lfo_depth * lfo_advance(c.shift_lfo_phase, step, c.shift_lfo_f, table);
 
     const float scale = static_cast<float>(TESSEL_TABLE_SIZE) / c.sr;
     tessel_path_batch b;
@@ -104,20 +102,17 @@ void tessel_bank_with(tessel_path_fn run, tessel_bank_controls &c, const float *
     }
 }
 
-void tessel_bank(tessel_bank_controls &c, const float *table, t_partial *partials,
-                 int32_t n_partials, float *const *acc, int32_t n_outputs) {
-    tessel_bank_with(tessel_path_entry(tessel_path_chosen()), c, table, partials, n_partials,
-                     acc, n_outputs);
+void tessel_bank(tessel_bank_controls &c, const float *table, t_partial *partials, int32_t n_partials,
+                 float *const *acc, int32_t n_outputs) {
+    tessel_bank_with(tessel_path_entry(tessel_path_chosen()), c, table, partials, n_partials, acc, n_outputs);
 }
 
-void tessel_bank_on(tessel_path path, tessel_bank_controls &c, const float *table,
-                    t_partial *partials, int32_t n_partials, float *const *acc,
-                    int32_t n_outputs) {
+void tessel_bank_on(tessel_path path, tessel_bank_controls &c, const float *table, t_partial *partials,
+                    int32_t n_partials, float *const *acc, int32_t n_outputs) {
     tessel_bank_with(tessel_path_entry(path), c, table, partials, n_partials, acc, n_outputs);
 }
 
-void tessel_bank_scale(int32_t n_outputs, const float *vol, float *const *out,
-                       float *const *acc, int32_t n) {
+void tessel_bank_scale(int32_t n_outputs, const float *vol, float *const *out, float *const *acc, int32_t n) {
     switch (n_outputs) {
     case 1: scale_outputs<1>(vol, out, acc, n); break;
     case 2: scale_outputs<2>(vol, out, acc, n); break;
@@ -131,10 +126,9 @@ void tessel_bank_scale(int32_t n_outputs, const float *vol, float *const *out,
     }
 }
 
-void tessel_bank_reference(tessel_bank_controls &c, const float *table,
-                           t_partial *partials, int32_t n_partials,
-                           float *const *acc, int32_t n_outputs,
-                           const float *vol, float *const *out) {
+void tessel_bank_reference(tessel_bank_controls &c, const float *table, t_partial *partials,
+                           int32_t n_partials, float *const *acc, int32_t n_outputs, const float *vol,
+                           float *const *out) {
     const int32_t n = c.vec_size;
     for (int32_t j = 0; j < n_outputs; ++j) std::fill(acc[j], acc[j] + n, 0.0f);
 

@@ -17,7 +17,7 @@
 
 // TESSEL_TABLE_SIZE, the table's positions per cycle, comes from
 // tessel_paths.h: the paths wrap at it too.
-inline constexpr int32_t TESSEL_MAX_VECTOR = 2048;   // samples per accumulation buffer
+inline constexpr int32_t TESSEL_MAX_VECTOR = 2048;  // samples per accumulation buffer
 inline constexpr int32_t TESSEL_MAX_PARTIALS = 100;
 inline constexpr int32_t TESSEL_MAX_OUTPUTS = 8;
 inline constexpr int32_t TESSEL_TABLE_BYTES = TESSEL_TABLE_SIZE * int32_t{sizeof(float)};
@@ -36,8 +36,7 @@ static_assert(sizeof(t_partial) == 12, "a partial is three 32-bit words");
 // Fields that one thread writes while the other reads them are single words
 // exchanged without a lock.  Relaxed atomic access makes that exchange
 // defined behaviour without changing the record's layout or adding fences.
-static_assert(std::atomic_ref<float>::is_always_lock_free &&
-              std::atomic_ref<int32_t>::is_always_lock_free &&
+static_assert(std::atomic_ref<float>::is_always_lock_free && std::atomic_ref<int32_t>::is_always_lock_free &&
               std::atomic_ref<float>::required_alignment == alignof(float) &&
               std::atomic_ref<int32_t>::required_alignment == alignof(int32_t));
 
@@ -63,8 +62,7 @@ void init_sin(float *table, int32_t n);
 inline float tessel_wrap_phase(float p) {
     constexpr float top = TESSEL_TABLE_SIZE;
     if (p >= 0.0f && p < top) return p;
-    if (p >= top && p < 2147483648.0f)
-        return static_cast<float>(static_cast<int32_t>(p) % TESSEL_TABLE_SIZE);
+    if (p >= top && p < 2147483648.0f) return static_cast<float>(static_cast<int32_t>(p) % TESSEL_TABLE_SIZE);
     if (!std::isfinite(p)) return 0.0f;
     const float r = std::fmod(std::trunc(p), top);
     return r < 0.0f ? r + top : r + 0.0f;  // + 0 turns -0 into 0
@@ -89,32 +87,28 @@ struct tessel_bank_controls {
 // highest number first, into the accumulation buffers acc[0..n_outputs),
 // dealt round-robin.  acc must already hold zeros over c.vec_size samples.
 // Runs on the code path chosen for this processor.
-void tessel_bank(tessel_bank_controls &c, const float *table, t_partial *partials,
-                 int32_t n_partials, float *const *acc, int32_t n_outputs);
+void tessel_bank(tessel_bank_controls &c, const float *table, t_partial *partials, int32_t n_partials,
+                 float *const *acc, int32_t n_outputs);
 
 // tessel_bank on a given path; a path that is not available here falls back
 // to the portable one.
-void tessel_bank_on(tessel_path path, tessel_bank_controls &c, const float *table,
-                    t_partial *partials, int32_t n_partials, float *const *acc,
-                    int32_t n_outputs);
+void tessel_bank_on(tessel_path path, tessel_bank_controls &c, const float *table, t_partial *partials,
+                    int32_t n_partials, float *const *acc, int32_t n_outputs);
 
 // tessel_bank with the partial loop given: what tessel_bank_on does with a
 // path's entry, open to the tests, which build the generic path code at
 // every width for their own instruction set.
-void tessel_bank_with(tessel_path_fn run, tessel_bank_controls &c, const float *table,
-                      t_partial *partials, int32_t n_partials, float *const *acc,
-                      int32_t n_outputs);
+void tessel_bank_with(tessel_path_fn run, tessel_bank_controls &c, const float *table, t_partial *partials,
+                      int32_t n_partials, float *const *acc, int32_t n_outputs);
 
 // out[j][i] = vol[i] * acc[j][i] for j < n_outputs, i < n.  Vol sample i is
 // read before any output sample i is written, so an output may share memory
 // with vol.
-void tessel_bank_scale(int32_t n_outputs, const float *vol, float *const *out,
-                       float *const *acc, int32_t n);
+void tessel_bank_scale(int32_t n_outputs, const float *vol, float *const *out, float *const *acc, int32_t n);
 
 // One whole vector written as plainly as possible, sample by sample: clear
 // the buffers, advance the LFOs, form the ratio, run every partial, scale.
 // It is the yardstick for tessel_bank and tessel_bank_scale.
-void tessel_bank_reference(tessel_bank_controls &c, const float *table,
-                           t_partial *partials, int32_t n_partials,
-                           float *const *acc, int32_t n_outputs,
-                           const float *vol, float *const *out);
+void tessel_bank_reference(tessel_bank_controls &c, const float *table, t_partial *partials,
+                           int32_t n_partials, float *const *acc, int32_t n_outputs, const float *vol,
+                           float *const *out);

@@ -18,8 +18,8 @@ t_int arg(T *p) {
 
 template <std::size_t... J>
 void add_perform(t_tessel *x, t_signal **sp, std::index_sequence<J...>) {
-    dsp_add(tessel_perform, static_cast<int>(4 + sizeof...(J)), arg(x), arg(sp[0]->s_vec),
-            arg(sp[1]->s_vec), arg(sp[2]->s_vec), arg(sp[3 + J]->s_vec)...);
+    dsp_add(tessel_perform, static_cast<int>(4 + sizeof...(J)), arg(x), arg(sp[0]->s_vec), arg(sp[1]->s_vec),
+            arg(sp[2]->s_vec), arg(sp[3 + J]->s_vec)...);
 }
 
 }  // namespace
@@ -35,8 +35,8 @@ void tessel_dsp(t_tessel *x, t_signal **sp, short *count) {
     // cannot be rendered, so the object stays silent rather than write past
     // its block.
     if (n > TESSEL_MAX_VECTOR) {
-        error("tessel~: signal vector of %d samples is longer than the limit of %d",
-              static_cast<int>(n), static_cast<int>(TESSEL_MAX_VECTOR));
+        error("tessel~: signal vector of %d samples is longer than the limit of %d", static_cast<int>(n),
+              static_cast<int>(TESSEL_MAX_VECTOR));
         return;
     }
     // Without a gain signal every output would be silent: stay out of the chain.

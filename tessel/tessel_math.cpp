@@ -94,7 +94,7 @@ constexpr HeadTail kExp2Table[32] = {
 };
 
 // ln(2)^k / k!, k = 1..6.
-constexpr double kExp2Poly[6] = {0x1.62e42fefa39efp-1, 0x1.ebfbdff82c58fp-3, 0x1.c6b08d704a0c0p-5,
+constexpr double kExp2Poly[6] = {0x1.62e42fefa39efp-1, 0x1.ebfbdff82c58fp-3,  0x1.c6b08d704a0c0p-5,
                                  0x1.3b2ab6fba4e77p-7, 0x1.5d87fe78a6731p-10, 0x1.430912f86c787p-13};
 
 }  // namespace
@@ -134,8 +134,10 @@ double tessel_exp2(double y) {
     const auto ni = static_cast<int32_t>(n);
     const int32_t j = ni & 31;
     const int32_t m = (ni - j) / 32;
-    const double p = r * (kExp2Poly[0] +
-                          r * (kExp2Poly[1] + r * (kExp2Poly[2] + r * (kExp2Poly[3] + r * (kExp2Poly[4] + r * kExp2Poly[5])))));
+    const double p =
+        r * (kExp2Poly[0] +
+             r * (kExp2Poly[1] +
+                  r * (kExp2Poly[2] + r * (kExp2Poly[3] + r * (kExp2Poly[4] + r * kExp2Poly[5])))));
     const HeadTail &e = kExp2Table[j];
     return std::ldexp(e.head + (e.tail + e.head * p), m);
 }

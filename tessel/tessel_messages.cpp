@@ -53,9 +53,7 @@ void tessel_reset(t_tessel *x) {
     for (int32_t k = 0; k < x->n_partials; ++k) shared_store(x->partials[k].amp, 0.0f);
 }
 
-void tessel_set_transpo(t_tessel *x, double value) {
-    set_clamped(x->transpo, value, -120.0, 120.0);
-}
+void tessel_set_transpo(t_tessel *x, double value) { set_clamped(x->transpo, value, -120.0, 120.0); }
 
 void tessel_set_transpo_lfo_f(t_tessel *x, double value) {
     set_clamped(x->transpo_lfo_f, value, 0.0, 10000.0);
@@ -65,15 +63,11 @@ void tessel_set_transpo_lfo_depth(t_tessel *x, double value) {
     set_clamped(x->transpo_lfo_depth, value, -120.0, 120.0);
 }
 
-void tessel_set_shift(t_tessel *x, double value) {
-    set_clamped(x->shift, value, -10000.0, 10000.0);
-}
+void tessel_set_shift(t_tessel *x, double value) { set_clamped(x->shift, value, -10000.0, 10000.0); }
 
 // The shift LFO tops out at 1000 Hz, a tenth of the transposition LFO's
 // ceiling.
-void tessel_set_shift_lfo_f(t_tessel *x, double value) {
-    set_clamped(x->shift_lfo_f, value, 0.0, 1000.0);
-}
+void tessel_set_shift_lfo_f(t_tessel *x, double value) { set_clamped(x->shift_lfo_f, value, 0.0, 1000.0); }
 
 void tessel_set_shift_lfo_depth(t_tessel *x, double value) {
     set_clamped(x->shift_lfo_depth, value, -10000.0, 10000.0);

@@ -4,8 +4,7 @@
 #include "tessel_path_generic.h"
 
 #if defined(__x86_64__) || defined(__i386__)
-void tessel_path_avx512(tessel_path_batch &b, const float *table, float *const *acc,
-                        int32_t n) {
+void tessel_path_avx512(tessel_path_batch &b, const float *table, float *const *acc, int32_t n) {
     tessel_path_generic<16>::run(b, table, acc, n);
 }
 #endif

@@ -99,8 +99,7 @@ struct tessel_path_generic {
             const __m256 top = _mm256_set1_ps(TOP);
             const __m256 s = _mm256_add_ps((__m256)p, (__m256)d);
             const __m256 wrap = _mm256_cmp_ps(s, top, _CMP_GE_OQ);
-            const __m256 r = _mm256_round_ps(_mm256_sub_ps(s, top),
-                                             _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+            const __m256 r = _mm256_round_ps(_mm256_sub_ps(s, top), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
             const __m256 q = _mm256_blendv_ps(s, r, wrap);
             p = (vf)q;
             const vi t = __builtin_convertvector(p, vi);
@@ -134,7 +133,7 @@ struct tessel_path_generic {
     // the compiler from splitting the read in two again (written against
     // g++ 12.2.0, which splits it without).
     __attribute__((always_inline)) static inline void read_pair(const int32_t *p, uint32_t &first,
-                                                               uint32_t &second) {
+                                                                uint32_t &second) {
         uint64_t two;
         __builtin_memcpy(&two, p, sizeof two);
         asm("" : "+r"(two));
@@ -150,7 +149,7 @@ struct tessel_path_generic {
 #if defined(__AVX512F__)
     // Four rows of values2, into 128-bit registers.
     __attribute__((always_inline)) static inline void quarters(__m128 &x, __m128 &y, const float *table,
-                                                              const int32_t *pos) {
+                                                               const int32_t *pos) {
         uint32_t f0, s0, f1, s1, f2, s2, f3, s3;
         read_pair(pos, f0, s0);
         read_pair(pos + ROW, f1, s1);
@@ -168,7 +167,7 @@ struct tessel_path_generic {
     // full-width operation per value.  That is the code g++ 12.2.0 emits; no
     // processor with AVX-512 was at hand to time it.
     __attribute__((always_inline)) static inline void values2(vf &v0, vf &v1, const float *table,
-                                                             const int32_t *pos) {
+                                                              const int32_t *pos) {
 #if defined(__AVX512F__)
         if constexpr (W == 16) {
             __m128 a0, b0, a1, b1, a2, b2, a3, b3;
@@ -197,8 +196,8 @@ struct tessel_path_generic {
 
     // acc[i] = acc[i] + amp[j] * table[pos[i][j]] for the slots j of
     // [first, last), in that order, for i < m.
-    static void sum(float *acc, const float *table, const float *amp, const int32_t *pos,
-                    int32_t first, int32_t last, int32_t m) {
+    static void sum(float *acc, const float *table, const float *amp, const int32_t *pos, int32_t first,
+                    int32_t last, int32_t m) {
         int32_t i = 0;
         for (; i + W <= m; i += W) {
             vf a;

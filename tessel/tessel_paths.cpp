@@ -12,9 +12,7 @@ bool runs_here(tessel_path path) {
     case TESSEL_PATH_PORTABLE: return true;
 #if defined(__x86_64__) || defined(__i386__)
     // The checks also ask whether the system saves the wider registers.
-    case TESSEL_PATH_AVX2:
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2");
+    case TESSEL_PATH_AVX2: __builtin_cpu_init(); return __builtin_cpu_supports("avx2");
     case TESSEL_PATH_AVX512:
         __builtin_cpu_init();
         return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
@@ -46,8 +44,7 @@ const tessel_path chosen = choose_path();
 
 }  // namespace
 
-void tessel_path_general_positions(float &phase, float inc, int32_t *idx, int32_t stride,
-                                   int32_t n) {
+void tessel_path_general_positions(float &phase, float inc, int32_t *idx, int32_t stride, int32_t n) {
     float p = phase;
     for (int32_t i = 0; i < n; ++i) {
         p = tessel_wrap_phase(p + inc);

@@ -53,23 +53,19 @@ struct tessel_path_batch {
 // A path's entry.  Each advances every phase of the batch n samples and adds
 // amp * table[position] into acc[output][i], partial by partial in batch
 // order for each sample, exactly as the plain loop does.
-typedef void (*tessel_path_fn)(tessel_path_batch &b, const float *table, float *const *acc,
-                               int32_t n);
+typedef void (*tessel_path_fn)(tessel_path_batch &b, const float *table, float *const *acc, int32_t n);
 
 // The entry of a path; one that is not available here gives the portable
 // one's.
 tessel_path_fn tessel_path_entry(tessel_path path);
 
-void tessel_path_portable(tessel_path_batch &b, const float *table, float *const *acc,
-                          int32_t n);
+void tessel_path_portable(tessel_path_batch &b, const float *table, float *const *acc, int32_t n);
 #if defined(__x86_64__) || defined(__i386__)
 void tessel_path_avx2(tessel_path_batch &b, const float *table, float *const *acc, int32_t n);
-void tessel_path_avx512(tessel_path_batch &b, const float *table, float *const *acc,
-                        int32_t n);
+void tessel_path_avx512(tessel_path_batch &b, const float *table, float *const *acc, int32_t n);
 #endif
 
 // Advances one phase n samples with the full wrap and writes the table
 // position of each sample to idx[0], idx[stride], ...  Built with the
 // portable code only; the paths call it for the rare general partials.
-void tessel_path_general_positions(float &phase, float inc, int32_t *idx, int32_t stride,
-                                   int32_t n);
+void tessel_path_general_positions(float &phase, float inc, int32_t *idx, int32_t stride, int32_t n);

@@ -104,7 +104,8 @@ void on_orphan(void *c, uint32_t id) {
 }
 
 brindle_bytes bytes(const t_dynMemory &d) {
-    return brindle_bytes{reinterpret_cast<const uint8_t *>(d.ptr), d.size > 0 ? static_cast<std::size_t>(d.size) : 0};
+    return brindle_bytes{reinterpret_cast<const uint8_t *>(d.ptr),
+                         d.size > 0 ? static_cast<std::size_t>(d.size) : 0};
 }
 
 }  // namespace

@@ -18,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     if (mark.empty()) return 0;
     if (mark.size() > fileservices::kMaxMarkerChunkBytes || mark.size() < 10) std::abort();
 
-    const uint32_t stated = (uint32_t{mark[4]} << 24) | (uint32_t{mark[5]} << 16) |
-                            (uint32_t{mark[6]} << 8) | mark[7];
+    const uint32_t stated =
+        (uint32_t{mark[4]} << 24) | (uint32_t{mark[5]} << 16) | (uint32_t{mark[6]} << 8) | mark[7];
     if (stated != mark.size() - 8) std::abort();
     if (mark[0] != 'M' || mark[1] != 'A' || mark[2] != 'R' || mark[3] != 'K') std::abort();
     return 0;

@@ -19,14 +19,16 @@ void exercise_fork(std::span<const uint8_t> fork) {
     }
     fileservices::ResourceManager rm;
     int16_t ref = 0;
-    if (rm.open_image(std::vector<uint8_t>(fork.begin(), fork.end()), &ref) != fileservices::kResOk) std::abort();
+    if (rm.open_image(std::vector<uint8_t>(fork.begin(), fork.end()), &ref) != fileservices::kResOk)
+        std::abort();
     for (const auto &e : entries) {
         if (e.data_offset > fork.size() || e.data_size > fork.size() - e.data_offset) std::abort();
         fileservices::ResHandle h = rm.get(e.type, e.id);
         if (!h) std::abort();
         // Touch every byte, so that a copy of the wrong length shows.
         volatile uint8_t sum = 0;
-        for (std::size_t i = 0; i < fileservices::handle_size(h); ++i) sum = static_cast<uint8_t>(sum + (*h)[i]);
+        for (std::size_t i = 0; i < fileservices::handle_size(h); ++i)
+            sum = static_cast<uint8_t>(sum + (*h)[i]);
         if (e.id % 2) {
             rm.detach(h);
             fileservices::dispose_handle(h, {});

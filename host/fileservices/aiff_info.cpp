@@ -69,8 +69,7 @@ AiffStatus read_aiff_info(const ByteSource &src, AiffInfo &info) {
     const uint32_t id = *h.fourcc();
     const uint32_t form_size = *h.u32be();
     const uint32_t form = *h.fourcc();
-    if (id != bytes::fourcc("FORM") ||
-        (form != bytes::fourcc("AIFF") && form != bytes::fourcc("AIFC")))
+    if (id != bytes::fourcc("FORM") || (form != bytes::fourcc("AIFF") && form != bytes::fourcc("AIFC")))
         return AiffStatus::NotAiff;
 
     const uint64_t end = std::min<uint64_t>(src.size(), uint64_t{form_size} + 8);
@@ -89,8 +88,7 @@ AiffStatus read_aiff_info(const ByteSource &src, AiffInfo &info) {
         const uint64_t data = pos + 8;
         const bool fits = size <= end - data;
         if (chunk == bytes::fourcc("COMM") && !have_comm) {
-            const std::size_t need =
-                form == bytes::fourcc("AIFC") ? kAifcCommMinSize : kCommMinSize;
+            const std::size_t need = form == bytes::fourcc("AIFC") ? kAifcCommMinSize : kCommMinSize;
             if (!fits || size < need) return AiffStatus::Malformed;
             std::array<uint8_t, kAifcCommMinSize> comm{};
             if (!src.read_at(data, std::span(comm).first(need))) return AiffStatus::Unreadable;
@@ -109,8 +107,7 @@ AiffStatus read_aiff_info(const ByteSource &src, AiffInfo &info) {
             if (size > kMaxMarkerChunkBytes - 8) return AiffStatus::MarkersTooLarge;
             out.marker_chunk.resize(8 + size);
             std::copy(ch.begin(), ch.end(), out.marker_chunk.begin());
-            if (!src.read_at(data, std::span(out.marker_chunk).subspan(8)))
-                return AiffStatus::Unreadable;
+            if (!src.read_at(data, std::span(out.marker_chunk).subspan(8))) return AiffStatus::Unreadable;
             have_mark = true;
         } else if (!fits) {
             break;  // a truncated chunk of no interest: the file ends here

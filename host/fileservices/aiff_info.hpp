@@ -29,11 +29,11 @@ struct AiffInfo {
 
 enum class AiffStatus {
     Ok,
-    NotAiff,             // no FORM header with an AIFF or AIFC form type
-    Malformed,           // no COMM chunk, a short one, or a chunk past the end
-    BadRate,             // a rate that is not finite or does not fit 32 bits
-    MarkersTooLarge,     // a marker chunk bigger than a getbytes block
-    Unreadable,          // the file could not be opened or read
+    NotAiff,          // no FORM header with an AIFF or AIFC form type
+    Malformed,        // no COMM chunk, a short one, or a chunk past the end
+    BadRate,          // a rate that is not finite or does not fit 32 bits
+    MarkersTooLarge,  // a marker chunk bigger than a getbytes block
+    Unreadable,       // the file could not be opened or read
 };
 
 // Reads the chunks of interest from any source; only COMM and MARK are read,

@@ -32,9 +32,7 @@ std::string_view trim(std::string_view s) {
     return s.substr(b, e - b + 1);
 }
 
-__CFObject *object(CFTypeRef cf) {
-    return const_cast<__CFObject *>(static_cast<const __CFObject *>(cf));
-}
+__CFObject *object(CFTypeRef cf) { return const_cast<__CFObject *>(static_cast<const __CFObject *>(cf)); }
 
 }  // namespace
 

@@ -38,8 +38,8 @@ bool DataFile::read_at(uint64_t offset, std::span<uint8_t> out) const {
     if (offset > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) return false;
     std::size_t done = 0;
     while (done < out.size()) {
-        ssize_t n = ::pread(fd_of(native_), out.data() + done, out.size() - done,
-                            static_cast<off_t>(offset + done));
+        ssize_t n =
+            ::pread(fd_of(native_), out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         done += static_cast<std::size_t>(n);

@@ -61,8 +61,7 @@ int16_t parse_resource_fork(std::span<const uint8_t> fork, std::vector<ResourceE
     auto data_len = header.u32be();
     auto map_len = header.u32be();
     if (!map_len) return kResMapBroken;
-    if (!range_fits(*data_off, *data_len, fork.size()) ||
-        !range_fits(*map_off, *map_len, fork.size()))
+    if (!range_fits(*data_off, *data_len, fork.size()) || !range_fits(*map_off, *map_len, fork.size()))
         return kResMapBroken;
     const auto data = fork.subspan(*data_off, *data_len);
     const auto map = fork.subspan(*map_off, *map_len);
@@ -121,8 +120,7 @@ int16_t parse_resource_fork(std::span<const uint8_t> fork, std::vector<ResourceE
     return kResOk;
 }
 
-int16_t read_resource_fork(const std::string &folder, const std::string &name,
-                           std::vector<uint8_t> &fork) {
+int16_t read_resource_fork(const std::string &folder, const std::string &name, std::vector<uint8_t> &fork) {
     for (const auto &path : sidecar_paths(folder, name)) {
         auto bytes = read_whole(path, kMaxForkRead);
         if (!bytes) continue;
@@ -149,9 +147,8 @@ struct HandleBlock {
     char *master;
     std::size_t size;
 };
-constexpr std::size_t kDataOffset =
-    (sizeof(HandleBlock) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) *
-    alignof(std::max_align_t);
+constexpr std::size_t kDataOffset = (sizeof(HandleBlock) + alignof(std::max_align_t) - 1) /
+                                    alignof(std::max_align_t) * alignof(std::max_align_t);
 
 }  // namespace
 
@@ -166,9 +163,7 @@ ResHandle new_handle(std::span<const uint8_t> data, const BlockHooks &hooks) {
     return &block->master;
 }
 
-std::size_t handle_size(ResHandle h) {
-    return h ? reinterpret_cast<HandleBlock *>(h)->size : 0;
-}
+std::size_t handle_size(ResHandle h) { return h ? reinterpret_cast<HandleBlock *>(h)->size : 0; }
 
 void dispose_handle(ResHandle h, const BlockHooks &hooks) {
     if (!h) return;
@@ -238,8 +233,7 @@ void ResourceManager::use(int16_t ref) {
 ResHandle ResourceManager::get(uint32_t type, int16_t id) {
     // The chain runs from the current file back through the files opened
     // before it; the system file at its end holds nothing.
-    auto it = std::find_if(files_.rbegin(), files_.rend(),
-                           [&](const auto &f) { return f->ref == current_; });
+    auto it = std::find_if(files_.rbegin(), files_.rend(), [&](const auto &f) { return f->ref == current_; });
     for (; it != files_.rend(); ++it) {
         File &f = **it;
         for (std::size_t i = 0; i < f.entries.size(); ++i) {

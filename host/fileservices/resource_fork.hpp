@@ -15,10 +15,10 @@ namespace fileservices {
 // The Resource Manager's own result codes.
 enum ResResult : int16_t {
     kResOk = 0,
-    kResNotFound = -192,   // no resource of that type and id
+    kResNotFound = -192,      // no resource of that type and id
     kResFileNotFound = -193,  // no resource fork, or an empty one
-    kResMapBroken = -199,  // a map that does not hold together
-    kResMemFull = -108,    // no block for a resource's copy
+    kResMapBroken = -199,     // a map that does not hold together
+    kResMemFull = -108,       // no block for a resource's copy
 };
 
 // One resource as the map lists it; data is a range of the fork's bytes.
@@ -40,8 +40,7 @@ int16_t parse_resource_fork(std::span<const uint8_t> fork, std::vector<ResourceE
 // order: the AppleDouble sidecar "._name", the same in ".AppleDouble/", a
 // raw fork in "name.rsrc".  The first place that holds a non-empty fork
 // gives it; kResFileNotFound when none does.
-int16_t read_resource_fork(const std::string &folder, const std::string &name,
-                           std::vector<uint8_t> &fork);
+int16_t read_resource_fork(const std::string &folder, const std::string &name, std::vector<uint8_t> &fork);
 
 // --- handles ---------------------------------------------------------------
 
@@ -51,7 +50,7 @@ using ResHandle = char **;
 
 // Where handle blocks come from, so that a host can account for them.
 struct BlockHooks {
-    void *(*alloc)(void *ctx, std::size_t bytes) = nullptr;  // null: malloc
+    void *(*alloc)(void *ctx, std::size_t bytes) = nullptr;                // null: malloc
     void (*release)(void *ctx, void *block, std::size_t bytes) = nullptr;  // null: free
     void *ctx = nullptr;
     // True when whoever hands out the blocks frees them all when it goes, so

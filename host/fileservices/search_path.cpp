@@ -67,8 +67,7 @@ std::optional<FourCC> type_from_header(std::span<const uint8_t> first_bytes) {
     bytes::Cursor c(first_bytes);
     auto container = c.fourcc();
     if (!container || !c.skip(4)) return std::nullopt;
-    if (*container != bytes::fourcc("FORM") && *container != bytes::fourcc("RIFF"))
-        return std::nullopt;
+    if (*container != bytes::fourcc("FORM") && *container != bytes::fourcc("RIFF")) return std::nullopt;
     return c.fourcc();
 }
 

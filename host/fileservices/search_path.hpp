@@ -60,8 +60,7 @@ struct Located {
 // is looked for along the search path, and a file of an unlisted type is
 // passed over for one further on.  An empty name, or one of more than
 // kMaxNameChars characters, is refused.
-std::optional<Located> locate(std::string_view name, const SearchPath &search,
-                              std::span<const FourCC> types);
+std::optional<Located> locate(std::string_view name, const SearchPath &search, std::span<const FourCC> types);
 
 // The path of a file in a folder.
 std::string join(const std::string &folder, const std::string &name);

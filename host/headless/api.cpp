@@ -45,8 +45,7 @@ void send_out(void *o, t_symbol *sel, short ac, const t_atom *av) {
 
 extern "C" {
 
-void setup(t_messlist **ident, method makefun, method freefun, int32_t size,
-           method menufun, ...) {
+void setup(t_messlist **ident, method makefun, method freefun, int32_t size, method menufun, ...) {
     (void)menufun;
     Host::Impl *I = impl();
     if (!I) return;

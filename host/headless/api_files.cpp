@@ -50,7 +50,8 @@ fileservices::BlockHooks handle_hooks(Host::Impl *I) {
 
 void Host::Impl::file_error(const std::string &text) { host_line(text); }
 
-std::optional<fileservices::Located> Host::Impl::find_file(const char *name, std::span<const t_fourcc> types) {
+std::optional<fileservices::Located> Host::Impl::find_file(const char *name,
+                                                           std::span<const t_fourcc> types) {
     return fileservices::locate(name, fileservices::SearchPath{search_dirs, script_dir}, types);
 }
 
@@ -73,8 +74,7 @@ extern "C" {
 
 // No window here: the answer given beforehand stands for the user's choice,
 // once.  Without one the user cancelled.
-short open_dialog(char *name, short *outpath, t_fourcc *outtype, const t_fourcc *typelist,
-                  short numtypes) {
+short open_dialog(char *name, short *outpath, t_fourcc *outtype, const t_fourcc *typelist, short numtypes) {
     Host::Impl *I = impl();
     if (!I || !name) return 1;
     auto answer = std::exchange(I->dialog_answer, std::nullopt);

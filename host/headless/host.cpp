@@ -96,20 +96,18 @@ void Host::Impl::release(void *p, int32_t size, bool large) {
     if (it == blocks.end()) {
         auto f = freed_blocks.find(p);
         if (f != freed_blocks.end()) {
-            host_line("double " + std::string(fn) + " of a block of " +
-                      std::to_string(f->second) + " bytes");
+            host_line("double " + std::string(fn) + " of a block of " + std::to_string(f->second) + " bytes");
         } else {
             host_line(std::string(fn) + " of a block the host never gave");
         }
         return;
     }
     if (it->second.size != size) {
-        host_line(std::string(fn) + " with size " + std::to_string(size) +
-                  " of a block of " + std::to_string(it->second.size) + " bytes");
+        host_line(std::string(fn) + " with size " + std::to_string(size) + " of a block of " +
+                  std::to_string(it->second.size) + " bytes");
     }
     if (it->second.large != large) {
-        host_line(std::string(fn) + " of a block from " +
-                  (it->second.large ? "t_getbytes" : "getbytes"));
+        host_line(std::string(fn) + " of a block from " + (it->second.large ? "t_getbytes" : "getbytes"));
     }
     freed_blocks[p] = it->second.size;
     blocks.erase(it);
@@ -151,8 +149,7 @@ void Host::Impl::build_chain() {
         if (it == b->cls->bindings.end()) continue;
         Scope scope(*this, b);
         dsp_box = b;
-        reinterpret_cast<t_dspmethod>(it->second.fn)(b->obj, b->sig_ptrs.data(),
-                                                     b->counts.data());
+        reinterpret_cast<t_dspmethod>(it->second.fn)(b->obj, b->sig_ptrs.data(), b->counts.data());
         dsp_box = nullptr;
     }
 }
@@ -220,8 +217,7 @@ bool Host::load_class(const std::string &cls) {
     return false;
 }
 
-Box *Host::new_box(const std::string &name, const std::string &cls,
-                   std::span<const t_atom> args) {
+Box *Host::new_box(const std::string &name, const std::string &cls, std::span<const t_atom> args) {
     Impl &I = *impl_;
     if (find(name)) {
         I.host_line("a box named " + name + " exists already");
@@ -260,7 +256,8 @@ Box *Host::new_box(const std::string &name, const std::string &cls,
                 ++it;
             }
         }
-        if (held) I.host_line(cls + " " + name + ": " + std::to_string(held) + " block(s) held by a refused box");
+        if (held)
+            I.host_line(cls + " " + name + ": " + std::to_string(held) + " block(s) held by a refused box");
         // Work a refused creation queued must not run on its discarded record.
         std::erase_if(I.deferred, [b](const Deferred &d) { return d.box == b; });
         std::free(b->record_mem);
@@ -297,10 +294,8 @@ void Host::send_message(Box *b, t_symbol *selector, std::span<const t_atom> args
     if (!b) return;
     const std::string &cls = b->cls->name;
     auto it = b->cls->bindings.find(selector->s_name);
-    if (it == b->cls->bindings.end() ||
-        (it->second.types.size() == 1 && it->second.types[0] == A_CANT)) {
-        I.console(ConsoleLine::Error,
-                  cls + ": doesn't understand \"" + selector->s_name + "\"");
+    if (it == b->cls->bindings.end() || (it->second.types.size() == 1 && it->second.types[0] == A_CANT)) {
+        I.console(ConsoleLine::Error, cls + ": doesn't understand \"" + selector->s_name + "\"");
         return;
     }
     const auto &binding = it->second;
@@ -311,8 +306,7 @@ void Host::send_message(Box *b, t_symbol *selector, std::span<const t_atom> args
     Impl::Scope scope(I, b);
     if (!hostcommon::deliver(binding.fn, binding.types, b->obj, selector, hostcommon::MaxAtoms{args},
                              [&](t_atom *out) { return hostcommon::copy_atoms(args, out); })) {
-        I.console(ConsoleLine::Error, cls + ": bad arguments for message \"" +
-                                          selector->s_name + "\"");
+        I.console(ConsoleLine::Error, cls + ": bad arguments for message \"" + selector->s_name + "\"");
     }
 }
 
@@ -355,8 +349,8 @@ void Host::free_box(Box *b) {
         }
     }
     if (held) {
-        I.host_line(b->cls->name + " " + b->name + ": " + std::to_string(held) +
-                    " block(s) of " + std::to_string(bytes) + " bytes still held after free");
+        I.host_line(b->cls->name + " " + b->name + ": " + std::to_string(held) + " block(s) of " +
+                    std::to_string(bytes) + " bytes still held after free");
     }
     std::free(b->record_mem);
     std::erase_if(I.boxes, [b](const auto &p) { return p.get() == b; });
@@ -368,8 +362,8 @@ std::string Host::assist(Box *b, int32_t msg, int32_t index) {
     auto it = b->cls->bindings.find("assist");
     if (it != b->cls->bindings.end()) {
         Impl::Scope scope(*impl_, b);
-        reinterpret_cast<void (*)(void *, void *, int32_t, int32_t, char *)>(it->second.fn)(
-            b->obj, b, msg, index, buf);
+        reinterpret_cast<void (*)(void *, void *, int32_t, int32_t, char *)>(it->second.fn)(b->obj, b, msg,
+                                                                                            index, buf);
     }
     buf[sizeof buf - 1] = '\0';
     return buf;
@@ -505,8 +499,6 @@ void Host::fail_allocations(int n) { impl_->failing_allocations = n; }
 
 void Host::add_search_dir(const std::string &dir) { impl_->search_dirs.push_back(dir); }
 void Host::set_script_dir(const std::string &dir) { impl_->script_dir = dir; }
-void Host::set_dialog_answer(std::optional<std::string> file) {
-    impl_->dialog_answer = std::move(file);
-}
+void Host::set_dialog_answer(std::optional<std::string> file) { impl_->dialog_answer = std::move(file); }
 
 }  // namespace headless

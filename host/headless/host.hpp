@@ -34,9 +34,9 @@ struct ConsoleLine {
 
 // One message that left an outlet.
 struct OutletMessage {
-    std::string box;      // the box's name
-    int outlet;           // counted from 0 at the left
-    t_symbol *selector;   // "int", "float", "bang", "list" or any other
+    std::string box;     // the box's name
+    int outlet;          // counted from 0 at the left
+    t_symbol *selector;  // "int", "float", "bang", "list" or any other
     std::vector<t_atom> atoms;
 };
 
@@ -77,8 +77,7 @@ public:
     // Creates a box as typing "CLASS ARGS" into Max would; null when the
     // class is unknown or its creation function refused (the reason is on
     // the console).  Names must be unique among live boxes.
-    Box *new_box(const std::string &name, const std::string &cls,
-                 std::span<const t_atom> args = {});
+    Box *new_box(const std::string &name, const std::string &cls, std::span<const t_atom> args = {});
     Box *find(const std::string &name) const;
     // Delivers one message to the left inlet: a first atom that is a number
     // makes the selector "list" ("int"/"float" for a lone number), else the

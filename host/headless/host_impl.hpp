@@ -39,13 +39,13 @@ struct Feed {
 struct Box {
     std::string name;
     messlist *cls = nullptr;
-    void *obj = nullptr;         // the instance record
-    void *record_mem = nullptr;  // what newobject allocated
+    void *obj = nullptr;            // the instance record
+    void *record_mem = nullptr;     // what newobject allocated
     std::vector<Outlet *> outlets;  // left to right
     std::vector<std::unique_ptr<Outlet>> outlet_store;
     int sig_inlets = 0;
     std::vector<Feed> feeds;
-    std::vector<int> alias;  // per inlet: outlet index sharing its memory, or -1
+    std::vector<int> alias;                    // per inlet: outlet index sharing its memory, or -1
     std::vector<std::vector<float>> recorded;  // per signal outlet
     bool keep = true;                          // recorded is kept
     // Chain buffers, valid from one build of the chain to the next.
@@ -87,12 +87,12 @@ struct Host::Impl final : hostcommon::FileHost {
     Host *host = nullptr;
     std::vector<std::string> plugin_dirs;
     std::map<std::string, std::unique_ptr<messlist>> classes;
-    std::string registering;            // class name while a main runs
-    messlist *setting_up = nullptr;     // class being set up
+    std::string registering;                  // class name while a main runs
+    messlist *setting_up = nullptr;           // class being set up
     std::vector<std::unique_ptr<Box>> boxes;  // creation order
-    Box *creating = nullptr;            // box whose new function runs
-    Box *active = nullptr;              // box whose code runs (block owner)
-    Box *dsp_box = nullptr;             // box whose dsp method runs
+    Box *creating = nullptr;                  // box whose new function runs
+    Box *active = nullptr;                    // box whose code runs (block owner)
+    Box *dsp_box = nullptr;                   // box whose dsp method runs
     std::map<void *, Block> blocks;
     std::map<void *, int32_t> freed_blocks;  // for double-free reports
     int failing_allocations = 0;
@@ -117,7 +117,8 @@ struct Host::Impl final : hostcommon::FileHost {
     void release(void *p, int32_t size, bool large);
     // What the file services ask of the host (api_files.cpp).
     void file_error(const std::string &text) override;
-    std::optional<fileservices::Located> find_file(const char *name, std::span<const t_fourcc> types) override;
+    std::optional<fileservices::Located> find_file(const char *name,
+                                                   std::span<const t_fourcc> types) override;
     Given given(void *p) const override;
     // Runs code of a box with it as the owner of what gets allocated.
     struct Scope {

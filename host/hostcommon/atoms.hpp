@@ -19,5 +19,4 @@ using SymbolTable = std::unordered_map<std::string, t_symbol *>;
 // The symbol of s (null as the empty text), made the first time.
 t_symbol *intern(SymbolTable &table, const char *s);
 
-
 }  // namespace hostcommon

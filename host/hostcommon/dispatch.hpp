@@ -66,7 +66,10 @@ struct ClassRecord {
     using Binding = BindingT;
     ClassRecord(std::string class_name, method make, method destroy, int32_t record_size,
                 std::vector<short> types)
-        : name(std::move(class_name)), new_fn(make), free_fn(destroy), size(record_size),
+        : name(std::move(class_name)),
+          new_fn(make),
+          free_fn(destroy),
+          size(record_size),
           new_types(std::move(types)) {}
 
     std::string name;
@@ -112,7 +115,8 @@ inline bool types_callable(const std::vector<short> &types) {
 // call), for its own line; nothing when it can.  noun names the host.
 inline std::optional<std::string> setup_refusal(int32_t size, const std::vector<short> &types,
                                                 std::string_view noun) {
-    if (size < static_cast<int32_t>(sizeof(t_object))) return "record size " + std::to_string(size) + " is too small";
+    if (size < static_cast<int32_t>(sizeof(t_object)))
+        return "record size " + std::to_string(size) + " is too small";
     if (!types_callable(types)) return "creation argument types the " + std::string(noun) + " cannot call";
     return std::nullopt;
 }
@@ -185,8 +189,7 @@ bool coerce(const std::vector<short> &types, const Atoms &atoms, ArgList &out) {
                 return false;
             }
             break;
-        default:
-            return false;
+        default: return false;
         }
     }
     return true;
@@ -205,7 +208,9 @@ struct MaxAtoms {
         if (atoms[i].a_type != A_FLOAT) return std::nullopt;
         return atoms[i].a_w.w_float;
     }
-    t_symbol *symbol_at(std::size_t i) const { return atoms[i].a_type == A_SYM ? atoms[i].a_w.w_sym : nullptr; }
+    t_symbol *symbol_at(std::size_t i) const {
+        return atoms[i].a_type == A_SYM ? atoms[i].a_w.w_sym : nullptr;
+    }
 };
 
 // Calls fn through the prototype R(P..., the types of args...).
@@ -265,7 +270,8 @@ private:
 constexpr std::size_t kMaxMessageAtoms = 32767;
 
 // The one line a host prints when it refuses a message that long.
-inline std::string too_many_atoms(const std::string &class_name, std::string_view selector, std::size_t count) {
+inline std::string too_many_atoms(const std::string &class_name, std::string_view selector,
+                                  std::size_t count) {
     return class_name + ": message \"" + std::string(selector) + "\" of " + std::to_string(count) +
            " atoms refused: at most " + std::to_string(kMaxMessageAtoms) + " are taken";
 }

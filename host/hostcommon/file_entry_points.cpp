@@ -92,7 +92,9 @@ short sndfile_info(const char *name, short path, t_fourcc, t_sndfileinfo *info) 
     if (!folder) return 1;
     return guarded(*host, short{1}, [&]() -> short {
         fileservices::AiffInfo ai;
-        if (fileservices::read_aiff_info(fileservices::join(*folder, name), ai) != fileservices::AiffStatus::Ok) return 1;
+        if (fileservices::read_aiff_info(fileservices::join(*folder, name), ai) !=
+            fileservices::AiffStatus::Ok)
+            return 1;
         char *block = nullptr;
         const auto size = static_cast<int32_t>(ai.marker_chunk.size());
         if (size > 0) {

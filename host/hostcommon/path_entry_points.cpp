@@ -80,7 +80,8 @@ short sysfile_read(t_filehandle fh, int64_t *count, void *buf) {
     }
     const int64_t want = *count;
     if (want < 0 || (want > 0 && !buf)) return 1;
-    const int64_t got = it->second->read(std::span(static_cast<uint8_t *>(buf), static_cast<std::size_t>(want)));
+    const int64_t got =
+        it->second->read(std::span(static_cast<uint8_t *>(buf), static_cast<std::size_t>(want)));
     *count = got < 0 ? 0 : got;
     return got == want ? 0 : 1;
 }

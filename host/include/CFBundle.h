@@ -23,10 +23,8 @@ CFStringRef __CFStringMakeConstantString(const char *text);
 extern const CFStringRef kCFBundleVersionKey;
 
 CFBundleRef CFBundleGetBundleWithIdentifier(CFStringRef identifier);
-CFTypeRef CFBundleGetValueForInfoDictionaryKey(CFBundleRef bundle,
-                                               CFStringRef key);
-Boolean CFStringGetCString(CFStringRef s, char *buffer, CFIndex size,
-                           CFStringEncoding encoding);
+CFTypeRef CFBundleGetValueForInfoDictionaryKey(CFBundleRef bundle, CFStringRef key);
+Boolean CFStringGetCString(CFStringRef s, char *buffer, CFIndex size, CFStringEncoding encoding);
 CFTypeRef CFRetain(CFTypeRef cf);
 void CFRelease(CFTypeRef cf);
 

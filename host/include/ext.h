@@ -20,8 +20,7 @@ extern "C" {
 // argument types, ended by 0 (A_NOTHING).  menufun is unused and must be 0.
 // (The types are all variadic: va_start after a short parameter would be
 // undefined, since a short is promoted when passed.)
-void setup(t_messlist **ident, method makefun, method freefun, int32_t size,
-           method menufun, ...);
+void setup(t_messlist **ident, method makefun, method freefun, int32_t size, method menufun, ...);
 
 // Binds a message of the class being set up.  The variadic part is the
 // argument types, ended by 0.

@@ -20,18 +20,16 @@ typedef struct t_sysfile *t_filehandle;
 // file's own name within that path (a name given with folders loses them);
 // otherwise all three are left untouched.  A name of more than 255
 // characters is refused, never shortened.
-short locatefile_extended(char *name, short *outpath, t_fourcc *outtype,
-                          const t_fourcc *typelist, short numtypes);
+short locatefile_extended(char *name, short *outpath, t_fourcc *outtype, const t_fourcc *typelist,
+                          short numtypes);
 
 // Lets the user choose a file of the listed types.  0 when one was chosen,
 // with name (MAX_FILENAME_CHARS bytes), *outpath and *outtype filled;
 // non-zero when cancelled.
-short open_dialog(char *name, short *outpath, t_fourcc *outtype,
-                  const t_fourcc *typelist, short numtypes);
+short open_dialog(char *name, short *outpath, t_fourcc *outtype, const t_fourcc *typelist, short numtypes);
 
 // Opens name in path for reading (perm READ_PERM); 0 on success.
-short path_opensysfile(const char *name, short path, t_filehandle *fh,
-                       short perm);
+short path_opensysfile(const char *name, short path, t_filehandle *fh, short perm);
 
 // Opens the resource fork of name in path and makes it the current resource
 // file; 0 on success, with *ref its reference.

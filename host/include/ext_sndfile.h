@@ -8,7 +8,7 @@ extern "C" {
 #endif
 
 typedef struct t_sndfileinfo {
-    int32_t sampleRate;       // whole samples per second; the first field
+    int32_t sampleRate;  // whole samples per second; the first field
     int32_t channels;
     int32_t sampleBits;
     int32_t frames;
@@ -20,8 +20,7 @@ typedef struct t_sndfileinfo {
 // Fills info for an AIFF or AIFC file; 0 on success.  The marker chunk copy
 // belongs to the caller, who frees it with freebytes.  On failure
 // markerChunk is null.
-short sndfile_info(const char *name, short path, t_fourcc type,
-                   t_sndfileinfo *info);
+short sndfile_info(const char *name, short path, t_fourcc type, t_sndfileinfo *info);
 
 #ifdef __cplusplus
 }

@@ -63,7 +63,7 @@ typedef intptr_t t_int;
 // Four-character code, compared as a big-endian integer.
 typedef uint32_t t_fourcc;
 
-#define FOUR_CHAR_CODE(a, b, c, d)                                             \
+#define FOUR_CHAR_CODE(a, b, c, d)                                                \
     ((t_fourcc)(((uint32_t)(uint8_t)(a) << 24) | ((uint32_t)(uint8_t)(b) << 16) | \
                 ((uint32_t)(uint8_t)(c) << 8) | (uint32_t)(uint8_t)(d)))
 

@@ -152,7 +152,8 @@ struct Adapter final : hostcommon::HeapHandles, hostcommon::FileHost {
 
     // What the file services ask of the adapter (files.cpp).
     void file_error(const std::string &text) override;
-    std::optional<fileservices::Located> find_file(const char *name, std::span<const t_fourcc> types) override;
+    std::optional<fileservices::Located> find_file(const char *name,
+                                                   std::span<const t_fourcc> types) override;
     Given given(void *p) const override;
     std::optional<std::string> folder_of(short path) const override;
 };

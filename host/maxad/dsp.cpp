@@ -33,13 +33,15 @@ struct Bridge {
     long n = 0;                    // samples per vector the plug-in renders
     int inlets = 0;
     int outlets = 0;
-    std::vector<float> samples;    // the inlets' vectors, then the outlets'
+    std::vector<float> samples;  // the inlets' vectors, then the outlets'
     std::vector<t_signal> signals;
     std::vector<t_signal *> signal_ptrs;
-    std::vector<short> counts;     // one per signal inlet
+    std::vector<short> counts;  // one per signal inlet
     std::vector<Routine> routines;
 
-    float *vector(int k) { return samples.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(n); }
+    float *vector(int k) {
+        return samples.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(n);
+    }
 };
 
 namespace {
@@ -133,7 +135,8 @@ void box_dsp64(Box *b, maxsdk::Object *dsp64, short *count, double samplerate, l
     if (it != st.cls->bindings.end() && br->n > 0) {
         running().building = br.get();
         try {
-            reinterpret_cast<t_dspmethod>(it->second.fn)(st.record, br->signal_ptrs.data(), br->counts.data());
+            reinterpret_cast<t_dspmethod>(it->second.fn)(st.record, br->signal_ptrs.data(),
+                                                         br->counts.data());
         } catch (const std::exception &e) {
             host_error(e.what());
             br->routines.clear();

@@ -21,9 +21,13 @@ namespace maxad {
 void Adapter::file_error(const std::string &text) { host_error(text); }
 
 // Never asked: locatefile_extended is Max's here.
-std::optional<fileservices::Located> Adapter::find_file(const char *, std::span<const t_fourcc>) { return std::nullopt; }
+std::optional<fileservices::Located> Adapter::find_file(const char *, std::span<const t_fourcc>) {
+    return std::nullopt;
+}
 
-hostcommon::FileHost::Given Adapter::given(void *p) const { return heap_holds(p) ? Given::Handle : Given::Nothing; }
+hostcommon::FileHost::Given Adapter::given(void *p) const {
+    return heap_holds(p) ? Given::Handle : Given::Nothing;
+}
 
 std::optional<std::string> Adapter::folder_of(short path) const {
     std::vector<char> text(static_cast<std::size_t>(maxsdk::kPathChars), '\0');
@@ -52,7 +56,8 @@ short from_max(const char *start, char *name, short *outpath, t_fourcc *outtype,
         std::vector<uint32_t> types(listed.begin(), listed.end());
         short path = 0;
         uint32_t type = 0;
-        if (find(found.data(), &path, &type, types.empty() ? nullptr : types.data(), static_cast<short>(types.size())) != 0)
+        if (find(found.data(), &path, &type, types.empty() ? nullptr : types.data(),
+                 static_cast<short>(types.size())) != 0)
             return 1;
         const std::size_t n = strnlen(found.data(), found.size());
         if (n == 0 || n > fileservices::kMaxNameChars) {
@@ -92,7 +97,8 @@ short locatefile_extended(char *name, short *outpath, t_fourcc *outtype, const t
 short open_dialog(char *name, short *outpath, t_fourcc *outtype, const t_fourcc *typelist, short numtypes) {
     if (!name) return 1;
     bool too_long = false;
-    const short result = from_max("", name, outpath, outtype, typelist, numtypes, &too_long, maxsdk::file_dialog);
+    const short result =
+        from_max("", name, outpath, outtype, typelist, numtypes, &too_long, maxsdk::file_dialog);
     if (too_long) host_error("the chosen file's name is longer than 255 characters");
     return result;
 }

@@ -111,7 +111,8 @@ void *outlet_list(void *o, t_symbol *s, short ac, t_atom *av) {
 
 void *outlet_anything(void *o, t_symbol *s, short ac, t_atom *av) {
     if (!o) return nullptr;
-    send_atoms(ac, av, [&](short n, maxsdk::Atom *atoms) { maxsdk::send_anything(o, max_symbol(s), n, atoms); });
+    send_atoms(ac, av,
+               [&](short n, maxsdk::Atom *atoms) { maxsdk::send_anything(o, max_symbol(s), n, atoms); });
     return nullptr;
 }
 

@@ -79,7 +79,9 @@ inline void *new_outlet(void *x, const char *type) { return ::outlet_new(x, type
 inline void send_int(void *o, AtomLong n) { ::outlet_int(static_cast<t_outlet *>(o), n); }
 inline void send_float(void *o, double f) { ::outlet_float(static_cast<t_outlet *>(o), f); }
 inline void send_bang(void *o) { ::outlet_bang(static_cast<t_outlet *>(o)); }
-inline void send_list(void *o, short ac, Atom *av) { ::outlet_list(static_cast<t_outlet *>(o), nullptr, ac, av); }
+inline void send_list(void *o, short ac, Atom *av) {
+    ::outlet_list(static_cast<t_outlet *>(o), nullptr, ac, av);
+}
 inline void send_anything(void *o, Symbol *s, short ac, Atom *av) {
     ::outlet_anything(static_cast<t_outlet *>(o), s, ac, av);
 }
@@ -114,7 +116,9 @@ inline MaxErr set_file_pos(FileHandle fh, long long offset_from_start) {
 }
 inline MaxErr file_pos(FileHandle fh, t_ptr_size *pos) { return ::sysfile_getpos(fh, pos); }
 inline MaxErr file_eof(FileHandle fh, t_ptr_size *eof) { return ::sysfile_geteof(fh, eof); }
-inline MaxErr read_file(FileHandle fh, t_ptr_size *count, void *buf) { return ::sysfile_read(fh, count, buf); }
+inline MaxErr read_file(FileHandle fh, t_ptr_size *count, void *buf) {
+    return ::sysfile_read(fh, count, buf);
+}
 inline MaxErr close_file(FileHandle fh) { return ::sysfile_close(fh); }
 inline MaxErr absolute_path(short path, const char *name, char *out) {
     return ::path_toabsolutesystempath(path, name, out);

@@ -60,8 +60,8 @@ struct Panel;
 // What a box holds besides its Pd header.
 struct BoxState {
     messlist *cls = nullptr;
-    t_canvas *canvas = nullptr;  // the patch the box sits in
-    void *record = nullptr;      // the Max instance, once newobject made it
+    t_canvas *canvas = nullptr;                    // the patch the box sits in
+    void *record = nullptr;                        // the Max instance, once newobject made it
     std::vector<std::unique_ptr<Outlet>> outlets;  // in the order made
     // Kept from one dsp call to the next: the signal descriptions handed to
     // the plug-in, its connection counts, and private copies of inlets that
@@ -70,7 +70,7 @@ struct BoxState {
     std::vector<t_signal *> signal_ptrs;
     std::vector<short> counts;
     std::vector<std::vector<float>> inlet_copies;
-    Panel *panel = nullptr;      // receiver of the file panel's answer
+    Panel *panel = nullptr;  // receiver of the file panel's answer
 };
 
 }  // namespace pdmax
@@ -90,7 +90,7 @@ using Deferred = hostcommon::DeferredCall<Box>;
 // The file services' state is the shared FileHost's (files.cpp).
 struct Adapter final : hostcommon::HeapHandles, hostcommon::FileHost {
     // Registration.
-    std::string registering;           // class name while the plug-in's main runs
+    std::string registering;  // class name while the plug-in's main runs
     std::vector<Hint> hints;
     messlist *setting_up = nullptr;
     std::vector<std::unique_ptr<messlist>> classes;
@@ -110,12 +110,12 @@ struct Adapter final : hostcommon::HeapHandles, hostcommon::FileHost {
     std::deque<Deferred> deferred;
     t_clock *deferred_clock = nullptr;
 
-
     Adapter();
 
     // What the file services ask of the adapter (files.cpp).
     void file_error(const std::string &text) override;
-    std::optional<fileservices::Located> find_file(const char *name, std::span<const t_fourcc> types) override;
+    std::optional<fileservices::Located> find_file(const char *name,
+                                                   std::span<const t_fourcc> types) override;
     Given given(void *p) const override;
 };
 

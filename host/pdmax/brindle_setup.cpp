@@ -6,7 +6,9 @@
 int pdmax_main();  // brindle~'s main, renamed by names.h
 
 PDMAX_EXPORT void brindle_tilde_setup(void) {
-    pdmax::load_external({"brindle~", pdmax_main, {},
+    pdmax::load_external({"brindle~",
+                          pdmax_main,
+                          {},
                           "CFBundleIdentifier " PDMAX_BUNDLE_ID "\n"
                           "CFBundleVersion " PDMAX_BUNDLE_VERSION "\n"});
 }

@@ -99,8 +99,7 @@ void *box_new(PdSymbol *s, int argc, PdAtom *argv) {
             a.creating = b;
             bad_args = !hostcommon::construct(
                 c->new_fn, c->new_types, gensym(c->name.c_str()), PdAtoms{argc, argv},
-                [&](t_atom *atoms) { return to_max_atoms(typing_for("new"), argc, argv, atoms); },
-                &result);
+                [&](t_atom *atoms) { return to_max_atoms(typing_for("new"), argc, argv, atoms); }, &result);
             a.creating = saved;
             if (bad_args) error("%s: bad arguments for message \"new\"", c->name.c_str());
         }
@@ -165,9 +164,7 @@ void box_anything(Box *b, PdSymbol *s, int argc, PdAtom *argv) {
     dispatch(b, "anything", s, argc, argv);
 }
 
-void box_message(Box *b, PdSymbol *s, int argc, PdAtom *argv) {
-    dispatch(b, s->s_name, s, argc, argv);
-}
+void box_message(Box *b, PdSymbol *s, int argc, PdAtom *argv) { dispatch(b, s->s_name, s, argc, argv); }
 
 }  // namespace
 
@@ -207,11 +204,13 @@ void dispatch(Box *b, std::string_view selector, PdSymbol *actual, int argc, PdA
     Acting acting(b);
     try {
         if (argc > 0 && static_cast<std::size_t>(argc) > hostcommon::kMaxMessageAtoms) {
-            error("%s", hostcommon::too_many_atoms(c->name, selector, static_cast<std::size_t>(argc)).c_str());
+            error("%s",
+                  hostcommon::too_many_atoms(c->name, selector, static_cast<std::size_t>(argc)).c_str());
             return;
         }
-        if (!hostcommon::deliver(binding.fn, binding.types, st.record, max_symbol(actual), PdAtoms{argc, argv},
-                                 [&](t_atom *atoms) { return to_max_atoms(binding.typing, argc, argv, atoms); }))
+        if (!hostcommon::deliver(
+                binding.fn, binding.types, st.record, max_symbol(actual), PdAtoms{argc, argv},
+                [&](t_atom *atoms) { return to_max_atoms(binding.typing, argc, argv, atoms); }))
             error("%s: bad arguments for message \"%s\"", c->name.c_str(), actual->s_name);
     } catch (const std::exception &e) {
         host_error(e.what());
@@ -231,8 +230,7 @@ void bind_pd_method(messlist *c, const std::string &selector, const std::vector<
     } else if (selector == "anything") {
         class_addanything(c->pd, box_anything);
     } else {
-        class_addmethod(c->pd, pd_method(box_message), pd_gensym(selector.c_str()),
-                        kPdGimme, kPdNull);
+        class_addmethod(c->pd, pd_method(box_message), pd_gensym(selector.c_str()), kPdGimme, kPdNull);
     }
 }
 
@@ -269,9 +267,8 @@ void setup(t_messlist **ident, method makefun, method freefun, int32_t size, met
     }
     try {
         auto cls = std::make_unique<messlist>(name, makefun, freefun, size, types);
-        cls->pd = class_new(pd_gensym(name.c_str()), pd_newmethod(box_new),
-                            pd_method(box_free), sizeof(Box), CLASS_DEFAULT,
-                            kPdGimme, kPdNull);
+        cls->pd = class_new(pd_gensym(name.c_str()), pd_newmethod(box_new), pd_method(box_free), sizeof(Box),
+                            CLASS_DEFAULT, kPdGimme, kPdNull);
         a.setting_up = cls.get();
         a.classes.push_back(std::move(cls));
         if (ident) *ident = a.setting_up;

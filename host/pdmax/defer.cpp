@@ -41,8 +41,7 @@ void defer_low(void *x, method fn, t_symbol *s, short ac, t_atom *av) {
     try {
         Deferred d{box_of(x), x, fn, s, {}};
         if (ac > 0 && av) d.atoms.assign(av, av + ac);
-        if (!a.deferred_clock)
-            a.deferred_clock = clock_new(&a, pd_method(run_deferred));
+        if (!a.deferred_clock) a.deferred_clock = clock_new(&a, pd_method(run_deferred));
         a.deferred.push_back(std::move(d));
         clock_delay(a.deferred_clock, 0);
     } catch (const std::exception &e) {

@@ -97,8 +97,7 @@ void z_add_signalmethod(void) {
     Adapter &a = adapter();
     if (!a.setting_up || !a.setting_up->pd) return;
     class_domainsignalin(a.setting_up->pd, static_cast<int>(offsetof(Box, main_signal)));
-    class_addmethod(a.setting_up->pd, pd_method(box_dsp), pd_gensym("dsp"), kPdCant,
-                    kPdNull);
+    class_addmethod(a.setting_up->pd, pd_method(box_dsp), pd_gensym("dsp"), kPdCant, kPdNull);
 }
 
 // The left inlet is the box's own (Pd's main signal inlet); the others are

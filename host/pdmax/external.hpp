@@ -32,9 +32,9 @@ struct Hint {
 
 struct External {
     const char *class_name;
-    int (*entry)();                   // the plug-in's main, renamed by names.h
+    int (*entry)();  // the plug-in's main, renamed by names.h
     std::span<const Hint> hints;
-    const char *bundle_info;          // "Key value" lines, or null
+    const char *bundle_info;  // "Key value" lines, or null
 };
 
 // Registers the external's class with Pd through the plug-in's entry point.

@@ -45,10 +45,11 @@ void panel_callback(Panel *p, PdSymbol *, int argc, PdAtom *argv) {
 PdClass *panel_class() {
     Adapter &a = adapter();
     if (!a.panel_class) {
-        const std::string name = a.classes.empty() ? "pdmax file panel" : a.classes.front()->name + " file panel";
-        a.panel_class = class_new(pd_gensym(name.c_str()), nullptr, nullptr, sizeof(Panel), CLASS_PD, kPdNull);
-        class_addmethod(a.panel_class, pd_method(panel_callback), pd_gensym("callback"),
-                        kPdGimme, kPdNull);
+        const std::string name =
+            a.classes.empty() ? "pdmax file panel" : a.classes.front()->name + " file panel";
+        a.panel_class =
+            class_new(pd_gensym(name.c_str()), nullptr, nullptr, sizeof(Panel), CLASS_PD, kPdNull);
+        class_addmethod(a.panel_class, pd_method(panel_callback), pd_gensym("callback"), kPdGimme, kPdNull);
     }
     return a.panel_class;
 }
@@ -93,7 +94,9 @@ std::optional<fileservices::Located> Adapter::find_file(const char *name, std::s
     return found;
 }
 
-hostcommon::FileHost::Given Adapter::given(void *p) const { return heap_holds(p) ? Given::Handle : Given::Nothing; }
+hostcommon::FileHost::Given Adapter::given(void *p) const {
+    return heap_holds(p) ? Given::Handle : Given::Nothing;
+}
 
 }  // namespace pdmax
 

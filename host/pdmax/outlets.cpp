@@ -90,9 +90,7 @@ using namespace pdmax;
 
 extern "C" {
 
-void *outlet_new(void *x, const char *type) {
-    return make_outlet(x, type ? pd_gensym(type) : nullptr);
-}
+void *outlet_new(void *x, const char *type) { return make_outlet(x, type ? pd_gensym(type) : nullptr); }
 void *intout(void *x) { return make_outlet(x, &s_float); }
 void *listout(void *x) { return make_outlet(x, &s_list); }
 void *bangout(void *x) { return make_outlet(x, &s_bang); }

@@ -55,15 +55,14 @@ int main(void) {
 
     pid_t pid = fork();
     if (pid == 0) {
-        char *argv[] = {"/tessel_paths_tests", "--gtest_filter=*avx512*:TesselDispatch*",
-                        "--gtest_color=no", NULL};
+        char *argv[] = {"/tessel_paths_tests", "--gtest_filter=*avx512*:TesselDispatch*", "--gtest_color=no",
+                        NULL};
         execv(argv[0], argv);
         _exit(127);
     }
     int status = 0;
     if (pid < 0 || waitpid(pid, &status, 0) != pid) status = 127 << 8;
-    printf("init: tests exit status %d\n",
-           WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+    printf("init: tests exit status %d\n", WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
     fflush(stdout);
     tcdrain(1);
     sleep(1);

@@ -55,7 +55,8 @@ TEST_F(BrindleHost, EveryWaveFileOpenedIsClosed) {
     opened = closed = 0;
     auto *b = make("b");
     for (auto file : {"m.wav", "short.wav", "big.wav", "m.wav"}) open(b, file);
-    EXPECT_EQ(errors(), (Lines{"WAVE Header looks strange", "getbytes problem, maybe the header is too long (cue )"}));
+    EXPECT_EQ(errors(),
+              (Lines{"WAVE Header looks strange", "getbytes problem, maybe the header is too long (cue )"}));
     EXPECT_EQ(opened, 4);
     EXPECT_EQ(closed, 4);
     EXPECT_EQ(rec(b).fileHandle, nullptr);

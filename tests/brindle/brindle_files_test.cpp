@@ -30,14 +30,16 @@ TEST_F(BrindleHost, AiffMarkersWrittenByLibsndfile) {
 
 TEST_F(BrindleHost, AiffAndAifcMarkersWrittenByLibaudiofile) {
     for (auto [file, container] : {std::pair{"a.aif", Container::Aiff}, {"a.aifc", Container::Aifc}}) {
-        ASSERT_TRUE(audiofile_write(path(file), container, 44100,
-                                    {{1, 11025, "one"}, {2, 22050, "twoo"}, {3, 44100, ""}, {4, 3000000000u, "far"}}));
+        ASSERT_TRUE(audiofile_write(
+            path(file), container, 44100,
+            {{1, 11025, "one"}, {2, 22050, "twoo"}, {3, 44100, ""}, {4, 3000000000u, "far"}}));
         auto *b = make(file);
         open(b, file);
         EXPECT_EQ(rec(b).fileType, container == Container::Aiff ? BRINDLE_AIFF : BRINDLE_AIFC);
         // Above 2^31 the frame is positive in milliseconds, negative as an
         // integer.
-        EXPECT_EQ(take(), (Lines{cnt(4), ms("one", 250), ms("twoo", 500), ms("3", 1000), ms("far", 68027208.0f)}));
+        EXPECT_EQ(take(),
+                  (Lines{cnt(4), ms("one", 250), ms("twoo", 500), ms("3", 1000), ms("far", 68027208.0f)}));
         msg(b, "mode", {headless::long_atom(1)});
         EXPECT_EQ(bang(b), (Lines{cnt(4), fr("one", 11025), fr("twoo", 22050), fr("3", 44100),
                                   fr("far", -1294967296)}));
@@ -69,12 +71,16 @@ TEST_F(BrindleHost, AiffWithoutMarkersAndAFailedInformationCall) {
 
 TEST_F(BrindleHost, AnAiffCountPromisingMoreMarkersThanItsChunkHoldsSendsTheWholeOnes) {
     // Rate 1000 as an 80-bit float: 2^9 x 1.953125.
-    const Bytes comm = Bytes{}.text("COMM").u32be(18).u16be(1).u32be(0).u16be(16)
-                           .u16be(0x4008).u32be(0xFA000000).u32be(0);
+    const Bytes comm =
+        Bytes{}.text("COMM").u32be(18).u16be(1).u32be(0).u16be(16).u16be(0x4008).u32be(0xFA000000).u32be(0);
     const Bytes mark = mark_chunk({{1, 1, "a"}, {2, 500, "bb"}}, 5);
     const auto form = [&](const Bytes &mark_chunk) {
-        return Bytes{}.text("FORM").u32be(static_cast<uint32_t>(4 + comm.size() + mark_chunk.size()))
-            .text("AIFF").append(comm).append(mark_chunk);
+        return Bytes{}
+            .text("FORM")
+            .u32be(static_cast<uint32_t>(4 + comm.size() + mark_chunk.size()))
+            .text("AIFF")
+            .append(comm)
+            .append(mark_chunk);
     };
     put("lying.aif", form(mark));
     // A last name running past the chunk ends the walk before it.
@@ -124,7 +130,8 @@ TEST_F(BrindleHost, WaveListsOfBothKindsInEitherOrder) {
     const Bytes fmt = riff_chunk("fmt ", fmt_data(1000));
     const Bytes cue = riff_chunk("cue ", cue_data({{1, 10}}));
     const Bytes adtl = riff_chunk("LIST", adtl_data({{1, "label"}}));
-    const Bytes info = riff_chunk("LIST", Bytes{}.text("INFO").append(riff_chunk("ISFT", Bytes{}.text("writer"))));
+    const Bytes info =
+        riff_chunk("LIST", Bytes{}.text("INFO").append(riff_chunk("ISFT", Bytes{}.text("writer"))));
     const Bytes big_info = riff_chunk("LIST", Bytes{}.text("INFO").zeros(50000));
     put("info-first.wav", wave_file({fmt, cue, info, adtl}));
     put("info-last.wav", wave_file({fmt, cue, adtl, big_info}));
@@ -138,8 +145,9 @@ TEST_F(BrindleHost, WaveListsOfBothKindsInEitherOrder) {
 }
 
 TEST_F(BrindleHost, WaveWithoutAFormatChunkHasTheRateZero) {
-    put("rated.wav", wave_file({riff_chunk("fmt ", fmt_data(1000)), riff_chunk("cue ", cue_data({{1, 0}, {2, 5}})),
-                                riff_chunk("LIST", adtl_data({{1, "zero"}, {2, "five"}}))}));
+    put("rated.wav",
+        wave_file({riff_chunk("fmt ", fmt_data(1000)), riff_chunk("cue ", cue_data({{1, 0}, {2, 5}})),
+                   riff_chunk("LIST", adtl_data({{1, "zero"}, {2, "five"}}))}));
     put("unrated.wav", wave_file({riff_chunk("cue ", cue_data({{1, 0}, {2, 5}})),
                                   riff_chunk("LIST", adtl_data({{1, "zero"}, {2, "five"}}))}));
     auto *b = make("b");
@@ -206,9 +214,9 @@ TEST_F(BrindleHost, WaveBlocksTheHostCannotGive) {
 }
 
 TEST_F(BrindleHost, ARefusedTableInANestedRunKeepsTheBlocksTheOuterRunReads) {
-    put("two.wav", wave_file({riff_chunk("fmt ", fmt_data(1000)),
-                              riff_chunk("cue ", cue_data({{1, 10}, {2, 20}})),
-                              riff_chunk("LIST", adtl_data({{1, "one"}, {2, "two"}}))}));
+    put("two.wav",
+        wave_file({riff_chunk("fmt ", fmt_data(1000)), riff_chunk("cue ", cue_data({{1, 10}, {2, 20}})),
+                   riff_chunk("LIST", adtl_data({{1, "one"}, {2, "two"}}))}));
     auto *b = make("b");
     open(b, "two.wav");
     take();
@@ -250,9 +258,10 @@ TEST_F(BrindleHost, WaveCountsTheBuilderCannotServe) {
 }
 
 TEST_F(BrindleHost, TruncatedWaveFiles) {
-    const Bytes full = wave_file({riff_chunk("fmt ", fmt_data(1000)), riff_chunk("smpl", smpl_data({{1, 2}, {3, 4}})),
-                                  riff_chunk("cue ", cue_data({{1, 10}, {2, 20}})),
-                                  riff_chunk("LIST", adtl_data({{1, "one"}, {2, "two"}}))});
+    const Bytes full =
+        wave_file({riff_chunk("fmt ", fmt_data(1000)), riff_chunk("smpl", smpl_data({{1, 2}, {3, 4}})),
+                   riff_chunk("cue ", cue_data({{1, 10}, {2, 20}})),
+                   riff_chunk("LIST", adtl_data({{1, "one"}, {2, "two"}}))});
     auto *b = make("b");
     msg(b, "mode", {headless::long_atom(1)});
     for (std::size_t cut = 0; cut < full.size(); cut += 5) {
@@ -299,7 +308,8 @@ TEST_F(BrindleHost, MarkerCountSweepsThroughLibaudiofile) {
         std::vector<Told> told;
         for (int i = 0; i < n; ++i) {
             // Names of every length parity, some empty.
-            told.push_back({i + 1, static_cast<uint32_t>(1000 * i + 1), i % 5 == 4 ? "" : std::string(i % 7 + 1, 'a' + i % 26)});
+            told.push_back({i + 1, static_cast<uint32_t>(1000 * i + 1),
+                            i % 5 == 4 ? "" : std::string(i % 7 + 1, 'a' + i % 26)});
         }
         for (auto [file, c] : {std::pair{"n.aif", Container::Aiff}, {"n.wav", Container::Wave}}) {
             ASSERT_TRUE(audiofile_write(path(file), c, 8000, told));
@@ -321,8 +331,9 @@ TEST_F(BrindleHost, MarkerCountSweepsThroughLibaudiofile) {
 
 TEST_F(BrindleHost, SoundDesignerTwoMarkers) {
     put("s.sd2", Bytes{}.zeros(64));
-    put("s.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("44100.000")},
-                                     {"sdML", 1000, sdml_data({{22050, 1, "half "}, {44100, 12, ""}, {-1, -1, ""}})}}));
+    put("s.sd2.rsrc",
+        resource_fork({{"STR ", 1001, pascal_string("44100.000")},
+                       {"sdML", 1000, sdml_data({{22050, 1, "half "}, {44100, 12, ""}, {-1, -1, ""}})}}));
     auto *b = make("b");
     open(b, "s.sd2");
     EXPECT_EQ(rec(b).fileType, BRINDLE_SD2);
@@ -434,8 +445,9 @@ TEST_F(BrindleHost, RealFilesFromOtherPrograms) {
     };
     // Labels that RIFF pads, an INFO list after the adtl list, ltxt
     // sub-chunks between the labels.
-    const char *hits[] = {"Hat + Kick", "Hat", "Hat", "Hat", "Snare + Clap + Hat", "Hat", "Hat", "Hat",
-                          "Kick + Hat", "Hat", "Hat", "Hat", "Clap + Snare + Hat", "Hat", "Kick + Hat", "Hat"};
+    const char *hits[] = {
+        "Hat + Kick", "Hat", "Hat", "Hat", "Snare + Clap + Hat", "Hat", "Hat",        "Hat",
+        "Kick + Hat", "Hat", "Hat", "Hat", "Clap + Snare + Hat", "Hat", "Kick + Hat", "Hat"};
     Lines flloop{cnt(18)};
     for (int i = 0; i < 16; ++i) flloop.push_back(fr(hits[i], 6750 * i));
     flloop.push_back(fr("beg loop", 0));
@@ -450,7 +462,8 @@ TEST_F(BrindleHost, RealFilesFromOtherPrograms) {
               (Lines{cnt(3), fr("Marker 1", 1000), fr("Marker 2", 5000), fr("Marker 3", 10000)}));
     EXPECT_EQ(read("wavinfo__alarm_citizen_loop1_udata.wav"),
               (Lines{cnt(2), fr("beg loop", 0), fr("end loop", 99509)}));
-    EXPECT_EQ(read("goaudio__ring.aif"), (Lines{cnt(2), fr("Tempo: 98.0", 0), fr("Timestamp: 158848064", 0)}));
+    EXPECT_EQ(read("goaudio__ring.aif"),
+              (Lines{cnt(2), fr("Tempo: 98.0", 0), fr("Timestamp: 158848064", 0)}));
     EXPECT_EQ(read("goaudio__sowt.aif"), (Lines{cnt(2), fr("1", 0), fr("2", 1)}));
 
     // In milliseconds, as each format computes them.
@@ -492,8 +505,9 @@ const Lines LOOPS_ONLY = {cnt(2), ms("beg loop", 1), ms("end loop", 2)};
 TEST_F(BrindleHost, ARefusedTableInABoxBangedByAnotherBoxReleasesItsOwnBlocks) {
     put("a.wav", two_labels_and_a_loop());
     // 5000 cue points promised: a table no block can hold, on every run.
-    put("many.wav", wave_file({riff_chunk("fmt ", fmt_data(1000)), riff_chunk("cue ", cue_data({{1, 10}}, 5000)),
-                               riff_chunk("LIST", adtl_data({{1, "x"}})), riff_chunk("smpl", smpl_data({{1, 2}}))}));
+    put("many.wav",
+        wave_file({riff_chunk("fmt ", fmt_data(1000)), riff_chunk("cue ", cue_data({{1, 10}}, 5000)),
+                   riff_chunk("LIST", adtl_data({{1, "x"}})), riff_chunk("smpl", smpl_data({{1, 2}}))}));
     auto *a = make("a", "a.wav");
     // Named in the box, B loads silently: its first run is inside A's.
     auto *b = make("b", "many.wav");

@@ -30,7 +30,9 @@ inline std::string ms(const std::string &name, float t) {
     std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(t));
     return name + " @ " + buf;
 }
-inline std::string fr(const std::string &name, int32_t frames) { return name + " : " + std::to_string(frames); }
+inline std::string fr(const std::string &name, int32_t frames) {
+    return name + " : " + std::to_string(frames);
+}
 
 using Lines = std::vector<std::string>;
 
@@ -97,13 +99,17 @@ struct BrindleHost : ::testing::Test {
         Lines out;
         for (const auto &m : host.messages) {
             const auto &a = m.atoms;
-            if (m.outlet == 1 && a.size() == 1 && a[0].a_type == A_LONG && std::string(m.selector->s_name) == "int") {
+            if (m.outlet == 1 && a.size() == 1 && a[0].a_type == A_LONG &&
+                std::string(m.selector->s_name) == "int") {
                 out.push_back(cnt(a[0].a_w.w_long));
             } else if (m.outlet == 0 && a.size() == 2 && a[0].a_type == A_SYM &&
                        std::string(m.selector->s_name) == "list") {
-                if (a[1].a_type == A_FLOAT) out.push_back(ms(a[0].a_w.w_sym->s_name, a[1].a_w.w_float));
-                else if (a[1].a_type == A_LONG) out.push_back(fr(a[0].a_w.w_sym->s_name, a[1].a_w.w_long));
-                else out.push_back("? bad time atom");
+                if (a[1].a_type == A_FLOAT)
+                    out.push_back(ms(a[0].a_w.w_sym->s_name, a[1].a_w.w_float));
+                else if (a[1].a_type == A_LONG)
+                    out.push_back(fr(a[0].a_w.w_sym->s_name, a[1].a_w.w_long));
+                else
+                    out.push_back("? bad time atom");
             } else {
                 out.push_back("? unexpected message on outlet " + std::to_string(m.outlet));
             }

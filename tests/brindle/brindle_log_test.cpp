@@ -51,7 +51,8 @@ Lines header_log(const Bytes &file) {
     Log log;
     int32_t rate = 0;
     t_dynMemory cue{nullptr, 0}, list{nullptr, 0}, smpl{nullptr, 0};
-    brindle_wave_header_walk(s.stream(), blocks.memory(), brindle_wave_data{&rate, &cue, &list, &smpl}, &log.log);
+    brindle_wave_header_walk(s.stream(), blocks.memory(), brindle_wave_data{&rate, &cue, &list, &smpl},
+                             &log.log);
     for (auto *d : {&cue, &list, &smpl}) brindle_release_block(blocks.memory(), *d);
     return log.lines;
 }
@@ -80,7 +81,8 @@ TEST(BrindleLog, AiffMarkChunkCutShort) {
     brindle_aiff_walk(brindle_bytes{tiny.data(), tiny.size()}, 1000, &peak, r.sink(), &log.log);
     EXPECT_EQ(log.lines,
               (Lines{"MARK: marker 3 of 3 at byte 28: cut short by the end of the chunk; the walk ends",
-                     "MARK: marker 1 of 1 at byte 10: its name of 4 bytes runs past the end of the chunk; the walk ends",
+                     "MARK: marker 1 of 1 at byte 10: its name of 4 bytes runs past the end of the chunk; "
+                     "the walk ends",
                      "MARK: 8 bytes, too few for the marker count at byte 8; count 0"}));
 }
 
@@ -98,12 +100,13 @@ TEST(BrindleLog, Sd2ResourcesCutShortAndARateTextWithoutANumber) {
     EXPECT_EQ(brindle_sd2_stated_rate(brindle_bytes{words.data(), words.size()}, &log.log), std::nullopt);
     const Bytes fits = pascal_string("44100.5");
     EXPECT_EQ(brindle_sd2_stated_rate(brindle_bytes{fits.data(), fits.size()}, &log.log), 44100);
-    EXPECT_EQ(log.lines,
-              (Lines{"sdML 1000: marker 3 of 3 at byte 51: cut short by the end of the resource; the walk ends",
-                     "sdML 1000: marker 1 of 1 at byte 8: a name length of -1; the walk ends",
-                     "sdML 1000: marker 1 of 1 at byte 8: its name of 3 bytes runs past the end of the resource; "
-                     "the walk ends",
-                     "STR  1001: \"fast\" holds no number, no rate"}));
+    EXPECT_EQ(
+        log.lines,
+        (Lines{"sdML 1000: marker 3 of 3 at byte 51: cut short by the end of the resource; the walk ends",
+               "sdML 1000: marker 1 of 1 at byte 8: a name length of -1; the walk ends",
+               "sdML 1000: marker 1 of 1 at byte 8: its name of 3 bytes runs past the end of the resource; "
+               "the walk ends",
+               "STR  1001: \"fast\" holds no number, no rate"}));
 }
 
 TEST(BrindleLog, WaveHeaderWalkSaysWhereTheFileFailsIt) {
@@ -113,19 +116,23 @@ TEST(BrindleLog, WaveHeaderWalkSaysWhereTheFileFailsIt) {
     const Bytes adtl = riff_chunk("LIST", adtl_data({{1, "one"}}));
     const std::size_t list_at = 12 + fmt.size() + info.size() + cue.size();
     // The last label list cut three bytes short.
-    EXPECT_EQ(header_log(cut(wave_file({fmt, info, cue, adtl}), 3)),
-              (Lines{"WAVE: 'LIST' chunk at byte 36: of type 'INFO', not adtl; passed over",
-                     "WAVE: 'LIST' chunk at byte " + at(list_at) + ": the file ends after " +
-                         at(adtl.size() - 11) + " of its " + at(adtl.size() - 8) + " bytes; the rest reads as zeros"}));
+    EXPECT_EQ(
+        header_log(cut(wave_file({fmt, info, cue, adtl}), 3)),
+        (Lines{"WAVE: 'LIST' chunk at byte 36: of type 'INFO', not adtl; passed over",
+               "WAVE: 'LIST' chunk at byte " + at(list_at) + ": the file ends after " + at(adtl.size() - 11) +
+                   " of its " + at(adtl.size() - 8) + " bytes; the rest reads as zeros"}));
     // A chunk header cut short, and a step past the end.
     Bytes tail = wave_file({fmt});
     tail.text("smp");
-    EXPECT_EQ(header_log(tail), Lines{"WAVE: chunk header at byte 36 cut short, 3 of 8 bytes; the walk ends"});
-    EXPECT_EQ(header_log(cut(wave_file({fmt, riff_chunk("data", Bytes{}.zeros(100))}), 1)),
-              Lines{"WAVE: 'data' chunk at byte 36: its 100 bytes run past the end of the file; the walk ends"});
+    EXPECT_EQ(header_log(tail),
+              Lines{"WAVE: chunk header at byte 36 cut short, 3 of 8 bytes; the walk ends"});
+    EXPECT_EQ(
+        header_log(cut(wave_file({fmt, riff_chunk("data", Bytes{}.zeros(100))}), 1)),
+        Lines{"WAVE: 'data' chunk at byte 36: its 100 bytes run past the end of the file; the walk ends"});
     // More than a block holds; cue points without labels.
-    EXPECT_EQ(header_log(wave_file({riff_chunk("cue ", Bytes{}.zeros(40000))})),
-              Lines{"WAVE: 'cue ' chunk at byte 12: 40000 bytes, more than a block holds (32767); the walk ends"});
+    EXPECT_EQ(
+        header_log(wave_file({riff_chunk("cue ", Bytes{}.zeros(40000))})),
+        Lines{"WAVE: 'cue ' chunk at byte 12: 40000 bytes, more than a block holds (32767); the walk ends"});
     EXPECT_EQ(header_log(wave_file({fmt, cue})),
               Lines{"WAVE: a cue chunk but no adtl list: no labels, the cue points are dropped"});
     EXPECT_EQ(header_log(wave_file({fmt, cue, adtl})), Lines{});

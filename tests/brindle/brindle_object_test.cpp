@@ -15,8 +15,7 @@ const std::string CREDIT = "sound-file markers (AIFF, AIFC, WAVE, Sound Designer
 // A WAVE file with two labelled cue points and one loop, at 1000 Hz so
 // that milliseconds and frames are easy to tell apart.
 Bytes small_wave(const std::string &first = "first", uint32_t rate = 1000) {
-    return wave_file({riff_chunk("fmt ", fmt_data(rate)),
-                      riff_chunk("cue ", cue_data({{1, 500}, {2, 1500}})),
+    return wave_file({riff_chunk("fmt ", fmt_data(rate)), riff_chunk("cue ", cue_data({{1, 500}, {2, 1500}})),
                       riff_chunk("LIST", adtl_data({{1, first}, {2, "second"}})),
                       riff_chunk("smpl", smpl_data({{250, 750}}))});
 }

@@ -27,16 +27,14 @@ struct Recorder {
     std::function<void(const Marker &)> on_marker;
 
     brindle_sink sink() {
-        return brindle_sink{
-            this,
-            [](void *c, int32_t n) { static_cast<Recorder *>(c)->counts.push_back(n); },
-            [](void *c, const char *name, brindle_time t) {
-                auto *r = static_cast<Recorder *>(c);
-                EXPECT_EQ(r->counts.size(), 1u) << "a marker before the count";
-                r->markers.push_back(Marker{name, t});
-                if (r->on_marker) r->on_marker(r->markers.back());
-            },
-            [](void *c, uint32_t id) { static_cast<Recorder *>(c)->orphans.push_back(id); }};
+        return brindle_sink{this, [](void *c, int32_t n) { static_cast<Recorder *>(c)->counts.push_back(n); },
+                            [](void *c, const char *name, brindle_time t) {
+                                auto *r = static_cast<Recorder *>(c);
+                                EXPECT_EQ(r->counts.size(), 1u) << "a marker before the count";
+                                r->markers.push_back(Marker{name, t});
+                                if (r->on_marker) r->on_marker(r->markers.back());
+                            },
+                            [](void *c, uint32_t id) { static_cast<Recorder *>(c)->orphans.push_back(id); }};
     }
 
     std::vector<std::string> names() const {
@@ -59,24 +57,23 @@ struct Blocks {
     int gets = 0;
 
     brindle_memory memory() {
-        return brindle_memory{
-            this,
-            [](void *c, int32_t size) -> char * {
-                auto *b = static_cast<Blocks *>(c);
-                if (size < 0 || size > b->refuse_above) return nullptr;
-                ++b->gets;
-                auto *p = static_cast<char *>(std::malloc(size > 0 ? size : 1));
-                b->held[p] = size;
-                return p;
-            },
-            [](void *c, char *p, int32_t size) {
-                auto *b = static_cast<Blocks *>(c);
-                auto it = b->held.find(p);
-                ASSERT_NE(it, b->held.end()) << "release of a block not held";
-                EXPECT_EQ(it->second, size) << "released with another size";
-                std::free(p);
-                b->held.erase(it);
-            }};
+        return brindle_memory{this,
+                              [](void *c, int32_t size) -> char * {
+                                  auto *b = static_cast<Blocks *>(c);
+                                  if (size < 0 || size > b->refuse_above) return nullptr;
+                                  ++b->gets;
+                                  auto *p = static_cast<char *>(std::malloc(size > 0 ? size : 1));
+                                  b->held[p] = size;
+                                  return p;
+                              },
+                              [](void *c, char *p, int32_t size) {
+                                  auto *b = static_cast<Blocks *>(c);
+                                  auto it = b->held.find(p);
+                                  ASSERT_NE(it, b->held.end()) << "release of a block not held";
+                                  EXPECT_EQ(it->second, size) << "released with another size";
+                                  std::free(p);
+                                  b->held.erase(it);
+                              }};
     }
     ~Blocks() {
         for (auto &[p, size] : held) std::free(p);

@@ -86,8 +86,8 @@ TEST(BrindleAiffWalk, NamesOfEveryLengthStepToTheNextMarker) {
     // Lengths 1, 2 and 0 step by 8, 10 and 8 bytes; a 200-character name
     // is read whole and the marker after it found.
     const std::string long_name(200, 'q');
-    auto chunk = mark_chunk({{1, 100, "a"}, {2, 200, "bc"}, {3, 300, ""}, {4, 400, long_name},
-                            {5, 500, "end"}});
+    auto chunk =
+        mark_chunk({{1, 100, "a"}, {2, 200, "bc"}, {3, 300, ""}, {4, 400, long_name}, {5, 500, "end"}});
     auto r = walk_aiff(chunk);
     EXPECT_EQ(r.counts, std::vector<int32_t>{5});
     EXPECT_EQ(r.names(), (std::vector<std::string>{"a", "bc", "3", long_name, "end"}));
@@ -155,12 +155,22 @@ TEST(BrindleAiffWalk, ANameLongerThanTheChunkEndsTheWalk) {
 }
 
 TEST(BrindleSd2Rate, TextToWholeSamplesPerSecond) {
-    const std::vector<std::pair<std::string, int32_t>> cases = {
-        {"44100.000", 44100}, {"22050.9", 22050}, {"48000", 48000}, {" 8000", 8000},
-        {"-7.9", -7}, {"2147483520", 2147483520}, {"-2147483648", INT32_MIN},
-        // No number, or one that 32 bits cannot hold.
-        {"", 0}, {"rate", 0}, {"1e10", 0}, {"2147483648", 0}, {"-3e9", 0},
-        {"inf", 0}, {"nan", 0}, {"1e999", 0}};
+    const std::vector<std::pair<std::string, int32_t>> cases = {{"44100.000", 44100},
+                                                                {"22050.9", 22050},
+                                                                {"48000", 48000},
+                                                                {" 8000", 8000},
+                                                                {"-7.9", -7},
+                                                                {"2147483520", 2147483520},
+                                                                {"-2147483648", INT32_MIN},
+                                                                // No number, or one that 32 bits cannot hold.
+                                                                {"", 0},
+                                                                {"rate", 0},
+                                                                {"1e10", 0},
+                                                                {"2147483648", 0},
+                                                                {"-3e9", 0},
+                                                                {"inf", 0},
+                                                                {"nan", 0},
+                                                                {"1e999", 0}};
     for (const auto &[text, rate] : cases) {
         auto b = pascal_string(text);
         EXPECT_EQ(brindle_sd2_rate(brindle_bytes{b.data(), b.size()}), rate) << text;
@@ -174,12 +184,17 @@ TEST(BrindleSd2Rate, TextToWholeSamplesPerSecond) {
 
 TEST(BrindleSd2Walk, MarkersNamesAndTimes) {
     const std::string n255(255, 'n'), n300(300, 'x');
-    auto list = sdml_data({{22050, 1, "half"}, {-5, 12, ""}, {7, -1, ""}, {8, 3, n255}, {9, 4, n300},
-                      {10, 5, "after"}, {11, 6, std::string("ab\0cd", 5)}});
+    auto list = sdml_data({{22050, 1, "half"},
+                           {-5, 12, ""},
+                           {7, -1, ""},
+                           {8, 3, n255},
+                           {9, 4, n300},
+                           {10, 5, "after"},
+                           {11, 6, std::string("ab\0cd", 5)}});
     auto r = walk_sd2(list, 44100);
     EXPECT_EQ(r.counts, std::vector<int32_t>{7});
-    EXPECT_EQ(r.names(), (std::vector<std::string>{"half", "12", "4294967295", n255,
-                                                    n300.substr(0, 255), "after", "ab"}));
+    EXPECT_EQ(r.names(), (std::vector<std::string>{"half", "12", "4294967295", n255, n300.substr(0, 255),
+                                                   "after", "ab"}));
     EXPECT_EQ(r.markers[0].time.position, 22050u);
     EXPECT_TRUE(r.markers[1].time.is_signed);
     EXPECT_EQ(static_cast<int32_t>(r.markers[1].time.position), -5);

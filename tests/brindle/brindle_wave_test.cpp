@@ -18,25 +18,25 @@ struct MemFile {
     std::size_t largest_read = 0;
 
     brindle_stream stream() {
-        return brindle_stream{
-            this,
-            [](void *c, int64_t *count, void *buf) -> short {
-                auto *f = static_cast<MemFile *>(c);
-                const auto want = static_cast<std::size_t>(*count);
-                const std::size_t n = std::min(want, f->bytes.size() - f->pos);
-                std::copy_n(f->bytes.begin() + static_cast<long>(f->pos), n, static_cast<uint8_t *>(buf));
-                f->pos += n;
-                f->largest_read = std::max(f->largest_read, want);
-                *count = static_cast<int64_t>(n);
-                return n == want ? 0 : 1;
-            },
-            [](void *c, int64_t offset) -> short {
-                auto *f = static_cast<MemFile *>(c);
-                const int64_t to = static_cast<int64_t>(f->pos) + offset;
-                if (to < 0 || to > static_cast<int64_t>(f->bytes.size())) return 1;
-                f->pos = static_cast<std::size_t>(to);
-                return 0;
-            }};
+        return brindle_stream{this,
+                              [](void *c, int64_t *count, void *buf) -> short {
+                                  auto *f = static_cast<MemFile *>(c);
+                                  const auto want = static_cast<std::size_t>(*count);
+                                  const std::size_t n = std::min(want, f->bytes.size() - f->pos);
+                                  std::copy_n(f->bytes.begin() + static_cast<long>(f->pos), n,
+                                              static_cast<uint8_t *>(buf));
+                                  f->pos += n;
+                                  f->largest_read = std::max(f->largest_read, want);
+                                  *count = static_cast<int64_t>(n);
+                                  return n == want ? 0 : 1;
+                              },
+                              [](void *c, int64_t offset) -> short {
+                                  auto *f = static_cast<MemFile *>(c);
+                                  const int64_t to = static_cast<int64_t>(f->pos) + offset;
+                                  if (to < 0 || to > static_cast<int64_t>(f->bytes.size())) return 1;
+                                  f->pos = static_cast<std::size_t>(to);
+                                  return 0;
+                              }};
     }
 };
 
@@ -79,9 +79,9 @@ Recorder build(const Bytes &cue, const Bytes &list, const Bytes &smpl, int32_t r
                Blocks *blocks = nullptr) {
     Blocks own;
     Recorder r;
-    auto result = brindle_wave_build(brindle_bytes{cue.data(), cue.size()}, brindle_bytes{list.data(), list.size()},
-                                     brindle_bytes{smpl.data(), smpl.size()}, rate,
-                                     (blocks ? blocks : &own)->memory(), r.sink());
+    auto result = brindle_wave_build(
+        brindle_bytes{cue.data(), cue.size()}, brindle_bytes{list.data(), list.size()},
+        brindle_bytes{smpl.data(), smpl.size()}, rate, (blocks ? blocks : &own)->memory(), r.sink());
     EXPECT_EQ(result, BRINDLE_WAVE_DONE);
     return r;
 }
@@ -129,7 +129,8 @@ TEST(BrindleWaveWalk, CueDataIsKeptOnlyWithLabelData) {
 }
 
 TEST(BrindleWaveWalk, OnlyAssociatedDataListsAreKept) {
-    const Bytes info = riff_chunk("LIST", Bytes{}.text("INFO").append(riff_chunk("INAM", Bytes{}.text("song"))));
+    const Bytes info =
+        riff_chunk("LIST", Bytes{}.text("INFO").append(riff_chunk("INAM", Bytes{}.text("song"))));
     const Bytes big_info = riff_chunk("LIST", Bytes{}.text("INFO").zeros(40000));
     const Bytes cue = riff_chunk("cue ", cue_data({{1, 5}}));
     const Bytes adtl = riff_chunk("LIST", adtl_data({{1, "x"}}));
@@ -151,8 +152,8 @@ TEST(BrindleWaveWalk, OnlyAssociatedDataListsAreKept) {
 
 TEST(BrindleWaveWalk, OnlyTheFirstSampleLoopChunkIsKept) {
     const Bytes first = smpl_data({{1, 2}}), second = smpl_data({{3, 4}, {5, 6}});
-    auto w = walk(wave_file({riff_chunk("smpl", first), riff_chunk("smpl", second),
-                             riff_chunk("fmt ", fmt_data(22050))}));
+    auto w = walk(wave_file(
+        {riff_chunk("smpl", first), riff_chunk("smpl", second), riff_chunk("fmt ", fmt_data(22050))}));
     EXPECT_EQ(w->smpl_s(), str(first));
     EXPECT_EQ(w->rate, 22050);
 }
@@ -161,9 +162,11 @@ TEST(BrindleWaveWalk, OddSizedChunksAreFollowedByTheirPadByte) {
     // An odd-sized chunk, its pad byte, then the chunks that matter.  A walk
     // that ignored the pad would read "\0cue" as an id and lose the rest.
     const Bytes odd = riff_chunk("junk", Bytes{}.text("abc"));
-    const Bytes odd_list = riff_chunk("LIST", Bytes{}.text("INFO").append(riff_chunk("INAM", Bytes{}.text("x"))));
-    auto w = walk(wave_file({odd, riff_chunk("cue ", cue_data({{1, 5}})), odd_list,
-                             riff_chunk("LIST", adtl_data({{1, "odd"}})), riff_chunk("fmt ", fmt_data(11025))}));
+    const Bytes odd_list =
+        riff_chunk("LIST", Bytes{}.text("INFO").append(riff_chunk("INAM", Bytes{}.text("x"))));
+    auto w =
+        walk(wave_file({odd, riff_chunk("cue ", cue_data({{1, 5}})), odd_list,
+                        riff_chunk("LIST", adtl_data({{1, "odd"}})), riff_chunk("fmt ", fmt_data(11025))}));
     EXPECT_EQ(w->rate, 11025);
     EXPECT_NE(w->cue_s(), "-");
     EXPECT_NE(w->list_s(), "-");
@@ -178,7 +181,8 @@ TEST(BrindleWaveWalk, OddSizedChunksAreFollowedByTheirPadByte) {
 
 TEST(BrindleWaveWalk, ShortFormatChunksNeverMoveBackwards) {
     for (uint32_t size : {0u, 1u, 4u, 7u}) {
-        auto w = walk(wave_file({riff_chunk("fmt ", Bytes{}.zeros(size)), riff_chunk("fmt ", fmt_data(96000))}));
+        auto w =
+            walk(wave_file({riff_chunk("fmt ", Bytes{}.zeros(size)), riff_chunk("fmt ", fmt_data(96000))}));
         EXPECT_EQ(w->end, BRINDLE_WALK_END_OF_FILE);
         EXPECT_EQ(w->rate, 96000) << size;
     }
@@ -228,7 +232,8 @@ TEST(BrindleWaveWalk, ChunksTooLargeForABlock) {
 }
 
 TEST(BrindleWaveWalk, LargeAudioDataIsSteppedOverUnread) {
-    auto w = walk(wave_file({riff_chunk("data", Bytes{}.zeros(5 << 20)), riff_chunk("fmt ", fmt_data(44100))}));
+    auto w =
+        walk(wave_file({riff_chunk("data", Bytes{}.zeros(5 << 20)), riff_chunk("fmt ", fmt_data(44100))}));
     EXPECT_EQ(w->rate, 44100);
     EXPECT_LE(w->largest_read, 8u);
 }
@@ -246,15 +251,17 @@ TEST(BrindleWaveWalk, AShortReadKeepsZerosNeverOldMemory) {
 }
 
 TEST(BrindleWaveWalk, AChunkRunningPastTheEndEndsTheWalk) {
-    Bytes file = wave_file({riff_chunk("cue ", cue_data({{1, 5}})), riff_chunk("LIST", adtl_data({{1, "x"}}))});
+    Bytes file =
+        wave_file({riff_chunk("cue ", cue_data({{1, 5}})), riff_chunk("LIST", adtl_data({{1, "x"}}))});
     file.text("junk").u32le(0xFFFFFFF0u).text("fmt ");
     auto w = walk(file);
     EXPECT_EQ(w->end, BRINDLE_WALK_END_OF_FILE);
     EXPECT_NE(w->cue_s(), "-");
     EXPECT_EQ(w->rate, 0);
     // Every truncation of a full file ends, keeping nothing it should not.
-    Bytes full = wave_file({riff_chunk("fmt ", fmt_data(44100)), riff_chunk("cue ", cue_data({{1, 5}})),
-                            riff_chunk("LIST", adtl_data({{1, "x"}})), riff_chunk("smpl", smpl_data({{1, 2}}))});
+    Bytes full =
+        wave_file({riff_chunk("fmt ", fmt_data(44100)), riff_chunk("cue ", cue_data({{1, 5}})),
+                   riff_chunk("LIST", adtl_data({{1, "x"}})), riff_chunk("smpl", smpl_data({{1, 2}}))});
     for (std::size_t cut = 12; cut <= full.size(); ++cut) {
         Bytes part;
         part.assign(full.begin(), full.begin() + static_cast<long>(cut));
@@ -270,8 +277,13 @@ TEST(BrindleWaveBuild, LabelsInTheirOrderThenLoops) {
     const Bytes cue = cue_data({{1, 100}, {2, 200}, {3, 300}});
     const Bytes ltxt = riff_chunk("ltxt", Bytes{}.u32le(2).u32le(50).text("rgn ").zeros(8));
     const Bytes note = riff_chunk("note", Bytes{}.u32le(1).text("a note").u8(0));
-    Bytes list = Bytes{}.text("adtl").append(labl_chunk({3, "three"})).append(ltxt).append(labl_chunk({1, "one"}))
-                     .append(note).append(labl_chunk({2, ""}));
+    Bytes list = Bytes{}
+                     .text("adtl")
+                     .append(labl_chunk({3, "three"}))
+                     .append(ltxt)
+                     .append(labl_chunk({1, "one"}))
+                     .append(note)
+                     .append(labl_chunk({2, ""}));
     auto r = build(cue, list, smpl_data({{44100, 88200}}));
     EXPECT_EQ(r.counts, std::vector<int32_t>{5});
     EXPECT_EQ(r.names(), (std::vector<std::string>{"three", "one", "2", "beg loop", "end loop"}));

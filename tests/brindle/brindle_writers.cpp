@@ -52,7 +52,9 @@ bool sndfile_write(const std::string &path, Container c, int rate, const std::ve
 
 bool audiofile_write(const std::string &path, Container c, int rate, const std::vector<Told> &marks) {
     AFfilesetup setup = afNewFileSetup();
-    afInitFileFormat(setup, c == Container::Wave ? AF_FILE_WAVE : c == Container::Aiff ? AF_FILE_AIFF : AF_FILE_AIFFC);
+    afInitFileFormat(setup, c == Container::Wave   ? AF_FILE_WAVE
+                            : c == Container::Aiff ? AF_FILE_AIFF
+                                                   : AF_FILE_AIFFC);
     afInitChannels(setup, AF_DEFAULT_TRACK, 1);
     afInitRate(setup, AF_DEFAULT_TRACK, rate);
     afInitSampleFormat(setup, AF_DEFAULT_TRACK, AF_SAMPFMT_TWOSCOMP, 16);

@@ -38,8 +38,7 @@ inline Result shell(const std::string &line) {
 inline std::filesystem::path scratch_dir(const std::string &prefix) {
     const auto *info = testing::UnitTest::GetInstance()->current_test_info();
     std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                (prefix + "-" + std::string(info->name()) + "-" +
-                                 std::to_string(getpid()));
+                                (prefix + "-" + std::string(info->name()) + "-" + std::to_string(getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;

@@ -46,8 +46,7 @@ public:
 
 private:
     void space() {
-        while (i_ < t_.size() && (t_[i_] == ' ' || t_[i_] == '\t' || t_[i_] == '\n' || t_[i_] == '\r'))
-            ++i_;
+        while (i_ < t_.size() && (t_[i_] == ' ' || t_[i_] == '\t' || t_[i_] == '\n' || t_[i_] == '\r')) ++i_;
     }
     bool literal(std::string_view w) {
         if (t_.substr(i_, w.size()) != w) return false;
@@ -134,10 +133,14 @@ private:
         for (int k = 0; k < 4; ++k) {
             const char h = t_[i_++];
             cp <<= 4;
-            if (h >= '0' && h <= '9') cp |= static_cast<uint32_t>(h - '0');
-            else if (h >= 'a' && h <= 'f') cp |= static_cast<uint32_t>(h - 'a' + 10);
-            else if (h >= 'A' && h <= 'F') cp |= static_cast<uint32_t>(h - 'A' + 10);
-            else return false;
+            if (h >= '0' && h <= '9')
+                cp |= static_cast<uint32_t>(h - '0');
+            else if (h >= 'a' && h <= 'f')
+                cp |= static_cast<uint32_t>(h - 'a' + 10);
+            else if (h >= 'A' && h <= 'F')
+                cp |= static_cast<uint32_t>(h - 'A' + 10);
+            else
+                return false;
         }
         return true;
     }

@@ -21,8 +21,8 @@
 
 namespace fs = std::filesystem;
 using namespace writers;
-using examples::example_files;
 using cli_test::shell;
+using examples::example_files;
 
 namespace {
 
@@ -77,7 +77,8 @@ TEST(MarkerExamples, CommittedFilesAreWhatTheGeneratorWrites) {
     const auto files = example_files();
     ASSERT_EQ(files.size(), 4u);
     for (const auto &[name, bytes] : files)
-        EXPECT_TRUE(read_bytes(examples_dir / name) == bytes) << name << " differs from make_examples' output";
+        EXPECT_TRUE(read_bytes(examples_dir / name) == bytes)
+            << name << " differs from make_examples' output";
 }
 
 TEST(MarkerExamples, TableOfEachFormat) {
@@ -163,16 +164,16 @@ TEST(MarkersRead, StatedRateIsTheOneTheTimesUse) {
     fs::path dir = cli_test::scratch_dir("markers");
     // An odd-sized chunk (and its pad byte) before the first format chunk, a
     // format chunk too short to hold a rate, and a second one that wins.
-    put(dir / "two-fmt.wav",
-        labelled_wave({riff_chunk("junk", Bytes(3, 7)), fmt_chunk(8000), riff_chunk("fmt ", Bytes(4, 1)),
-                       fmt_chunk(32000)},
-                      {{"half", 16000}}));
-    put(dir / "c.aifc", form_file("AIFC", {iff_chunk("FVER", {0xA2, 0x80, 0x51, 0x40}),
-                                           comm_chunk(11025, 10, 1, 16, "NONE"), mark_chunk({{4, 11025, "one"}})}));
+    put(dir / "two-fmt.wav", labelled_wave({riff_chunk("junk", Bytes(3, 7)), fmt_chunk(8000),
+                                            riff_chunk("fmt ", Bytes(4, 1)), fmt_chunk(32000)},
+                                           {{"half", 16000}}));
+    put(dir / "c.aifc",
+        form_file("AIFC", {iff_chunk("FVER", {0xA2, 0x80, 0x51, 0x40}), comm_chunk(11025, 10, 1, 16, "NONE"),
+                           mark_chunk({{4, 11025, "one"}})}));
     put(dir / "frac.sd2", sd2_data(std::vector<int16_t>(8)));
     put(dir / "frac.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("22050.9")},
-                                               {"sdML", 1000, sdml_data({{22050, 12, "", {}, 0}})}},
-                                              true));
+                                              {"sdML", 1000, sdml_data({{22050, 12, "", {}, 0}})}},
+                                             true));
     struct Case {
         const char *file;
         uint32_t type;
@@ -305,7 +306,8 @@ TEST(MaxhostMarkers, ExitStatusAndLookup) {
     // standard output holds only the tables.
     cli_test::Result partial = shell(cd + " markers a.wav gone.wav 2>/dev/null");
     EXPECT_EQ(partial.status, 1);
-    EXPECT_EQ(partial.output, "a.wav: WAVE, 1000 Hz, count 1\n  name     ms  frames\n  x     5.000       5\n");
+    EXPECT_EQ(partial.output,
+              "a.wav: WAVE, 1000 Hz, count 1\n  name     ms  frames\n  x     5.000       5\n");
     cli_test::Result errors = shell(cd + " markers a.wav gone.wav 2>&1 >/dev/null");
     EXPECT_EQ(errors.output, "gone.wav: error: File not found?\nmaxhost: gone.wav: no such file\n");
 
@@ -375,7 +377,8 @@ TEST(MarkersScript, OpenAndBangInOneEventThenTheDialog) {
                               "send m mode 0\n"
                               "send m open b.wav, bang\n"
                               "send m mode 1, bang\n"
-                              "dialog " + (dir / "c.aif").string() +
+                              "dialog " +
+                              (dir / "c.aif").string() +
                               "\n"
                               "send m peak 1, open\n"
                               "dialog cancel\n"
@@ -403,10 +406,11 @@ TEST(MarkersScript, OpenAndBangInOneEventThenTheDialog) {
 // states none.
 TEST(MarkersRead, RateWhereBrindleStopsAndRateTextWithoutANumber) {
     fs::path dir = cli_test::scratch_dir("markers");
-    put(dir / "long-cue.wav", wave_file({fmt_chunk(8000), riff_chunk("cue ", Bytes(40000, 0)), fmt_chunk(32000)}));
+    put(dir / "long-cue.wav",
+        wave_file({fmt_chunk(8000), riff_chunk("cue ", Bytes(40000, 0)), fmt_chunk(32000)}));
     put(dir / "words.sd2", sd2_data(std::vector<int16_t>(8)));
     put(dir / "words.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("fast")},
-                                                {"sdML", 1000, sdml_data({{100, 1, "m", {}, 0}})}}));
+                                               {"sdML", 1000, sdml_data({{100, 1, "m", {}, 0}})}}));
     Reader reader;
     auto wave = reader.read(dir / "long-cue.wav");
     EXPECT_EQ(wave.sample_rate, 8000);
@@ -456,13 +460,14 @@ TEST(MaxhostMarkers, VerboseLogsWhereEachFormatsWalkStopped) {
     }
     EXPECT_EQ(rest, plain.output);
     EXPECT_EQ(plain.output.find(": log: "), std::string::npos);
-    EXPECT_EQ(log, (std::vector<std::string>{
-                       "count.aif: log: MARK: marker 2 of 2 at byte 18: cut short by the end of the chunk; "
-                       "the walk ends",
-                       "cut.wav: log: WAVE: 'LIST' chunk at byte " + std::to_string(list_at) +
-                           ": the file ends after 17 of its 20 bytes; the rest reads as zeros",
-                       "two.sd2: log: sdML 1000: marker 2 of 2 at byte 29: cut short by the end of the resource; "
-                       "the walk ends"}));
+    EXPECT_EQ(log,
+              (std::vector<std::string>{
+                  "count.aif: log: MARK: marker 2 of 2 at byte 18: cut short by the end of the chunk; "
+                  "the walk ends",
+                  "cut.wav: log: WAVE: 'LIST' chunk at byte " + std::to_string(list_at) +
+                      ": the file ends after 17 of its 20 bytes; the rest reads as zeros",
+                  "two.sd2: log: sdML 1000: marker 2 of 2 at byte 29: cut short by the end of the resource; "
+                  "the walk ends"}));
 
     // In JSON the log is one more member, only when asked for.
     auto doc = json::parse(shell(cd + "--json --verbose two.sd2").output);
@@ -470,6 +475,7 @@ TEST(MaxhostMarkers, VerboseLogsWhereEachFormatsWalkStopped) {
     EXPECT_EQ((*doc)[0]["log"].items.size(), 1u);
     auto quiet = json::parse(shell(cd + "--json two.sd2").output);
     ASSERT_TRUE(quiet);
-    EXPECT_EQ((*quiet)[0].keys, (std::vector<std::string>{"file", "type", "sampleRate", "count", "markers", "errors"}));
+    EXPECT_EQ((*quiet)[0].keys,
+              (std::vector<std::string>{"file", "type", "sampleRate", "count", "markers", "errors"}));
     fs::remove_all(dir);
 }

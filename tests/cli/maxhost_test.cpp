@@ -22,14 +22,40 @@ fs::path scratch_dir() { return cli_test::scratch_dir("maxhost-exe"); }
 TEST(MaxhostCommandLine, HelpDocumentsEveryCommandAndOption) {
     Result r = shell(maxhost + " --help 2>/dev/null");
     EXPECT_EQ(r.status, 0);
-    for (const char *item :
-         {"run [--bits 16|24|float] [--record-all DIR] SCRIPT", "--plugins DIR", "--path DIR", "--quiet",
-          "--version", "help [TOPIC]", "record NAME FILE", "stop NAME", ".flac", "TESSEL~", "BRINDLE~", "new NAME CLASS", "send NAME",
-          "signal NAME INLET VALUE|FILE|none", "dsp SR VS", "dsp off", "run SECONDS", "ticks N",
-          "write NAME FILE", "disable NAME 0|1", "free NAME", "path DIR", "dialog FILE",
-          "dialog cancel", "Exit status", "\\xHH", "NAME OUTLET: SELECTOR ATOMS", "error: ",
-          "alert: ", "current directory", "markers [--peak] [--json] [--verbose] FILE...", "\"sampleRate\"",
-          "\\u00XX", "Exit status of markers"})
+    for (const char *item : {"run [--bits 16|24|float] [--record-all DIR] SCRIPT",
+                             "--plugins DIR",
+                             "--path DIR",
+                             "--quiet",
+                             "--version",
+                             "help [TOPIC]",
+                             "record NAME FILE",
+                             "stop NAME",
+                             ".flac",
+                             "TESSEL~",
+                             "BRINDLE~",
+                             "new NAME CLASS",
+                             "send NAME",
+                             "signal NAME INLET VALUE|FILE|none",
+                             "dsp SR VS",
+                             "dsp off",
+                             "run SECONDS",
+                             "ticks N",
+                             "write NAME FILE",
+                             "disable NAME 0|1",
+                             "free NAME",
+                             "path DIR",
+                             "dialog FILE",
+                             "dialog cancel",
+                             "Exit status",
+                             "\\xHH",
+                             "NAME OUTLET: SELECTOR ATOMS",
+                             "error: ",
+                             "alert: ",
+                             "current directory",
+                             "markers [--peak] [--json] [--verbose] FILE...",
+                             "\"sampleRate\"",
+                             "\\u00XX",
+                             "Exit status of markers"})
         EXPECT_NE(r.output.find(item), std::string::npos) << item;
 }
 
@@ -38,9 +64,9 @@ TEST(MaxhostCommandLine, BadUsageExitsTwo) {
     std::ofstream(dir / "ok.txt") << "# nothing\n";
     const std::string ok = (dir / "ok.txt").string();
     for (const std::string &args :
-         {std::string(""), std::string("frobnicate"), std::string("--frob run ") + ok,
-          std::string("run"), "run " + ok + " " + ok, "run --peak " + ok,
-          std::string("run ") + (dir / "missing.txt").string(), std::string("run --plugins")}) {
+         {std::string(""), std::string("frobnicate"), std::string("--frob run ") + ok, std::string("run"),
+          "run " + ok + " " + ok, "run --peak " + ok, std::string("run ") + (dir / "missing.txt").string(),
+          std::string("run --plugins")}) {
         Result r = shell(maxhost + " " + args + " 2>&1");
         EXPECT_EQ(r.status, 2) << args << ": " << r.output;
         EXPECT_EQ(r.output.rfind("maxhost: ", 0), 0u) << args << ": " << r.output;
@@ -56,8 +82,8 @@ TEST(MaxhostRun, StreamsKeepTheirOrderThroughOnePipe) {
                                     "send q 1\n"
                                     "send p complain x, 2\n";
     // Relative to the current directory, as any file named on a command line.
-    Result r = shell("cd " + dir.string() + " && " + maxhost + " --plugins " +
-                     CLI_TEST_PLUGIN_DIR + " run s.txt 2>&1");
+    Result r = shell("cd " + dir.string() + " && " + maxhost + " --plugins " + CLI_TEST_PLUGIN_DIR +
+                     " run s.txt 2>&1");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.output,
               "probe says hi\n"
@@ -96,8 +122,8 @@ TEST(MaxhostRun, RelativeNamesFollowTheCurrentDirectory) {
     write("data/far.wav", "far");
     // Where "path data" would lead if it were taken from the script's folder.
     write("scripts/data/far.wav", "wrong");
-    Result r = shell("cd " + dir.string() + " && " + maxhost + " --plugins " +
-                     CLI_TEST_PLUGIN_DIR + " --path options run scripts/s.txt 2>&1");
+    Result r = shell("cd " + dir.string() + " && " + maxhost + " --plugins " + CLI_TEST_PLUGIN_DIR +
+                     " --path options run scripts/s.txt 2>&1");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.output,
               "p 0: found near.wav near\n"

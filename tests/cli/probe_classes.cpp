@@ -35,12 +35,8 @@ void probe_free(t_probe *) { --probe_live; }
 void probe_int(t_probe *x, int32_t n) { outlet_int(x->numbers, n); }
 void probe_bang(t_probe *x) { outlet_bang(x->numbers); }
 void probe_float(t_probe *x, double f) { outlet_float(x->messages, f); }
-void probe_list(t_probe *x, t_symbol *s, short ac, t_atom *av) {
-    outlet_list(x->messages, s, ac, av);
-}
-void probe_echo(t_probe *x, t_symbol *s, short ac, t_atom *av) {
-    outlet_anything(x->messages, s, ac, av);
-}
+void probe_list(t_probe *x, t_symbol *s, short ac, t_atom *av) { outlet_list(x->messages, s, ac, av); }
+void probe_echo(t_probe *x, t_symbol *s, short ac, t_atom *av) { outlet_anything(x->messages, s, ac, av); }
 void probe_deferred(t_probe *x, t_symbol *, short ac, t_atom *av) {
     outlet_anything(x->messages, gensym("later"), ac, av);
 }
@@ -49,8 +45,7 @@ void probe_later(t_probe *x, t_symbol *s, short ac, t_atom *av) {
 }
 // Outputs "WHAT NAME TEXT", TEXT the start of the file found, or MISSING
 // when nothing was.
-void probe_report(t_probe *x, short result, const char *what, const char *missing, char *name,
-                  short path) {
+void probe_report(t_probe *x, short result, const char *what, const char *missing, char *name, short path) {
     if (result != 0) {
         outlet_anything(x->messages, gensym(missing), 0, nullptr);
         return;

@@ -36,13 +36,15 @@ std::string ramp_script(const fs::path &dir, const std::string &first_lines) {
            "ticks 5\n"
            "signal r 0 -0.5\n"
            "ticks 3\n"
-           "write r " + (dir / "whole.wav").string() + "\n";
+           "write r " +
+           (dir / "whole.wav").string() + "\n";
 }
 
 TEST(Record, StreamsWhatWriteWritesSampleForSample) {
     const fs::path dir = scratch("same");
     Session s;
-    ASSERT_EQ(s.run(ramp_script(dir, "record r " + (dir / "streamed.wav").string() + "\n")), 0) << s.err.str();
+    ASSERT_EQ(s.run(ramp_script(dir, "record r " + (dir / "streamed.wav").string() + "\n")), 0)
+        << s.err.str();
     const Sound whole = read_sound(dir / "whole.wav");
     const Sound streamed = read_sound(dir / "streamed.wav");
     ASSERT_EQ(streamed.info.frames, 8 * 16);
@@ -59,7 +61,9 @@ TEST(Record, StopFreeAndTheEndFinishTheFileWhereTheyCome) {
     const std::string a = (dir / "a.wav").string();
     const std::string b = (dir / "b.aif").string();
     ASSERT_EQ(s.run("new r ramp~ 1\nnew q ramp~ 2\nsignal r 0 1\nsignal q 0 1\n"
-                    "record r " + a + "\nrecord q " + b + "\n"
+                    "record r " +
+                    a + "\nrecord q " + b +
+                    "\n"
                     "dsp 44100 8\nticks 2\nstop r\nticks 3\nfree q\nticks 1\n"),
               0)
         << s.err.str();
@@ -84,13 +88,14 @@ TEST(Record, FormatsFollowTheExtensionAndTheBits) {
     for (const Case &c : cases) {
         Session s;
         const std::string path = (dir / c.file).string();
-        ASSERT_EQ(s.run("new r ramp~ 2\nsignal r 0 0.5\nrecord r " + path + "\ndsp 48000 32\nticks 4\n", c.bits), 0)
+        ASSERT_EQ(
+            s.run("new r ramp~ 2\nsignal r 0 0.5\nrecord r " + path + "\ndsp 48000 32\nticks 4\n", c.bits), 0)
             << c.file << ": " << s.err.str();
         const Sound got = read_sound(path);
         EXPECT_EQ(got.info.format, c.format) << c.file;
         EXPECT_EQ(got.info.samplerate, 48000) << c.file;
         ASSERT_EQ(got.info.frames, 128) << c.file;
-        EXPECT_EQ(got.frames[0], 0.5f) << c.file;  // exact in every format
+        EXPECT_EQ(got.frames[0], 0.5f) << c.file;                     // exact in every format
         EXPECT_NEAR(got.frames[1], 1.0f, 1.0f / 32768.0f) << c.file;  // full scale, clipped a step below
     }
 }
@@ -100,12 +105,21 @@ TEST(Record, MistakesFailTheirLineAndTheRunGoesOn) {
     Session s;
     const std::string ok = (dir / "ok.wav").string();
     EXPECT_EQ(s.run("new p probe\nnew r ramp~ 1\n"
-                    "record r " + (dir / "x.mp3").string() + "\n"  // 3: no such container
-                    "record p " + ok + "\n"                         // 4: no signal outlets
-                    "stop r\n"                                      // 5: not recording
-                    "record r " + ok + "\n"
-                    "record r " + (dir / "again.wav").string() + "\n"  // 7: recording already
-                    "record r " + (dir / "f.flac").string() + "\n",    // 8: again, and FLAC floats
+                    "record r " +
+                        (dir / "x.mp3").string() +
+                        "\n"  // 3: no such container
+                        "record p " +
+                        ok +
+                        "\n"        // 4: no signal outlets
+                        "stop r\n"  // 5: not recording
+                        "record r " +
+                        ok +
+                        "\n"
+                        "record r " +
+                        (dir / "again.wav").string() +
+                        "\n"  // 7: recording already
+                        "record r " +
+                        (dir / "f.flac").string() + "\n",  // 8: again, and FLAC floats
                     maxhost::SampleFormat::Float32),
               1);
     std::vector<std::string> lines;
@@ -129,8 +143,11 @@ TEST(Record, MemoryIsKeptOnlyWhereAWriteCanAskForIt) {
     const fs::path dir = scratch("memory");
     Session s;
     ASSERT_EQ(s.run("new kept ramp~ 1\nnew streamed ramp~ 1\nsignal kept 0 1\nsignal streamed 0 1\n"
-                    "record streamed " + (dir / "s.wav").string() + "\ndsp 44100 64\nticks 10\n"
-                    "write kept " + (dir / "k.wav").string() + "\n"),
+                    "record streamed " +
+                    (dir / "s.wav").string() +
+                    "\ndsp 44100 64\nticks 10\n"
+                    "write kept " +
+                    (dir / "k.wav").string() + "\n"),
               0)
         << s.err.str();
     EXPECT_EQ(read_sound(dir / "k.wav").info.frames, 640);
@@ -190,7 +207,8 @@ TEST(ScriptText, TheRunStopsAfterTwentyFailedLines) {
     const std::string err = s.err.str();
     EXPECT_NE(err.find("s.txt:40: unknown command"), std::string::npos);
     EXPECT_EQ(err.find("s.txt:42:"), std::string::npos) << "a line after the twentieth mistake ran";
-    EXPECT_NE(err.find("maxhost: s.txt: stopped after 20 failed lines, at line 40 of 61"), std::string::npos) << err;
+    EXPECT_NE(err.find("maxhost: s.txt: stopped after 20 failed lines, at line 40 of 61"), std::string::npos)
+        << err;
     EXPECT_EQ(s.out.str().find("int 19"), std::string::npos);
     EXPECT_NE(s.out.str().find("int 18"), std::string::npos);
 }
@@ -207,7 +225,8 @@ TEST(MaxhostWords, VersionHelpTopicsAndQuiet) {
         EXPECT_GT(h.output.size(), 200u) << topic;
     }
     cli_test::Result t = cli_test::shell(maxhost + " help 'tessel~'");
-    for (const char *item : {"set_transpo_lfo_depth", "reset_transpo_shift", "-120 to 120", "0 to 1000", "OUTLETS"})
+    for (const char *item :
+         {"set_transpo_lfo_depth", "reset_transpo_shift", "-120 to 120", "0 to 1000", "OUTLETS"})
         EXPECT_NE(t.output.find(item), std::string::npos) << item;
     EXPECT_EQ(cli_test::shell(maxhost + " help nothing 2>/dev/null").status, 2);
 

@@ -52,8 +52,15 @@ Token single_token(const std::string &text) {
 }
 
 TEST(ScriptWords, IntsAreDecimalAndFitThirtyTwoBits) {
-    struct Case { const char *word; int32_t value; };
-    for (Case c : {Case{"0", 0}, {"-0", 0}, {"+7", 7}, {"007", 7}, {"2147483647", 2147483647},
+    struct Case {
+        const char *word;
+        int32_t value;
+    };
+    for (Case c : {Case{"0", 0},
+                   {"-0", 0},
+                   {"+7", 7},
+                   {"007", 7},
+                   {"2147483647", 2147483647},
                    {"-2147483648", std::numeric_limits<int32_t>::min()}}) {
         auto v = classify_word(c.word);
         EXPECT_EQ(v.kind, Token::Int) << c.word;
@@ -65,18 +72,28 @@ TEST(ScriptWords, IntsAreDecimalAndFitThirtyTwoBits) {
 }
 
 TEST(ScriptWords, FloatsNeedAPointOrAnExponent) {
-    struct Case { const char *word; float value; };
-    for (Case c : {Case{"440.", 440.0f}, {".5", 0.5f}, {"-.5", -0.5f}, {"+.5e-2", 0.005f},
-                   {"-1e3", -1000.0f}, {"1E3", 1000.0f}, {"1e+20", 1e20f}, {"0.1", 0.1f},
-                   {"-0.", -0.0f}, {"3.4028235e38", 3.4028235e38f}}) {
+    struct Case {
+        const char *word;
+        float value;
+    };
+    for (Case c : {Case{"440.", 440.0f},
+                   {".5", 0.5f},
+                   {"-.5", -0.5f},
+                   {"+.5e-2", 0.005f},
+                   {"-1e3", -1000.0f},
+                   {"1E3", 1000.0f},
+                   {"1e+20", 1e20f},
+                   {"0.1", 0.1f},
+                   {"-0.", -0.0f},
+                   {"3.4028235e38", 3.4028235e38f}}) {
         auto v = classify_word(c.word);
         EXPECT_EQ(v.kind, Token::Float) << c.word;
         EXPECT_EQ(std::bit_cast<uint32_t>(v.f), std::bit_cast<uint32_t>(c.value)) << c.word;
     }
     // Words the C library would read as numbers, and near misses.
-    for (const char *w : {".", "-", "+", "-.", "e5", "1e", "1e+", ".e1", "inf", "-inf", "nan",
-                          "infinity", "0x10", "0x1p3", "1.2.3", "1..2", "++1", "+-1", "1f",
-                          "1.5f", "1e5.0", " 1", "1 ", "١"})
+    for (const char *w :
+         {".",    "-",     "+",     "-.",   "e5",  "1e",  "1e+", ".e1",  "inf",   "-inf", "nan", "infinity",
+          "0x10", "0x1p3", "1.2.3", "1..2", "++1", "+-1", "1f",  "1.5f", "1e5.0", " 1",   "1 ",  "١"})
         EXPECT_EQ(classify_word(w).kind, Token::Symbol) << w;
 }
 
@@ -89,8 +106,7 @@ TEST(ScriptWords, FloatsBeyondRangeRoundLikeAnyOther) {
     EXPECT_EQ(tiny.kind, Token::Float);
     EXPECT_EQ(std::bit_cast<uint32_t>(tiny.f), 0x80000000u);
     EXPECT_EQ(std::bit_cast<uint32_t>(classify_word("1e-45").f), 1u);  // smallest subnormal
-    EXPECT_EQ(std::bit_cast<uint32_t>(classify_word("1e-38").f),
-              std::bit_cast<uint32_t>(1e-38f));
+    EXPECT_EQ(std::bit_cast<uint32_t>(classify_word("1e-38").f), std::bit_cast<uint32_t>(1e-38f));
 }
 
 TEST(ScriptLines, BlanksTabsCommasAndComments) {
@@ -136,10 +152,19 @@ TEST(ScriptLines, QuotesMakeSymbolsWithEscapes) {
 }
 
 TEST(ScriptLines, MalformedQuotesAreErrorsWithAColumn) {
-    struct Case { const char *line; std::size_t column; };
-    for (Case c : {Case{R"(send a "abc)", 8}, {R"(a "x\)", 3}, {R"(a "\q")", 4},
-                   {R"(a "\x4")", 4}, {R"(a "\xg0")", 4}, {R"(a "\x00")", 4}, {R"(ab"c")", 3},
-                   {R"("a"b)", 4}, {R"("a""b")", 4}}) {
+    struct Case {
+        const char *line;
+        std::size_t column;
+    };
+    for (Case c : {Case{R"(send a "abc)", 8},
+                   {R"(a "x\)", 3},
+                   {R"(a "\q")", 4},
+                   {R"(a "\x4")", 4},
+                   {R"(a "\xg0")", 4},
+                   {R"(a "\x00")", 4},
+                   {R"(ab"c")", 3},
+                   {R"("a"b)", 4},
+                   {R"("a""b")", 4}}) {
         LexError e = lex_bad(c.line);
         EXPECT_EQ(e.column, c.column) << c.line << ": " << e.message;
         EXPECT_FALSE(e.message.empty());
@@ -149,12 +174,24 @@ TEST(ScriptLines, MalformedQuotesAreErrorsWithAColumn) {
 }
 
 TEST(FloatFormat, ShortestTextWithAPointWhenItWouldReadAsAnInt) {
-    struct Case { float value; const char *text; };
+    struct Case {
+        float value;
+        const char *text;
+    };
     const float inf = std::numeric_limits<float>::infinity();
-    for (Case c : {Case{1000.0f, "1000."}, {-0.0f, "-0."}, {0.0f, "0."}, {440.0f, "440."},
-                   {1e20f, "1e+20"}, {0.1f, "0.1"}, {-1.5f, "-1.5"}, {16777216.0f, "16777216."},
-                   {3.4028235e38f, "3.4028235e+38"}, {1e-45f, "1e-45"}, {inf, "inf"},
-                   {-inf, "-inf"}, {std::numeric_limits<float>::quiet_NaN(), "nan"}})
+    for (Case c : {Case{1000.0f, "1000."},
+                   {-0.0f, "-0."},
+                   {0.0f, "0."},
+                   {440.0f, "440."},
+                   {1e20f, "1e+20"},
+                   {0.1f, "0.1"},
+                   {-1.5f, "-1.5"},
+                   {16777216.0f, "16777216."},
+                   {3.4028235e38f, "3.4028235e+38"},
+                   {1e-45f, "1e-45"},
+                   {inf, "inf"},
+                   {-inf, "-inf"},
+                   {std::numeric_limits<float>::quiet_NaN(), "nan"}})
         EXPECT_EQ(format_float(c.value), c.text);
 }
 
@@ -181,21 +218,37 @@ TEST(FloatFormat, EveryFiniteFloatReadsBackToTheSameBits) {
 }
 
 TEST(SymbolFormat, BareOnlyWhenThatReadsBackTheSame) {
-    struct Case { std::string symbol; std::string text; };
-    for (const Case &c : std::vector<Case>{
-             {"foo", "foo"}, {"tessel~", "tessel~"}, {"a#", "a#"}, {"inf", "inf"},
-             {"1.2.3", "1.2.3"}, {"2147483648", "2147483648"}, {"caf\xc3\xa9", "caf\xc3\xa9"},
-             {"", "\"\""}, {"#a", "\"#a\""}, {"7", "\"7\""}, {"-1e3", "\"-1e3\""},
-             {"1e50", "\"1e50\""}, {"a b", "\"a b\""}, {"a,b", "\"a,b\""},
-             {"say \"hi\"", R"("say \"hi\"")"}, {"a\\b", R"("a\\b")"}, {"\n", R"("\n")"},
-             {"\t", R"("\x09")"}, {"\x7f", R"("\x7F")"}, {"\x01z", R"("\x01z")"}})
+    struct Case {
+        std::string symbol;
+        std::string text;
+    };
+    for (const Case &c : std::vector<Case>{{"foo", "foo"},
+                                           {"tessel~", "tessel~"},
+                                           {"a#", "a#"},
+                                           {"inf", "inf"},
+                                           {"1.2.3", "1.2.3"},
+                                           {"2147483648", "2147483648"},
+                                           {"caf\xc3\xa9", "caf\xc3\xa9"},
+                                           {"", "\"\""},
+                                           {"#a", "\"#a\""},
+                                           {"7", "\"7\""},
+                                           {"-1e3", "\"-1e3\""},
+                                           {"1e50", "\"1e50\""},
+                                           {"a b", "\"a b\""},
+                                           {"a,b", "\"a,b\""},
+                                           {"say \"hi\"", R"("say \"hi\"")"},
+                                           {"a\\b", R"("a\\b")"},
+                                           {"\n", R"("\n")"},
+                                           {"\t", R"("\x09")"},
+                                           {"\x7f", R"("\x7F")"},
+                                           {"\x01z", R"("\x01z")"}})
         EXPECT_EQ(format_symbol(c.symbol), c.text);
     EXPECT_EQ(quote_symbol("foo"), "\"foo\"");
 }
 
 TEST(SymbolFormat, EverySymbolReadsBackTheSame) {
-    std::vector<std::string> symbols = {"", "#", "##", ",", "\"", "\\", " ", "-", ".", "1.",
-                                        "+1", "nan", "\xff\x80", "a\"b\\c,d e#f"};
+    std::vector<std::string> symbols = {"",  "#", "##", ",",  "\"",  "\\",       " ",
+                                        "-", ".", "1.", "+1", "nan", "\xff\x80", "a\"b\\c,d e#f"};
     for (int c = 1; c < 256; ++c) {
         symbols.emplace_back(1, static_cast<char>(c));
         symbols.push_back("x" + std::string(1, static_cast<char>(c)) + "1");

@@ -106,9 +106,10 @@ TEST(ScriptOutput, WorkDeferredByACreationRunsAtTheEndOfItsLine) {
     ScriptRunner runner(s.host, s.out, s.out);
     // brindle~ opens a file named in its box later; the failure shows at
     // once, before the next line does anything.
-    std::istringstream in("new b brindle~ surely-not-here.wav\n"
-                          "new p probe\n"
-                          "send p 7\n");
+    std::istringstream in(
+        "new b brindle~ surely-not-here.wav\n"
+        "new p probe\n"
+        "send p 7\n");
     EXPECT_EQ(runner.run(in, "s.txt"), 0);
     const std::string text = s.out.str();
     const auto found = text.find("error: File not found?\n");
@@ -119,9 +120,10 @@ TEST(ScriptOutput, WorkDeferredByACreationRunsAtTheEndOfItsLine) {
 TEST(ScriptOutput, ConsoleLinesArePrefixedAndInterleavedInOrder) {
     Session s;
     ScriptRunner runner(s.host, s.out, s.out);
-    std::istringstream in("new p probe\n"
-                          "send p say hello, 4, complain oops, alarm fire\n"
-                          "new q nosuchclass\n");
+    std::istringstream in(
+        "new p probe\n"
+        "send p say hello, 4, complain oops, alarm fire\n"
+        "new q nosuchclass\n");
     EXPECT_EQ(runner.run(in, "s.txt"), 1);
     EXPECT_EQ(s.out.str(),
               "probe says hello\n"
@@ -251,7 +253,8 @@ TEST(ScriptFiles, WriteGivesOneFloatChannelPerSignalOutlet) {
                     "ticks 5\n"
                     "disable r 1\n"
                     "ticks 2\n"
-                    "write r " + wav.string() + "\n"),
+                    "write r " +
+                    wav.string() + "\n"),
               0)
         << s.err.str();
     Sound got = read_sound(wav);
@@ -287,13 +290,16 @@ TEST(ScriptFiles, SignalFromAFileUsesItsFirstChannelThenZeros) {
     Session s;
     EXPECT_EQ(s.run("new r ramp~ 2\n"
                     "dsp 44100 16\n"
-                    "signal r 0 " + in.string() + "\n"
+                    "signal r 0 " +
+                    in.string() +
+                    "\n"
                     "ticks 4\n"
                     "signal r 0 none\n"
                     "ticks 1\n"
                     "signal r 0 3\n"
                     "ticks 1\n"
-                    "write r " + out.string() + "\n"),
+                    "write r " +
+                    out.string() + "\n"),
               0)
         << s.err.str();
     Sound got = read_sound(out);
@@ -324,13 +330,19 @@ TEST(ScriptFiles, PathDialogAndTheScriptFolderReachTheHostsSearch) {
     EXPECT_EQ(s.run("new p probe\n"
                     "send p find a.wav\n"
                     "send p find b.wav\n"
-                    "path " + (dir / "extra").string() + "\n"
+                    "path " +
+                    (dir / "extra").string() +
+                    "\n"
                     "send p find a.wav\n"
                     "send p find b.wav\n"
-                    "dialog " + chosen + "\n"
+                    "dialog " +
+                    chosen +
+                    "\n"
                     "send p choose\n"
                     "send p choose\n"
-                    "dialog " + chosen + "\n"
+                    "dialog " +
+                    chosen +
+                    "\n"
                     "dialog cancel\n"
                     "send p choose\n"),
               0)
@@ -353,13 +365,14 @@ TEST(ScriptBoxes, FreeAndTheEndOfTheScriptReleaseBoxes) {
     const int ramps = ramp_live;
     Session s;
     ScriptRunner runner(s.host, s.out, s.err);
-    std::istringstream script("new p probe\n"
-                              "new r ramp~\n"
-                              "dsp 44100 64\n"
-                              "free p\n"
-                              "send p 1\n"
-                              "new p probe\n"
-                              "send p 2\n");
+    std::istringstream script(
+        "new p probe\n"
+        "new r ramp~\n"
+        "dsp 44100 64\n"
+        "free p\n"
+        "send p 1\n"
+        "new p probe\n"
+        "send p 2\n");
     EXPECT_EQ(runner.run(script, "s.txt"), 1);
     EXPECT_EQ(s.err.str(), "maxhost: s.txt:5: unknown box \"p\"\n");
     EXPECT_EQ(s.out.str(), "p 1: int 2\n");

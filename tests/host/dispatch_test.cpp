@@ -116,9 +116,9 @@ TEST(Registration, TypeListsEndAtNothingOrAtTheGuard) {
     EXPECT_EQ(types_after("none", A_NOTHING), std::vector<short>{});
     EXPECT_EQ(types_after("two", A_LONG, A_SYM, A_NOTHING), (std::vector<short>{A_LONG, A_SYM}));
     // A list whose end is far off is cut short, and then refused.
-    const std::vector<short> runaway =
-        types_after("many", A_LONG, A_LONG, A_LONG, A_LONG, A_LONG, A_LONG, A_LONG, A_LONG, A_LONG, A_LONG,
-                    A_LONG, A_LONG, A_LONG, A_LONG, A_LONG, A_LONG, A_LONG, A_LONG, A_LONG, A_LONG, A_NOTHING);
+    const std::vector<short> runaway = types_after(
+        "many", A_LONG, A_LONG, A_LONG, A_LONG, A_LONG, A_LONG, A_LONG, A_LONG, A_LONG, A_LONG, A_LONG,
+        A_LONG, A_LONG, A_LONG, A_LONG, A_LONG, A_LONG, A_LONG, A_LONG, A_LONG, A_NOTHING);
     EXPECT_EQ(runaway.size(), 17u);
     EXPECT_FALSE(hostcommon::types_callable(runaway));
 }

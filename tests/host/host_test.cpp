@@ -61,15 +61,14 @@ void probe_gimme(t_probe *x, t_symbol *s, short ac, t_atom *av) {
 }
 void probe_bang(t_probe *) { calls.push_back("bang"); }
 void probe_later(t_probe *, t_symbol *s, short ac, t_atom *av) {
-    calls.push_back(std::string("later ") + s->s_name + " " + std::to_string(ac) +
-                    (av ? " atoms" : " null"));
+    calls.push_back(std::string("later ") + s->s_name + " " + std::to_string(ac) + (av ? " atoms" : " null"));
 }
 void probe_defer(t_probe *x, t_symbol *s) { defer_low(x, (method)probe_later, s, 0, nullptr); }
 void probe_leak(t_probe *, int32_t n) { getbytes(n); }
 
 int probe_main() {
-    setup(&probe_class, (method)probe_new, (method)probe_free, sizeof(t_probe), 0, A_DEFLONG,
-          A_FLOAT, A_DEFSYM, 0);
+    setup(&probe_class, (method)probe_new, (method)probe_free, sizeof(t_probe), 0, A_DEFLONG, A_FLOAT,
+          A_DEFSYM, 0);
     addmess((method)probe_long, "int", A_LONG, 0);
     addmess((method)probe_float, "float", A_FLOAT, 0);
     addmess((method)probe_sym, "name", A_SYM, 0);
@@ -183,8 +182,8 @@ TEST_F(HostTest, SelectorFollowsTheFirstAtom) {
     host.send(b, numbers);
     host.send(b, name);  // extra atoms ignored
     host.send(b, bang);
-    EXPECT_EQ(calls, (std::vector<std::string>{"long 5", "float 2.500000", "gimme list 2",
-                                               "sym foo", "bang"}));
+    EXPECT_EQ(calls,
+              (std::vector<std::string>{"long 5", "float 2.500000", "gimme list 2", "sym foo", "bang"}));
 }
 
 TEST_F(HostTest, CoercionOfMessageArguments) {
@@ -195,8 +194,8 @@ TEST_F(HostTest, CoercionOfMessageArguments) {
     host.send_message(b, gensym("int"), std::vector<t_atom>{float_atom(NAN)});
     host.send_message(b, gensym("float"), std::vector<t_atom>{long_atom(3)});
     host.send_message(b, gensym("float"), std::vector<t_atom>{});
-    EXPECT_EQ(calls, (std::vector<std::string>{"long -7", "long 2147483647", "long 0",
-                                               "float 3.000000", "float 0.000000"}));
+    EXPECT_EQ(calls, (std::vector<std::string>{"long -7", "long 2147483647", "long 0", "float 3.000000",
+                                               "float 0.000000"}));
 }
 
 TEST_F(HostTest, BadArgumentsAndUnknownSelectorsCallNothing) {
@@ -220,8 +219,9 @@ TEST_F(HostTest, MessagesLongerThanAShortCountAreRefused) {
     host.send_message(b, gensym("list"), std::vector<t_atom>(32768, long_atom(1)));
     EXPECT_TRUE(calls.empty());
     EXPECT_EQ(lines(host, ConsoleLine::Error),
-              (std::vector<std::string>{"probe: message \"list\" of 65539 atoms refused: at most 32767 are taken",
-                                        "probe: message \"list\" of 32768 atoms refused: at most 32767 are taken"}));
+              (std::vector<std::string>{
+                  "probe: message \"list\" of 65539 atoms refused: at most 32767 are taken",
+                  "probe: message \"list\" of 32768 atoms refused: at most 32767 are taken"}));
     host.send_message(b, gensym("list"), std::vector<t_atom>(32767, long_atom(1)));
     EXPECT_EQ(calls, std::vector<std::string>{"gimme list 32767"});
 }

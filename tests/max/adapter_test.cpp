@@ -158,7 +158,7 @@ TEST_F(MaxAdapter, NumbersReachTypedMethodsAsTheyRegistered) {
     standin::send(x, "float_arg", {l(1LL << 40)});  // a long keeps its bits
     standin::send(x, "long_arg", {l(1LL << 40)});   // beyond 32 bits: saturates
     standin::send(x, "long_arg", {l(-(1LL << 40))});
-    standin::send(x, "long_arg", {f(-3.9)});        // toward zero
+    standin::send(x, "long_arg", {f(-3.9)});  // toward zero
     standin::send(x, "pair", {f(2.9), l(7)});
     standin::send(x, "name", {});
     standin::send(x, "name", {s("markers.wav")});
@@ -296,7 +296,8 @@ TEST_F(MaxAdapter, BridgeRefusesVectorsThePluginRefuses) {
     standin::send(x, "list", {l(1), f(1000.0), f(0.5)});
     standin::clear_logs();
     standin::compile(x, 44100.0, 4096, {1, 0, 0, 0});
-    EXPECT_TRUE(has_line(standin::Line::Error, "tessel~: signal vector of 4096 samples is longer than the limit of 2048"));
+    EXPECT_TRUE(has_line(standin::Line::Error,
+                         "tessel~: signal vector of 4096 samples is longer than the limit of 2048"));
     EXPECT_EQ(run(x, 2, 1.0, 4096).peak(), 0.0);
     // Fewer frames than the compiled vector: what Max gives is converted,
     // the rest of the plug-in's vector reads zeros, and no output is left
@@ -337,7 +338,8 @@ TEST_F(MaxAdapter, VectorsBeyondTheAdaptersLimitPlaySilence) {
     ASSERT_NE(x, nullptr);
     standin::clear_logs();
     standin::compile(x, 44100.0, 70000, {1, 0});
-    EXPECT_TRUE(has_line(standin::Line::Error, "maxad_probe~: Max host: a vector of 70000 samples is more than the adapter takes"));
+    EXPECT_TRUE(has_line(standin::Line::Error,
+                         "maxad_probe~: Max host: a vector of 70000 samples is more than the adapter takes"));
     std::vector<std::vector<double>> ins{std::vector<double>(70000, 0.25)}, outs(1);
     standin::tick(x, ins, outs);
     EXPECT_EQ(outs[0], std::vector<double>(70000, 0.0));
@@ -369,8 +371,8 @@ TEST_F(MaxAdapter, BrindleReadsEveryFormatThroughMaxsSearchPath) {
         std::vector<std::string> names;
     } cases[] = {
         {"markers.wav", {"onset", "peak", "fade", "beg loop", "end loop"}},
-        {"markers.aif", {"hit", "loop ", "tail"}},       // sndfile_info, the project's own
-        {"markers.sd2", {"downbeat", "upbeat"}},         // the fork in markers.sd2.rsrc
+        {"markers.aif", {"hit", "loop ", "tail"}},  // sndfile_info, the project's own
+        {"markers.sd2", {"downbeat", "upbeat"}},    // the fork in markers.sd2.rsrc
     };
     for (const Case &c : cases) {
         standin::clear_logs();
@@ -435,7 +437,8 @@ TEST_F(MaxAdapter, BrindleDialogAndMissingFiles) {
     standin::send(x, "open", {});
     standin::run_queue();
     EXPECT_TRUE(standin::sent().empty());
-    EXPECT_TRUE(has_line(standin::Line::Error, "brindle~: Max host: the chosen file's name is longer than 255 characters"));
+    EXPECT_TRUE(has_line(standin::Line::Error,
+                         "brindle~: Max host: the chosen file's name is longer than 255 characters"));
 
     standin::clear_logs();
     standin::send(x, "open", {s("no such file.wav")});

@@ -68,7 +68,9 @@ void *probe_new(t_symbol *, short ac, t_atom *av) {
 
 void probe_free(t_probe *) { post("probe freed"); }
 
-void probe_float_arg(t_probe *, double v) { post("float_arg %a %a", v, static_cast<double>(static_cast<float>(v))); }
+void probe_float_arg(t_probe *, double v) {
+    post("float_arg %a %a", v, static_cast<double>(static_cast<float>(v)));
+}
 
 void probe_long_arg(t_probe *, int32_t n) { post("long_arg %d", static_cast<int>(n)); }
 
@@ -104,8 +106,8 @@ void probe_assist(t_probe *, void *, int32_t msg, int32_t index, char *dst) {
 }  // namespace
 
 int main() {
-    setup(&probe_class, as_method(probe_new), as_method(probe_free), static_cast<int32_t>(sizeof(t_probe)), nullptr,
-          A_GIMME, 0);
+    setup(&probe_class, as_method(probe_new), as_method(probe_free), static_cast<int32_t>(sizeof(t_probe)),
+          nullptr, A_GIMME, 0);
     addmess(as_method(probe_float_arg), "float_arg", A_FLOAT, 0);
     addmess(as_method(probe_long_arg), "long_arg", A_LONG, 0);
     addmess(as_method(probe_pair), "pair", A_LONG, A_FLOAT, 0);

@@ -38,7 +38,7 @@ using maxhost::Token;
 
 struct Box {
     void *obj = nullptr;
-    std::map<int, double> signals;  // inlet -> constant value
+    std::map<int, double> signals;             // inlet -> constant value
     std::vector<std::vector<float>> recorded;  // per outlet
 };
 
@@ -122,7 +122,8 @@ void tick(Box &b) {
     std::vector<std::vector<double>> ins(static_cast<std::size_t>(inlets));
     for (int i = 0; i < inlets; ++i) {
         auto it = b.signals.find(i);
-        ins[static_cast<std::size_t>(i)].assign(static_cast<std::size_t>(vector_size), it == b.signals.end() ? 0.0 : it->second);
+        ins[static_cast<std::size_t>(i)].assign(static_cast<std::size_t>(vector_size),
+                                                it == b.signals.end() ? 0.0 : it->second);
     }
     std::vector<std::vector<double>> outs(b.recorded.size());
     standin::tick(b.obj, ins, outs);
@@ -185,7 +186,8 @@ int main(int argc, char **argv) {
         const std::string &cmd = t[0].text;
         if (cmd == "new" && t.size() >= 3) {
             const std::string &cls = t[2].text;
-            if (!loaded[cls] && !(loaded[cls] = standin::load(dir + "/" + cls + suffix))) return fail("cannot load " + cls);
+            if (!loaded[cls] && !(loaded[cls] = standin::load(dir + "/" + cls + suffix)))
+                return fail("cannot load " + cls);
             std::vector<standin::Value> args;
             for (std::size_t k = 3; k < t.size(); ++k) args.push_back(to_value(t[k]));
             Box b;
@@ -232,7 +234,8 @@ int main(int argc, char **argv) {
                 for (auto &[name, b] : boxes) tick(b);
             }
         } else if (cmd == "write" && t.size() == 3 && boxes.count(t[1].text)) {
-            if (!write_wav(t[2].text, boxes[t[1].text].recorded, sample_rate)) return fail("cannot write " + t[2].text);
+            if (!write_wav(t[2].text, boxes[t[1].text].recorded, sample_rate))
+                return fail("cannot write " + t[2].text);
         } else {
             return fail("not a command this driver reads: " + line);
         }

@@ -70,7 +70,7 @@ struct Box {
     Point outlet(int k) const { return {port_x(k, counts.outlets), rect.y + rect.h}; }
     Point inlet(int k) const { return {port_x(k, counts.inlets), rect.y}; }
 
-  private:
+private:
     double port_x(int k, int n) const { return rect.x + 3.5 + (n > 1 ? k * (rect.w - 7.0) / (n - 1) : 0.0); }
 };
 
@@ -117,7 +117,8 @@ void read_patcher(const json &p, const std::string &where, std::vector<Patcher> 
     Patcher patcher;
     patcher.where = where;
     const json &r = p.at("rect");
-    patcher.window = {r.at(0).get<double>(), r.at(1).get<double>(), r.at(2).get<double>(), r.at(3).get<double>()};
+    patcher.window = {r.at(0).get<double>(), r.at(1).get<double>(), r.at(2).get<double>(),
+                      r.at(3).get<double>()};
     std::vector<std::pair<const json *, std::string>> inner;
     for (const json &entry : p.at("boxes")) {
         const json &b = entry.at("box");
@@ -128,7 +129,8 @@ void read_patcher(const json &p, const std::string &where, std::vector<Patcher> 
         box.counts = {b.at("numinlets").get<int>(), b.at("numoutlets").get<int>()};
         box.outlet_types = b.value("outlettype", std::vector<std::string>{});
         const json &pr = b.at("patching_rect");
-        box.rect = {pr.at(0).get<double>(), pr.at(1).get<double>(), pr.at(2).get<double>(), pr.at(3).get<double>()};
+        box.rect = {pr.at(0).get<double>(), pr.at(1).get<double>(), pr.at(2).get<double>(),
+                    pr.at(3).get<double>()};
         if (b.contains("patcher")) {
             Counts ports{0, 0};
             for (const json &e : b.at("patcher").at("boxes")) {
@@ -143,8 +145,10 @@ void read_patcher(const json &p, const std::string &where, std::vector<Patcher> 
     }
     for (const json &entry : p.at("lines")) {
         const json &l = entry.at("patchline");
-        Cord cord{l.at("source").at(0).get<std::string>(), l.at("source").at(1).get<int>(),
-                  l.at("destination").at(0).get<std::string>(), l.at("destination").at(1).get<int>(),
+        Cord cord{l.at("source").at(0).get<std::string>(),
+                  l.at("source").at(1).get<int>(),
+                  l.at("destination").at(0).get<std::string>(),
+                  l.at("destination").at(1).get<int>(),
                   {}};
         const auto mid = l.value("midpoints", std::vector<double>{});
         for (size_t k = 0; k + 1 < mid.size(); k += 2) cord.midpoints.push_back({mid[k], mid[k + 1]});
@@ -230,11 +234,14 @@ std::optional<Counts> tessel_counts(const std::vector<std::string> &args) {
 
 std::optional<Counts> expected_counts(const Box &box) {
     static const std::map<std::string, Counts> max_classes = {
-        {"comment", {1, 0}}, {"message", {2, 1}}, {"flonum", {1, 2}}, {"number", {1, 2}}, {"ezdac~", {2, 0}},
-        {"inlet", {0, 1}},   {"outlet", {1, 0}},
+        {"comment", {1, 0}}, {"message", {2, 1}}, {"flonum", {1, 2}}, {"number", {1, 2}},
+        {"ezdac~", {2, 0}},  {"inlet", {0, 1}},   {"outlet", {1, 0}},
     };
     static const std::map<std::string, Counts> max_objects = {
-        {"sig~", {1, 1}}, {"*~", {2, 1}}, {"print", {1, 0}}, {"brindle~", {1, 2}},
+        {"sig~", {1, 1}},
+        {"*~", {2, 1}},
+        {"print", {1, 0}},
+        {"brindle~", {1, 2}},
     };
     if (box.subpatcher_ports) return box.subpatcher_ports;
     if (box.maxclass != "newobj") {
@@ -322,21 +329,18 @@ ArgCheck tessel_list(int partials) {
 
 std::map<std::string, ArgCheck> tessel_messages(int partials) {
     return {
-        {"list", tessel_list(partials)},
-        {"reset", no_argument},
-        {"set_transpo", one_number},
-        {"set_transpo_lfo_f", one_number},
-        {"set_transpo_lfo_depth", one_number},
-        {"set_shift", one_number},
-        {"set_shift_lfo_f", one_number},
-        {"set_shift_lfo_depth", one_number},
+        {"list", tessel_list(partials)},       {"reset", no_argument},
+        {"set_transpo", one_number},           {"set_transpo_lfo_f", one_number},
+        {"set_transpo_lfo_depth", one_number}, {"set_shift", one_number},
+        {"set_shift_lfo_f", one_number},       {"set_shift_lfo_depth", one_number},
         {"reset_transpo_shift", no_argument},
     };
 }
 
 std::map<std::string, ArgCheck> brindle_messages() {
     return {
-        {"open", [](const std::vector<std::string> &a) { return a.size() <= 1 ? "" : "takes at most a name"; }},
+        {"open",
+         [](const std::vector<std::string> &a) { return a.size() <= 1 ? "" : "takes at most a name"; }},
         {"bang", no_argument},
         {"peak", zero_or_one},
         {"mode", zero_or_one},
@@ -345,7 +349,8 @@ std::map<std::string, ArgCheck> brindle_messages() {
 
 // Every message the object takes reaches it; every message sent is one it
 // takes, with arguments it accepts; a $1 message has something feeding it.
-void expect_messages(const Help &help, const std::string &object, const std::map<std::string, ArgCheck> &taken) {
+void expect_messages(const Help &help, const std::string &object,
+                     const std::map<std::string, ArgCheck> &taken) {
     const auto sent = messages_into(help, object);
     std::set<std::string> seen;
     for (const Message &m : sent) {
@@ -421,8 +426,8 @@ std::vector<Segment> segments(const Patcher &p, const Cord &c) {
 }
 
 std::string describe(const Patcher &p, const Cord &c) {
-    return p.where + ": " + p.find(c.from)->text + "[" + p.find(c.from)->maxclass + "] -> " + p.find(c.to)->text +
-           "[" + p.find(c.to)->maxclass + "]";
+    return p.where + ": " + p.find(c.from)->text + "[" + p.find(c.from)->maxclass + "] -> " +
+           p.find(c.to)->text + "[" + p.find(c.to)->maxclass + "]";
 }
 
 // ---------------------------------------------------------------------------
@@ -436,7 +441,8 @@ TEST_P(HelpPatcher, CordsJoinPortsThatExist) {
     ASSERT_FALSE(help.patchers.empty());
     for (const Patcher &p : help.patchers) {
         std::set<std::string> ids;
-        for (const Box &b : p.boxes) EXPECT_TRUE(ids.insert(b.id).second) << p.where << ": two boxes " << b.id;
+        for (const Box &b : p.boxes)
+            EXPECT_TRUE(ids.insert(b.id).second) << p.where << ": two boxes " << b.id;
         for (const Cord &c : p.cords) {
             const Box *from = p.find(c.from);
             const Box *to = p.find(c.to);
@@ -465,11 +471,13 @@ TEST_P(HelpPatcher, BoxesHaveTheirObjectsCounts) {
                               << "\" is no object this test knows the ports of (or is refused by its object)";
                 continue;
             }
-            EXPECT_EQ(b.counts.inlets, expected->inlets) << p.where << ": inlets of " << b.maxclass << " " << b.text;
+            EXPECT_EQ(b.counts.inlets, expected->inlets)
+                << p.where << ": inlets of " << b.maxclass << " " << b.text;
             EXPECT_EQ(b.counts.outlets, expected->outlets)
                 << p.where << ": outlets of " << b.maxclass << " " << b.text;
             if (b.counts.outlets > 0) {
-                EXPECT_EQ(b.outlet_types.size(), size_t(b.counts.outlets)) << p.where << ": outlettype of " << b.text;
+                EXPECT_EQ(b.outlet_types.size(), size_t(b.counts.outlets))
+                    << p.where << ": outlettype of " << b.text;
             }
         }
     EXPECT_TRUE(has_object) << GetParam() << ".maxhelp holds no " << GetParam() << " box";
@@ -493,8 +501,10 @@ TEST_P(HelpPatcher, LayoutIsReadable) {
     for (const Patcher &p : help.patchers) {
         for (size_t i = 0; i < p.boxes.size(); ++i) {
             const Box &a = p.boxes[i];
-            EXPECT_LE(a.rect.x + a.rect.w, p.window.w) << p.where << ": " << a.text << " lies right of the window";
-            EXPECT_LE(a.rect.y + a.rect.h, p.window.h) << p.where << ": " << a.text << " lies below the window";
+            EXPECT_LE(a.rect.x + a.rect.w, p.window.w)
+                << p.where << ": " << a.text << " lies right of the window";
+            EXPECT_LE(a.rect.y + a.rect.h, p.window.h)
+                << p.where << ": " << a.text << " lies below the window";
             for (size_t j = i + 1; j < p.boxes.size(); ++j)
                 EXPECT_FALSE(overlap(a.rect, p.boxes[j].rect))
                     << p.where << ": " << a.maxclass << " \"" << a.text << "\" covers " << p.boxes[j].maxclass
@@ -568,13 +578,14 @@ TEST(TesselHelp, SoundsThroughAGainIntoBothChannels) {
                 for (const Cord *c : p.out_of(t->id, k)) {
                     const Box *next = p.find(c->to);
                     ASSERT_TRUE(next);
-                    EXPECT_FALSE(is_dac(*next)) << "outlet " << k << " of " << t->text << " goes straight to the DAC";
+                    EXPECT_FALSE(is_dac(*next))
+                        << "outlet " << k << " of " << t->text << " goes straight to the DAC";
                     if (!is_gain(*next)) continue;
                     for (const Cord *d : p.out_of(next->id, 0))
                         if (const Box *dac = p.find(d->to); dac && is_dac(*dac)) reached.insert(d->inlet);
                 }
-                EXPECT_EQ(reached.size(), 1u) << "outlet " << k << " of " << t->text
-                                              << " should reach one DAC channel through a gain";
+                EXPECT_EQ(reached.size(), 1u)
+                    << "outlet " << k << " of " << t->text << " should reach one DAC channel through a gain";
                 channels.insert(reached.begin(), reached.end());
             }
             EXPECT_EQ(channels.size(), size_t(std::min(t->counts.outlets, 2)))
@@ -591,7 +602,8 @@ TEST(BrindleHelp, SendsEveryMessageAsBrindleTakesIt) {
     std::set<std::string> shown;
     for (const Message &m : messages_into(help, "brindle~"))
         if (m.atoms.size() == 1) shown.insert(m.selector + " " + m.atoms[0]);
-    for (const char *m : {"peak 0", "peak 1", "mode 0", "mode 1"}) EXPECT_TRUE(shown.count(m)) << "no \"" << m << "\"";
+    for (const char *m : {"peak 0", "peak 1", "mode 0", "mode 1"})
+        EXPECT_TRUE(shown.count(m)) << "no \"" << m << "\"";
 }
 
 // The example files are copied beside the help patcher, so every name the
@@ -609,7 +621,8 @@ TEST(BrindleHelp, OpensTheExampleFiles) {
         EXPECT_TRUE(fs::is_regular_file(examples_dir / name)) << name << " is not in examples/";
         // A Sound Designer II file keeps its markers in its resource fork.
         if (fs::path(name).extension() == ".sd2") {
-            EXPECT_TRUE(fs::is_regular_file(examples_dir / (name + ".rsrc"))) << name << " has no resource fork";
+            EXPECT_TRUE(fs::is_regular_file(examples_dir / (name + ".rsrc")))
+                << name << " has no resource fork";
         }
     }
     for (const auto &entry : fs::directory_iterator(examples_dir)) {
@@ -649,7 +662,8 @@ TEST(PackageInfo, DescribesTheWindowsPackageAndItsHelp) {
         ASSERT_TRUE(files.is_array()) << kind;
         for (const json &f : files) {
             ASSERT_TRUE(f.is_string()) << kind;
-            EXPECT_TRUE(help_files.count(f.get<std::string>())) << f << " in filelist." << kind << " is no help file";
+            EXPECT_TRUE(help_files.count(f.get<std::string>()))
+                << f << " in filelist." << kind << " is no help file";
             if (kind == "help") listed.insert(f.get<std::string>());
         }
     }

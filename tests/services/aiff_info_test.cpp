@@ -114,7 +114,8 @@ TEST_F(SndfileInfo, ReadsLibsndfileAiffMarkersForEveryCount) {
             cues.cue_points[i].indx = markers[i].id;
             cues.cue_points[i].position = markers[i].position;
             cues.cue_points[i].sample_offset = markers[i].position;
-            std::snprintf(cues.cue_points[i].name, sizeof cues.cue_points[i].name, "%s", markers[i].name.c_str());
+            std::snprintf(cues.cue_points[i].name, sizeof cues.cue_points[i].name, "%s",
+                          markers[i].name.c_str());
         }
         ASSERT_EQ(sf_command(f, SFC_SET_CUE, &cues, sizeof cues), SF_TRUE);
         std::vector<short> frames(2 * 1000, 0);
@@ -180,8 +181,9 @@ TEST_F(SndfileInfo, ReadsLibaudiofileAifcWithItsOddCommChunk) {
 }
 
 TEST_F(SndfileInfo, AFileWithoutMarkersGivesANullCopy) {
-    const auto p = tmp.write("none.aif", form_file("AIFF", {iff_chunk("COMM", comm_data(1, 8, 8, extended_rate(8000))),
-                                                       iff_chunk("SSND", Bytes(16, 0))}));
+    const auto p =
+        tmp.write("none.aif", form_file("AIFF", {iff_chunk("COMM", comm_data(1, 8, 8, extended_rate(8000))),
+                                                 iff_chunk("SSND", Bytes(16, 0))}));
     ASSERT_EQ(query(p), 0);
     EXPECT_EQ(info.sampleRate, 8000);
     EXPECT_EQ(info.markerChunk, nullptr);
@@ -194,8 +196,8 @@ TEST_F(SndfileInfo, ChunksAreFoundWhereverTheyAreAndPaddingIsHonoured) {
     // An odd-sized chunk first, MARK before COMM, sound data cut short with
     // a FORM size that still counts all of it.
     Bytes f = form_file("AIFF", {iff_chunk("ANNO", Bytes{'o', 'd', 'd'}), iff_chunk("MARK", marks),
-                            iff_chunk("COMM", comm_data(1, 8, 8, extended_rate(44100))),
-                            iff_chunk("SSND", Bytes(100, 0))});
+                                 iff_chunk("COMM", comm_data(1, 8, 8, extended_rate(44100))),
+                                 iff_chunk("SSND", Bytes(100, 0))});
     f.resize(f.size() - 60);
     const auto p = tmp.write("order.aif", f);
     ASSERT_EQ(query(p), 0);
@@ -211,8 +213,9 @@ TEST_F(SndfileInfo, ALastMarkerWithoutItsPadByteIsKept) {
     // writer left out; the chunk's size says so.
     Bytes m;
     m.u16be(2).u16be(1).u32be(10).pstring_even("one").u16be(2).u32be(20).u8(2).text("ab");
-    const auto p = tmp.write("nopad.aif", form_file("AIFF", {iff_chunk("COMM", comm_data(1, 8, 8, extended_rate(8000))),
-                                                        iff_chunk("MARK", m)}));
+    const auto p =
+        tmp.write("nopad.aif", form_file("AIFF", {iff_chunk("COMM", comm_data(1, 8, 8, extended_rate(8000))),
+                                                  iff_chunk("MARK", m)}));
     ASSERT_EQ(query(p), 0);
     EXPECT_EQ(info.sampleRate, 8000);
     ASSERT_NE(info.markerChunk, nullptr);
@@ -228,8 +231,9 @@ TEST_F(SndfileInfo, AMarkerChunkIsCopiedAsTheFileHasItWhateverItsCountPromises) 
     Bytes long_name;
     long_name.u16be(1).u16be(1).u32be(0).u8(40).text("short");
     for (const Bytes *m : {&lying_count, &long_name}) {
-        const auto p = tmp.write("lying.aif", form_file("AIFF", {iff_chunk("COMM", comm_data(1, 8, 8, extended_rate(8000))),
-                                                            iff_chunk("MARK", *m)}));
+        const auto p = tmp.write(
+            "lying.aif", form_file("AIFF", {iff_chunk("COMM", comm_data(1, 8, 8, extended_rate(8000))),
+                                            iff_chunk("MARK", *m)}));
         ASSERT_EQ(query(p), 0);
         EXPECT_EQ(info.sampleRate, 8000);
         ASSERT_NE(info.markerChunk, nullptr);
@@ -246,7 +250,8 @@ TEST_F(SndfileInfo, TheLargestMarkerChunkAGetbytesBlockHoldsIsCopiedAndOneByteMo
         Bytes m;
         m.u16be(1).u16be(1).u32be(0).pstring_even(std::string(200, 'n'));
         m.zeros(data_size - m.size());
-        return form_file("AIFF", {iff_chunk("COMM", comm_data(1, 0, 16, extended_rate(44100))), iff_chunk("MARK", m)});
+        return form_file(
+            "AIFF", {iff_chunk("COMM", comm_data(1, 0, 16, extended_rate(44100))), iff_chunk("MARK", m)});
     };
     ASSERT_EQ(query(tmp.write("fits.aif", with_marks_of(32767 - 8))), 0);
     EXPECT_EQ(info.markerChunkSize, 32767);
@@ -341,8 +346,8 @@ TEST(ExtendedRate, MatchesTheMachinesExtendedFloatRoundedToNearest) {
     std::mt19937_64 rng(12345);
     std::uniform_real_distribution<double> exp_dist(-4.0, 31.5);
     for (int i = 0; i < 20000; ++i) {
-        const long double v = std::pow(2.0L, static_cast<long double>(exp_dist(rng))) *
-                              ((rng() & 1) ? -1.0L : 1.0L);
+        const long double v =
+            std::pow(2.0L, static_cast<long double>(exp_dist(rng))) * ((rng() & 1) ? -1.0L : 1.0L);
         uint8_t le[16] = {};
         std::memcpy(le, &v, 10);
         uint8_t be[10];

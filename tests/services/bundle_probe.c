@@ -19,12 +19,14 @@ int main(void) {
         CFStringRef v = (CFStringRef)CFBundleGetValueForInfoDictionaryKey(bundle, kCFBundleVersionKey);
         if (v) {
             CFRetain(v);
-            if (!CFStringGetCString(v, version, 256, kCFStringEncodingASCII)) snprintf(version, sizeof version, "?");
+            if (!CFStringGetCString(v, version, 256, kCFStringEncodingASCII))
+                snprintf(version, sizeof version, "?");
             CFRelease(v);
         }
         CFRelease(bundle);
     }
     post("bundle_probe %s", bundle ? version : "(unknown version!)");
-    post("elsewhere %s", CFBundleGetBundleWithIdentifier(CFSTR("org.maxhost.test.nowhere")) ? "found" : "null");
+    post("elsewhere %s",
+         CFBundleGetBundleWithIdentifier(CFSTR("org.maxhost.test.nowhere")) ? "found" : "null");
     return 0;
 }

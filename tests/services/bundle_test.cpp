@@ -31,7 +31,8 @@ TEST(BundleVersion, APluginFindsTheVersionItsBuildStampedAndNothingElse) {
 TEST(BundleVersion, WithoutAnInfoFileThePluginFallsBack) {
     TempDir tmp;
     std::error_code ec;
-    fsys::copy_file(fsys::path(MAXHOST_PLUGIN_DIR) / "svc_bundle_probe.so", tmp.path / "svc_bundle_probe.so", ec);
+    fsys::copy_file(fsys::path(MAXHOST_PLUGIN_DIR) / "svc_bundle_probe.so", tmp.path / "svc_bundle_probe.so",
+                    ec);
     ASSERT_FALSE(ec) << ec.message();
     headless::Host host;
     host.add_plugin_dir(tmp.str());
@@ -44,17 +45,19 @@ TEST(BundleVersion, WithoutAnInfoFileThePluginFallsBack) {
     again.add_plugin_dir(tmp.str());
     ASSERT_TRUE(again.load_class("svc_bundle_probe"));
     EXPECT_TRUE(posted(again, "bundle_probe (unknown version!)"));
-    EXPECT_TRUE(posted(again, "host: cannot read bundle information " +
-                                  (tmp.path / "svc_bundle_probe.info").string()));
+    EXPECT_TRUE(posted(
+        again, "host: cannot read bundle information " + (tmp.path / "svc_bundle_probe.info").string()));
 }
 
 TEST(BundleInfo, LinesOfKeyAndValue) {
-    auto v = fileservices::parse_bundle_info("# stamped\nCFBundleIdentifier  com.example.x \r\n\nCFBundleVersion 1.0 beta\n");
+    auto v = fileservices::parse_bundle_info(
+        "# stamped\nCFBundleIdentifier  com.example.x \r\n\nCFBundleVersion 1.0 beta\n");
     ASSERT_TRUE(v);
     EXPECT_EQ(v->at("CFBundleIdentifier"), "com.example.x");
     EXPECT_EQ(v->at("CFBundleVersion"), "1.0 beta");
     EXPECT_FALSE(fileservices::parse_bundle_info("CFBundleVersion 1.0\n")) << "no identifier";
-    EXPECT_FALSE(fileservices::parse_bundle_info("CFBundleIdentifier a\nCFBundleVersion\n")) << "a key without value";
+    EXPECT_FALSE(fileservices::parse_bundle_info("CFBundleIdentifier a\nCFBundleVersion\n"))
+        << "a key without value";
 }
 
 TEST(BundleInfo, ALaterRegistrationWinsAndEarlierBundlesStayValid) {
@@ -65,7 +68,8 @@ TEST(BundleInfo, ALaterRegistrationWinsAndEarlierBundlesStayValid) {
     ASSERT_TRUE(reg.add({{"CFBundleIdentifier", "com.example.x"}, {"CFBundleVersion", "2"}}));
     CFBundleRef second = reg.find(fileservices::constant_string("com.example.x"));
     auto version = [&](CFBundleRef b) {
-        return std::string(fileservices::string_text(static_cast<CFStringRef>(reg.value(b, fileservices::constant_string("CFBundleVersion")))));
+        return std::string(fileservices::string_text(
+            static_cast<CFStringRef>(reg.value(b, fileservices::constant_string("CFBundleVersion")))));
     };
     EXPECT_EQ(version(second), "2");
     EXPECT_EQ(version(first), "1");

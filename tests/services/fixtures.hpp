@@ -30,9 +30,9 @@ inline std::optional<fsys::path> sample(const std::string &name) {
     return std::nullopt;
 }
 
-#define REQUIRE_SAMPLE(var, name)                                        \
-    auto var##_opt = ::svc_test::sample(name);                           \
-    if (!var##_opt) FAIL() << "sample " << (name) << " not found";       \
+#define REQUIRE_SAMPLE(var, name)                                  \
+    auto var##_opt = ::svc_test::sample(name);                     \
+    if (!var##_opt) FAIL() << "sample " << (name) << " not found"; \
     const ::svc_test::fsys::path var = *var##_opt
 
 // A fresh folder under the system's temporary folder, removed afterwards.

@@ -21,8 +21,12 @@ constexpr t_fourcc kAIFC = FOUR_CHAR_CODE('A', 'I', 'F', 'C');
 constexpr t_fourcc kWAVE = FOUR_CHAR_CODE('W', 'A', 'V', 'E');
 constexpr t_fourcc kSd2f = FOUR_CHAR_CODE('S', 'd', '2', 'f');
 
-Bytes aiff_bytes() { return form_file("AIFF", {iff_chunk("COMM", comm_data(1, 0, 16, extended_rate(44100)))}); }
-Bytes aifc_bytes() { return form_file("AIFC", {iff_chunk("COMM", comm_data(1, 0, 16, extended_rate(44100), "NONE"))}); }
+Bytes aiff_bytes() {
+    return form_file("AIFF", {iff_chunk("COMM", comm_data(1, 0, 16, extended_rate(44100)))});
+}
+Bytes aifc_bytes() {
+    return form_file("AIFC", {iff_chunk("COMM", comm_data(1, 0, 16, extended_rate(44100), "NONE"))});
+}
 Bytes wave_bytes() { return wave_file({iff_chunk("data", Bytes(4, 0))}); }
 Bytes headerless() { return Bytes(64, 0x11); }
 
@@ -131,18 +135,18 @@ TEST_F(Locate, TypeComesFromContentThenFinderTypeThenExtension) {
         std::optional<t_fourcc> expected;  // nothing: not found
     };
     const Case cases[] = {
-        {"a.aif", wave_bytes(), {}, nullptr, kWAVE},           // content beats extension
-        {"b.wav", aifc_bytes(), "._", "WAVE", kAIFC},          // content beats Finder type
-        {"c.wav", headerless(), "._", "Sd2f", kSd2f},          // Finder type beats extension
-        {"d", headerless(), ".AppleDouble/", "AIFF", kAIFF},   // the file servers' sidecar
-        {"e.wav", headerless(), "._", "TEXT", {}},             // a Finder type of another kind
-        {"f.AIFF", headerless(), {}, nullptr, kAIFF},          // extensions in any case
+        {"a.aif", wave_bytes(), {}, nullptr, kWAVE},          // content beats extension
+        {"b.wav", aifc_bytes(), "._", "WAVE", kAIFC},         // content beats Finder type
+        {"c.wav", headerless(), "._", "Sd2f", kSd2f},         // Finder type beats extension
+        {"d", headerless(), ".AppleDouble/", "AIFF", kAIFF},  // the file servers' sidecar
+        {"e.wav", headerless(), "._", "TEXT", {}},            // a Finder type of another kind
+        {"f.AIFF", headerless(), {}, nullptr, kAIFF},         // extensions in any case
         {"g.aifc", headerless(), {}, nullptr, kAIFC},
         {"h.sd2", headerless(), {}, nullptr, kSd2f},
         {"i.Wav", headerless(), {}, nullptr, kWAVE},
         {"j.txt", headerless(), {}, nullptr, {}},
         {"k", headerless(), {}, nullptr, {}},
-        {"l.aif", form_file("8SVX", {}), {}, nullptr, {}},          // another FORM is not AIFF
+        {"l.aif", form_file("8SVX", {}), {}, nullptr, {}},         // another FORM is not AIFF
         {"m.wav", Bytes{'R', 'I', 'F', 'F'}, {}, nullptr, kWAVE},  // too short for a header
         {"n.wav", Bytes{}, {}, nullptr, kWAVE},
     };

@@ -140,7 +140,9 @@ TEST_F(ResFork, MissingForkMissingResourceAndBrokenMapGiveTheirCodes) {
     EXPECT_EQ(l.result, resNotFound);
     ASSERT_NE(l.rate, nullptr);
     EXPECT_EQ(l.markers, nullptr);
-    EXPECT_EQ(contents(l.rate), "\x05" "48000");
+    EXPECT_EQ(contents(l.rate),
+              "\x05"
+              "48000");
     EXPECT_EQ(host.blocks_held(), 1u);
     disposhandle(l.rate);
     EXPECT_EQ(CurResFile(), 0);
@@ -155,7 +157,8 @@ TEST_F(ResFork, EveryTruncationOrBadOffsetOfTheMapIsRefused) {
 
     for (std::size_t n = 1; n < good.size(); ++n) {
         const Bytes cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(n));
-        ASSERT_EQ(fileservices::parse_resource_fork(cut, entries), fileservices::kResMapBroken) << "cut to " << n;
+        ASSERT_EQ(fileservices::parse_resource_fork(cut, entries), fileservices::kResMapBroken)
+            << "cut to " << n;
     }
 
     // Offsets within the map, found from the header the builder wrote.
@@ -219,7 +222,9 @@ TEST_F(ResFork, HandlesBelongToTheirFileUntilDetached) {
     CloseResFile(ref);
     EXPECT_EQ(CurResFile(), 0);
     EXPECT_EQ(host.blocks_held(), 1u) << "closing freed the attached ones";
-    EXPECT_EQ(contents(a), "\x09" "44100.000");
+    EXPECT_EQ(contents(a),
+              "\x09"
+              "44100.000");
     disposhandle(a);
     EXPECT_EQ(host.blocks_held(), 0u);
     expect_quiet_host();
@@ -309,9 +314,7 @@ t_messlist *keeper_class;
 short keeper_path;
 
 void *keeper_new() { return newobject(keeper_class); }
-void keeper_load(t_keeper *x) {
-    x->kept = load_resources("k.sd2", keeper_path).rate;
-}
+void keeper_load(t_keeper *x) { x->kept = load_resources("k.sd2", keeper_path).rate; }
 int keeper_main() {
     setup(&keeper_class, reinterpret_cast<method>(keeper_new), nullptr,
           static_cast<int32_t>(sizeof(t_keeper)), nullptr, 0);
@@ -331,7 +334,8 @@ TEST_F(ResFork, AHandleNeverDisposedShowsWhenItsBoxGoes) {
     host.free_box(box);
     ASSERT_FALSE(host.console.empty());
     // Both copies were detached and neither disposed of.
-    EXPECT_EQ(host.console.back().text.rfind("host: keeper k: 2 block(s)", 0), 0u) << host.console.back().text;
+    EXPECT_EQ(host.console.back().text.rfind("host: keeper k: 2 block(s)", 0), 0u)
+        << host.console.back().text;
     EXPECT_EQ(host.blocks_held(), 0u);
 }
 

@@ -18,15 +18,18 @@ Bytes &Bytes::fourcc(std::string_view code) {
 namespace {
 
 // A header (an id and a size in the given byte order) and a body.
-Bytes container(std::string_view id, std::string_view type, const std::vector<Bytes> &chunks, bool big_endian) {
+Bytes container(std::string_view id, std::string_view type, const std::vector<Bytes> &chunks,
+                bool big_endian) {
     Bytes body;
     body.fourcc(type);
     for (const Bytes &c : chunks) body.append(c);
     Bytes f;
     f.fourcc(id);
     const auto size = static_cast<uint32_t>(body.size());
-    if (big_endian) f.u32be(size);
-    else f.u32le(size);
+    if (big_endian)
+        f.u32be(size);
+    else
+        f.u32le(size);
     return f.append(body);
 }
 
@@ -62,14 +65,16 @@ Bytes extended_rate(uint32_t rate) {
         .u32be(static_cast<uint32_t>(mantissa));
 }
 
-Bytes comm_data(uint16_t channels, uint32_t frames, uint16_t bits, const Bytes &rate, std::string_view compression) {
+Bytes comm_data(uint16_t channels, uint32_t frames, uint16_t bits, const Bytes &rate,
+                std::string_view compression) {
     Bytes d;
     d.u16be(channels).u32be(frames).u16be(bits).append(rate);
     if (!compression.empty()) d.fourcc(compression).pstring_even("not compressed");
     return d;
 }
 
-Bytes comm_chunk(uint32_t rate, uint32_t frames, uint16_t channels, uint16_t bits, std::string_view compression) {
+Bytes comm_chunk(uint32_t rate, uint32_t frames, uint16_t channels, uint16_t bits,
+                 std::string_view compression) {
     return iff_chunk("COMM", comm_data(channels, frames, bits, extended_rate(rate), compression));
 }
 
@@ -123,7 +128,9 @@ Bytes cue_chunk(const std::vector<CuePoint> &points, std::optional<int64_t> coun
     return riff_chunk("cue ", cue_data(points, count));
 }
 
-Bytes labl_chunk(const Label &label) { return riff_chunk("labl", Bytes{}.u32le(label.cue_id).text(label.text).u8(0)); }
+Bytes labl_chunk(const Label &label) {
+    return riff_chunk("labl", Bytes{}.u32le(label.cue_id).text(label.text).u8(0));
+}
 
 Bytes adtl_data(const std::vector<Label> &labels, const Bytes &extra) {
     Bytes d;
@@ -138,10 +145,21 @@ Bytes adtl_list(const std::vector<Label> &labels, const Bytes &extra) {
 
 Bytes smpl_data(const std::vector<Loop> &loops, std::optional<int64_t> count, const SamplerHeader &header) {
     Bytes d;
-    d.u32le(header.manufacturer).u32le(header.product).u32le(header.period_ns).u32le(60).u32le(0).u32le(0).u32le(0);
+    d.u32le(header.manufacturer)
+        .u32le(header.product)
+        .u32le(header.period_ns)
+        .u32le(60)
+        .u32le(0)
+        .u32le(0)
+        .u32le(0);
     d.u32le(stored_count(count, loops.size())).u32le(0);
     for (std::size_t k = 0; k < loops.size(); ++k)
-        d.u32le(static_cast<uint32_t>(k)).u32le(0).u32le(loops[k].start).u32le(loops[k].end).u32le(0).u32le(0);
+        d.u32le(static_cast<uint32_t>(k))
+            .u32le(0)
+            .u32le(loops[k].start)
+            .u32le(loops[k].end)
+            .u32le(0)
+            .u32le(0);
     return d;
 }
 
@@ -194,7 +212,8 @@ Bytes resource_fork(const std::vector<Resource> &resources, bool copy_header_int
                 .u32be(0);
     }
 
-    const uint32_t name_list_offset = kTypeListOffset + type_list_size + static_cast<uint32_t>(ref_lists.size());
+    const uint32_t name_list_offset =
+        kTypeListOffset + type_list_size + static_cast<uint32_t>(ref_lists.size());
     const uint32_t map_size = name_list_offset + static_cast<uint32_t>(names.size());
     Bytes header;
     header.u32be(kDataOffset)
@@ -204,8 +223,10 @@ Bytes resource_fork(const std::vector<Resource> &resources, bool copy_header_int
 
     Bytes fork = header;
     fork.zeros(kDataOffset - header.size()).append(data);
-    if (copy_header_into_map) fork.append(header);
-    else fork.zeros(header.size());
+    if (copy_header_into_map)
+        fork.append(header);
+    else
+        fork.zeros(header.size());
     fork.u32be(0).u16be(0).u16be(0);  // next map handle, file reference, attributes
     fork.u16be(kTypeListOffset).u16be(name_list_offset);
     return fork.append(type_list).append(ref_lists).append(names);
@@ -217,7 +238,10 @@ Bytes sdml_data(const std::vector<Sd2Marker> &markers, std::optional<int16_t> co
     Bytes r;
     r.zeros(6).u16be(static_cast<uint16_t>(count.value_or(static_cast<int16_t>(markers.size()))));
     for (const Sd2Marker &m : markers) {
-        r.u32be(m.unused).u32be(static_cast<uint32_t>(m.position)).zeros(6).u16be(static_cast<uint16_t>(m.id));
+        r.u32be(m.unused)
+            .u32be(static_cast<uint32_t>(m.position))
+            .zeros(6)
+            .u16be(static_cast<uint16_t>(m.id));
         r.u32be(static_cast<uint32_t>(m.length.value_or(static_cast<int32_t>(m.name.size())))).text(m.name);
     }
     return r;

@@ -170,8 +170,10 @@ Bytes labl_chunk(const Label &label);
 Bytes adtl_data(const std::vector<Label> &labels, const Bytes &extra = {});
 Bytes adtl_list(const std::vector<Label> &labels, const Bytes &extra = {});
 // Sample-loop data and chunk; count overrides the number stored.
-Bytes smpl_data(const std::vector<Loop> &loops, std::optional<int64_t> count = {}, const SamplerHeader &header = {});
-Bytes smpl_chunk(const std::vector<Loop> &loops, std::optional<int64_t> count = {}, const SamplerHeader &header = {});
+Bytes smpl_data(const std::vector<Loop> &loops, std::optional<int64_t> count = {},
+                const SamplerHeader &header = {});
+Bytes smpl_chunk(const std::vector<Loop> &loops, std::optional<int64_t> count = {},
+                 const SamplerHeader &header = {});
 Bytes wave_data_chunk(const std::vector<int16_t> &samples);
 
 // --- resource forks, Sound Designer II, AppleDouble ----------------------------

@@ -88,8 +88,7 @@ TEST(TesselWrap, DropsTheFractionAndKeepsEveryIndexInTheTable) {
         ASSERT_EQ(tessel_wrap_phase(p), static_cast<float>(static_cast<int64_t>(p) % TESSEL_TABLE_SIZE)) << p;
     }
     // Either side of 2^31, where the integer formula hands over to fmodf.
-    for (float p : {std::nextafter(2147483648.0f, 0.0f), 2147483648.0f,
-                    std::nextafter(2147483648.0f, inf)})
+    for (float p : {std::nextafter(2147483648.0f, 0.0f), 2147483648.0f, std::nextafter(2147483648.0f, inf)})
         EXPECT_EQ(tessel_wrap_phase(p), static_cast<float>(static_cast<int64_t>(p) % TESSEL_TABLE_SIZE)) << p;
     // Past it, the remainder is still exact: 2^100 mod 5000.
     EXPECT_EQ(tessel_wrap_phase(std::ldexp(1.0f, 100)), 376.0f);

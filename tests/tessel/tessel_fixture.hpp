@@ -36,9 +36,7 @@ struct TesselTest : ::testing::Test {
         std::vector<t_atom> a{F(v)};
         host.send_message(b, gensym(selector), a);
     }
-    const std::vector<float> &out(headless::Box *b, int outlet) {
-        return host.recorded(b).at(outlet);
-    }
+    const std::vector<float> &out(headless::Box *b, int outlet) { return host.recorded(b).at(outlet); }
     std::vector<std::string> lines(headless::ConsoleLine::Kind kind) const {
         std::vector<std::string> r;
         for (const auto &l : host.console)

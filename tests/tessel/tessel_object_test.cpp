@@ -49,8 +49,8 @@ TEST_F(TesselTest, CreationRefusals) {
         int32_t p, o;
         std::string line;
     };
-    const Case cases[] = {{101, 0, partials}, {-1, 2, partials}, {20, 9, outputs},
-                          {150, 12, partials}, {5, -3, outputs}};
+    const Case cases[] = {
+        {101, 0, partials}, {-1, 2, partials}, {20, 9, outputs}, {150, 12, partials}, {5, -3, outputs}};
     for (const auto &c : cases) {
         host.console.clear();
         EXPECT_EQ(make("bad", {L(c.p), L(c.o)}), nullptr);
@@ -149,9 +149,11 @@ TEST_F(ListTest, SetsOnePartialAndRestartsOnlyASilentOne) {
 TEST_F(ListTest, VoidMessagesChangeNothing) {
     sound_and_run();
     const t_partial before = p3();
-    const std::vector<t_atom> voids[] = {
-        {L(3), L(440), F(0.1f)},  {F(3), F(440.0f), F(0.1f)}, {L(0), F(440.0f), F(0.1f)},
-        {L(51), F(440.0f), F(0.1f)}, {L(3), headless::sym_atom("x"), F(0.1f)}};
+    const std::vector<t_atom> voids[] = {{L(3), L(440), F(0.1f)},
+                                         {F(3), F(440.0f), F(0.1f)},
+                                         {L(0), F(440.0f), F(0.1f)},
+                                         {L(51), F(440.0f), F(0.1f)},
+                                         {L(3), headless::sym_atom("x"), F(0.1f)}};
     for (const auto &m : voids) send(b, m);
     std::vector<t_atom> one{L(3)};
     host.send_message(b, gensym("list"), one);
@@ -241,7 +243,7 @@ TEST_F(TesselTest, SettersClampAndIgnoreNaN) {
         const float mid = (c.lo + c.hi) / 2 + 0.3f;
         const std::pair<float, float> sent_stored[] = {
             {c.lo - 1, c.lo}, {c.hi + 1, c.hi}, {c.hi + 1e30f, c.hi}, {-inf, c.lo},
-            {inf, c.hi},      {c.lo, c.lo},    {c.hi, c.hi},         {mid, mid}};
+            {inf, c.hi},      {c.lo, c.lo},     {c.hi, c.hi},         {mid, mid}};
         for (auto [sent, stored] : sent_stored) {
             set(b, c.selector, sent);
             EXPECT_EQ(x.*c.field, stored) << c.selector << " " << sent;

@@ -79,8 +79,8 @@ bool same_bits(const void *a, const void *b, std::size_t bytes) { return std::me
         std::memcpy(&w, &want[i], 4);
         if (g == w || (any_nan && std::isnan(got[i]) && std::isnan(want[i]))) continue;
         char text[96];
-        std::snprintf(text, sizeof text, "sample %zu: %g (0x%08x) against %g (0x%08x)", i, got[i], g,
-                      want[i], w);
+        std::snprintf(text, sizeof text, "sample %zu: %g (0x%08x) against %g (0x%08x)", i, got[i], g, want[i],
+                      w);
         return ::testing::AssertionFailure() << text;
     }
     return ::testing::AssertionSuccess();
@@ -135,8 +135,8 @@ Scene random_scene(std::mt19937 &rng, bool extreme) {
             p.amp = pick(rng, {nan_with(1), nan_with(2), inf, -inf, 1e-40f, 3e38f}, 0.0f, 1.0f, 1.0);
         // Phases next to the top of the table in every scene; out of range
         // ones only in extreme scenes.
-        p.phase = extreme ? pick(rng, {below_top, 4999.999f, top, -0.0f, 6000.0f, -3.0f, 1e10f, nan},
-                                 0.0f, top, 0.3)
+        p.phase = extreme ? pick(rng, {below_top, 4999.999f, top, -0.0f, 6000.0f, -3.0f, 1e10f, nan}, 0.0f,
+                                 top, 0.3)
                           : pick(rng, {below_top, 4999.999f, 4999.5f, 0.0f}, 0.0f, top, 0.2);
     }
     s.buffers(rng);
@@ -168,8 +168,8 @@ void run_case(const Case &k, Scene &s, const float *table) {
 
 void run_reference(Scene &s, const float *table) {
     auto acc = s.ptrs(s.acc), out = s.ptrs(s.out);
-    tessel_bank_reference(s.c, table, s.partials.data(), static_cast<int32_t>(s.partials.size()),
-                            acc.data(), s.n_outputs, s.vol.data(), out.data());
+    tessel_bank_reference(s.c, table, s.partials.data(), static_cast<int32_t>(s.partials.size()), acc.data(),
+                          s.n_outputs, s.vol.data(), out.data());
 }
 
 // Runs the scene through the case and through the reference and compares
@@ -181,9 +181,8 @@ void expect_same_as_reference(const Case &k, Scene a, const float *table, int ve
     for (int v = 0; v < vectors; ++v) {
         run_case(k, a, table);
         run_reference(b, table);
-        SCOPED_TRACE(::testing::Message() << "vector " << v << ", " << a.partials.size()
-                                          << " partials, vec " << a.c.vec_size << ", outputs "
-                                          << a.n_outputs);
+        SCOPED_TRACE(::testing::Message() << "vector " << v << ", " << a.partials.size() << " partials, vec "
+                                          << a.c.vec_size << ", outputs " << a.n_outputs);
         for (int j = 0; j < a.n_outputs; ++j) {
             ASSERT_TRUE(same_samples(a.acc[j], b.acc[j], any_nan)) << "buffer " << j;
             ASSERT_TRUE(same_samples(a.out[j], b.out[j], any_nan)) << "output " << j;
@@ -219,9 +218,7 @@ struct TesselPaths : ::testing::TestWithParam<Case> {
 
 TEST_P(TesselPaths, MatchTheReferenceBitForBit) { random_scenes(2024, false, 150); }
 
-TEST_P(TesselPaths, MatchTheReferenceOnHugeNegativeAndNonFiniteValues) {
-    random_scenes(99, true, 150);
-}
+TEST_P(TesselPaths, MatchTheReferenceOnHugeNegativeAndNonFiniteValues) { random_scenes(99, true, 150); }
 
 // One table position per hertz, so the increments are the frequencies:
 // every pairing of increments and phases at the edges of the branch-free

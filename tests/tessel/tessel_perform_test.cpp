@@ -290,7 +290,8 @@ TEST_F(RenderTest, VectorsLongerThanTheBuffersAreRefused) {
     host.dsp_on(32000, 4096);
     ASSERT_EQ(host.console.size(), 1u);
     EXPECT_EQ(host.console[0].kind, Kind::Error);
-    EXPECT_EQ(host.console[0].text, "tessel~: signal vector of 4096 samples is longer than the limit of 2048");
+    EXPECT_EQ(host.console[0].text,
+              "tessel~: signal vector of 4096 samples is longer than the limit of 2048");
     EXPECT_EQ(rec(b).vec_size, 4096);
     EXPECT_EQ(rec(b).sr, 32000.0f);
     EXPECT_EQ(rec(b).max_freq, 15999.0f);
@@ -315,7 +316,7 @@ TEST_F(RenderTest, NonFiniteAndHugeControlsStayInTheTable) {
         float value;
         bool restarts;
     };
-    const Case cases[] = {{1, inf, true},  {1, -inf, false}, {1, nan, true},   {1, 3e4f, true},
+    const Case cases[] = {{1, inf, true},    {1, -inf, false},   {1, nan, true}, {1, 3e4f, true},
                           {2, 1e30f, false}, {2, -3e38f, false}, {2, inf, true}, {2, nan, true}};
     int n = 0;
     for (const auto &c : cases) {

@@ -34,8 +34,7 @@ struct Setters {
 };
 Setters setters_of(int r) {
     const double u = (r % 101) / 50.0 - 1.0;  // -1 .. 1
-    return {150.0 * u,           6000.0 + 6000.0 * u, 130.0 * u,
-            12000.0 * u,         600.0 + 600.0 * u,   11000.0 * u};
+    return {150.0 * u, 6000.0 + 6000.0 * u, 130.0 * u, 12000.0 * u, 600.0 + 600.0 * u, 11000.0 * u};
 }
 // The last setters, after the racing rounds: each past its range's top.
 const Setters kFinalSetters = setters_of(100);
@@ -67,9 +66,9 @@ TEST_F(TesselTest, MessagesWhileThePerformRoutineRuns) {
     host.keep_recording(b, false);
     t_tessel &x = rec(b);
 
-    t_symbol *const selector[6] = {gensym("set_transpo"), gensym("set_transpo_lfo_f"),
+    t_symbol *const selector[6] = {gensym("set_transpo"),           gensym("set_transpo_lfo_f"),
                                    gensym("set_transpo_lfo_depth"), gensym("set_shift"),
-                                   gensym("set_shift_lfo_f"), gensym("set_shift_lfo_depth")};
+                                   gensym("set_shift_lfo_f"),       gensym("set_shift_lfo_depth")};
     t_symbol *const reset = gensym("reset");
     t_symbol *const reset_transpo_shift = gensym("reset_transpo_shift");
 
@@ -103,7 +102,7 @@ TEST_F(TesselTest, MessagesWhileThePerformRoutineRuns) {
         start_together();
         auto send_setters = [&](const Setters &s) {
             const double values[6] = {s.transpo, s.transpo_lfo_f, s.transpo_lfo_depth,
-                                      s.shift, s.shift_lfo_f, s.shift_lfo_depth};
+                                      s.shift,   s.shift_lfo_f,   s.shift_lfo_depth};
             for (int i = 0; i < 6; ++i) {
                 std::vector<t_atom> a{F(static_cast<float>(values[i]))};
                 host.send_message(b, selector[i], a);

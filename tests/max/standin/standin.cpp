@@ -33,7 +33,7 @@ uint64_t this_thread() {
 }
 
 State &state() {
-    static State &s = [] () -> State & {
+    static State &s = []() -> State & {
         auto *st = new State;
         st->main_thread = this_thread();
         return *st;
@@ -56,7 +56,6 @@ std::vector<short> read_types(va_list ap) {
     }
     return types;
 }
-
 
 void log_line(Line::Kind kind, void *object, const char *fmt, va_list ap) {
     state().console.push_back(Line{kind, object, hostcommon::vformat(fmt, ap)});
@@ -87,7 +86,8 @@ Value from_atom(const t_atom &a) {
 void record_sent(void *outlet, const char *selector, short ac, const t_atom *av) {
     auto it = state().outlets.find(outlet);
     if (it == state().outlets.end()) {
-        state().console.push_back(Line{Line::Error, nullptr, std::string("stand-in: send on an unknown outlet")});
+        state().console.push_back(
+            Line{Line::Error, nullptr, std::string("stand-in: send on an unknown outlet")});
         return;
     }
     const OutletRec &o = it->second;
@@ -114,7 +114,8 @@ bool load(const std::string &path) {
         std::fprintf(stderr, "stand-in: cannot load %s (error %lu)\n", path.c_str(), GetLastError());
         return false;
     }
-    auto entry = reinterpret_cast<void (*)(void *)>(reinterpret_cast<void (*)()>(GetProcAddress(lib, "ext_main")));
+    auto entry =
+        reinterpret_cast<void (*)(void *)>(reinterpret_cast<void (*)()>(GetProcAddress(lib, "ext_main")));
 #else
     void *lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!lib) {
@@ -278,7 +279,8 @@ void *deliver(void *op, t_symbol *msg, long argc, t_atom *argp) {
     if (!rec || !msg) return nullptr;
     auto it = rec->cls->methods.find(msg->s_name);
     if (it == rec->cls->methods.end()) {
-        state().console.push_back(Line{Line::Error, op, rec->cls->name + ": doesn't understand \"" + msg->s_name + "\""});
+        state().console.push_back(
+            Line{Line::Error, op, rec->cls->name + ": doesn't understand \"" + msg->s_name + "\""});
         return nullptr;
     }
     const MethodRec &m = it->second;
@@ -289,7 +291,8 @@ void *deliver(void *op, t_symbol *msg, long argc, t_atom *argp) {
         return reinterpret_cast<void *(*)(void *, t_atom_long)>(m.fn)(op, argp[0].a_w.w_long);
     if (m.types.size() == 1 && m.types[0] == A_FLOAT && argc == 1 && argp[0].a_type == A_FLOAT)
         return reinterpret_cast<void *(*)(void *, double)>(m.fn)(op, argp[0].a_w.w_float);
-    state().console.push_back(Line{Line::Error, op, std::string("stand-in: cannot deliver \"") + msg->s_name + "\""});
+    state().console.push_back(
+        Line{Line::Error, op, std::string("stand-in: cannot deliver \"") + msg->s_name + "\""});
     return nullptr;
 }
 
@@ -303,7 +306,8 @@ extern "C" {
 
 // --- classes and objects -------------------------------------------------------------
 
-t_class *class_new(const char *name, const method mnew, const method mfree, long size, const method, short type, ...) {
+t_class *class_new(const char *name, const method mnew, const method mfree, long size, const method,
+                   short type, ...) {
     va_list ap;
     va_start(ap, type);
     std::vector<short> types;
@@ -366,7 +370,8 @@ t_max_err object_free(void *x) {
     rec = record_of(x);
     if (rec) {
         // Max breaks the chain of an object that goes without z_dsp_free.
-        if (!rec->chain.empty()) state().console.push_back(Line{Line::Error, x, "stand-in: freed while in the chain"});
+        if (!rec->chain.empty())
+            state().console.push_back(Line{Line::Error, x, "stand-in: freed while in the chain"});
         for (void *o : rec->outlets) state().outlets.erase(o);
     }
     state().objects.erase(x);
@@ -374,8 +379,9 @@ t_max_err object_free(void *x) {
     return 0;
 }
 
-
-void *typedmess(t_object *op, t_symbol *msg, short argc, t_atom *argp) { return deliver(op, msg, argc, argp); }
+void *typedmess(t_object *op, t_symbol *msg, short argc, t_atom *argp) {
+    return deliver(op, msg, argc, argp);
+}
 
 // The typed call whose count is a long, for messages longer than a short.
 t_max_err object_method_typed(void *x, t_symbol *s, long ac, t_atom *av, t_atom *) {
@@ -387,13 +393,15 @@ t_max_err object_method_typed(void *x, t_symbol *s, long ac, t_atom *av, t_atom 
 // object_method: the SDK's macro pads every call to eight pointer-sized
 // arguments and calls this.  A method takes as many of them as its
 // prototype has, as in Max; those here take at most four.
-void *object_method_imp(void *x, void *sym, void *p1, void *p2, void *p3, void *p4, void *, void *, void *, void *) {
+void *object_method_imp(void *x, void *sym, void *p1, void *p2, void *p3, void *p4, void *, void *, void *,
+                        void *) {
     ObjectRec *rec = record_of(x);
     auto *s = static_cast<t_symbol *>(sym);
     if (!rec || !s) return nullptr;
     auto it = rec->cls->methods.find(s->s_name);
     if (it == rec->cls->methods.end()) return nullptr;
-    return reinterpret_cast<void *(*)(void *, void *, void *, void *, void *)>(it->second.fn)(x, p1, p2, p3, p4);
+    return reinterpret_cast<void *(*)(void *, void *, void *, void *, void *)>(it->second.fn)(x, p1, p2, p3,
+                                                                                              p4);
 }
 
 // --- outlets ---------------------------------------------------------------------------
@@ -490,9 +498,11 @@ void sysmem_freeptr(void *ptr) {
     if (!ptr) return;
     // Max may still tick a box's perform routines until it leaves the chain.
     if (ObjectRec *rec = record_of(state().freeing); rec && !rec->chain.empty())
-        state().console.push_back(Line{Line::Error, state().freeing, "stand-in: memory freed while its object is in the chain"});
+        state().console.push_back(
+            Line{Line::Error, state().freeing, "stand-in: memory freed while its object is in the chain"});
     if (state().blocks.erase(ptr) == 0) {
-        state().console.push_back(Line{Line::Error, nullptr, "stand-in: sysmem_freeptr of a block never given"});
+        state().console.push_back(
+            Line{Line::Error, nullptr, "stand-in: sysmem_freeptr of a block never given"});
         return;
     }
     std::free(ptr);
@@ -636,7 +646,8 @@ t_max_err sysfile_read(t_filehandle f, t_ptr_size *count, void *bufptr) {
     const auto eof = static_cast<int64_t>(it->second->size());
     const int64_t left = pos < eof ? eof - pos : 0;
     const auto n = static_cast<std::size_t>(std::min<int64_t>(left, static_cast<int64_t>(*count)));
-    if (n > 0 && !it->second->read_at(static_cast<uint64_t>(pos), {static_cast<uint8_t *>(bufptr), n})) return 1;
+    if (n > 0 && !it->second->read_at(static_cast<uint64_t>(pos), {static_cast<uint8_t *>(bufptr), n}))
+        return 1;
     const bool whole = n == *count;
     pos += static_cast<int64_t>(n);
     *count = n;

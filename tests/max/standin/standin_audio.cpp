@@ -29,7 +29,8 @@ int chain_entries(void *obj) {
     return rec ? static_cast<int>(rec->chain.size()) : 0;
 }
 
-void tick(void *obj, std::vector<std::vector<double>> &ins, std::vector<std::vector<double>> &outs, long frames) {
+void tick(void *obj, std::vector<std::vector<double>> &ins, std::vector<std::vector<double>> &outs,
+          long frames) {
     ObjectRec *rec = record_of(obj);
     if (!rec) return;
     const long n = frames < 0 ? rec->vector_size : frames;
@@ -44,8 +45,8 @@ void tick(void *obj, std::vector<std::vector<double>> &ins, std::vector<std::vec
         out[j] = outs[j].data();
     }
     for (const ChainEntry &e : rec->chain) {
-        e.fn(static_cast<t_object *>(obj), static_cast<t_object *>(obj), in.data(), static_cast<long>(in.size()),
-             out.data(), static_cast<long>(out.size()), n, 0, e.userparam);
+        e.fn(static_cast<t_object *>(obj), static_cast<t_object *>(obj), in.data(),
+             static_cast<long>(in.size()), out.data(), static_cast<long>(out.size()), n, 0, e.userparam);
     }
 }
 
