@@ -2,10 +2,10 @@
 # The project's tests.  Plain ./test.sh is the contributor's check: a normal
 # build (build/) and one under AddressSanitizer and UndefinedBehaviorSanitizer
 # (build-asan/), each with its tests.  ./test.sh --full adds what CI runs
-# (.ci/run): the Max externals cross-built for Windows and run under Wine, a
-# ThreadSanitizer build for the threaded tests, the parsers' fuzz harnesses,
-# a WAVE file past 4 GiB, and tessel~'s AVX-512 path on an emulated
-# processor when this one lacks the extension.
+# (.ci/run): a format check, the Max externals cross-built for Windows and
+# run under Wine, a ThreadSanitizer build for the threaded tests, the
+# parsers' fuzz harnesses, a WAVE file past 4 GiB, and tessel~'s AVX-512
+# path on an emulated processor when this one lacks the extension.
 #
 # Root (or sudo) is needed only to install missing packages.
 set -euo pipefail
@@ -17,7 +17,8 @@ Usage: ./test.sh [--full]
 
   (none)   normal build and its tests (build/), then the AddressSanitizer and
            UndefinedBehaviorSanitizer build and its tests (build-asan/)
-  --full   the same, then what CI adds: Max externals cross build and Wine run
+  --full   the same, then what CI adds: a format check (clang-format 14),
+           Max externals cross build and Wine run
            (build-max/), ThreadSanitizer build of the threaded tests
            (build-tsan/), each fuzz harness for a minute from its seeds in
            fuzz/corpus/ (build-fuzz/), a WAVE file past 4 GiB written and read
@@ -77,6 +78,12 @@ if [ $full -eq 0 ]; then
   phase "all passed"
   exit 0
 fi
+
+# The sources as .clang-format lays them out (clang-format 14, Debian 12's:
+# other versions lay some lines out otherwise).
+phase "format check"
+scripts/install-deps.sh clang-format-14
+git ls-files '*.cpp' '*.hpp' '*.h' '*.c' ':!third_party' | xargs clang-format-14 --dry-run --Werror
 
 # The Max externals for Windows x64: cross-built with mingw-w64 against the
 # SDK's import libraries (the build checks every .mxe64's exports and
