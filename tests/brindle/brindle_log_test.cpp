@@ -19,34 +19,8 @@ struct Log {
     brindle_log log{this, [](void *c, const char *t) { static_cast<Log *>(c)->lines.push_back(t); }};
 };
 
-// The file past its RIFF header, read as the host's sysfile calls read it.
-struct Stream {
-    std::vector<uint8_t> bytes;
-    std::size_t pos = 12;
-    brindle_stream stream() {
-        return brindle_stream{this,
-                              [](void *c, int64_t *count, void *buf) -> short {
-                                  auto *s = static_cast<Stream *>(c);
-                                  const auto want = static_cast<std::size_t>(*count);
-                                  const std::size_t n = std::min(want, s->bytes.size() - s->pos);
-                                  std::copy_n(s->bytes.begin() + static_cast<long>(s->pos), n,
-                                              static_cast<uint8_t *>(buf));
-                                  s->pos += n;
-                                  *count = static_cast<int64_t>(n);
-                                  return n == want ? 0 : 1;
-                              },
-                              [](void *c, int64_t offset) -> short {
-                                  auto *s = static_cast<Stream *>(c);
-                                  const int64_t to = static_cast<int64_t>(s->pos) + offset;
-                                  if (to < 0 || to > static_cast<int64_t>(s->bytes.size())) return 1;
-                                  s->pos = static_cast<std::size_t>(to);
-                                  return 0;
-                              }};
-    }
-};
-
 Lines header_log(const Bytes &file) {
-    Stream s{file};
+    MemFile s{file};
     Blocks blocks;
     Log log;
     int32_t rate = 0;

@@ -10,36 +10,6 @@ using namespace writers;
 
 namespace {
 
-// A file read the way the host's sysfile calls read one: a move past the end
-// fails and stays put; a read at the end gives what is there.
-struct MemFile {
-    std::vector<uint8_t> bytes;
-    std::size_t pos = 12;  // the open has stepped over the RIFF header
-    std::size_t largest_read = 0;
-
-    brindle_stream stream() {
-        return brindle_stream{this,
-                              [](void *c, int64_t *count, void *buf) -> short {
-                                  auto *f = static_cast<MemFile *>(c);
-                                  const auto want = static_cast<std::size_t>(*count);
-                                  const std::size_t n = std::min(want, f->bytes.size() - f->pos);
-                                  std::copy_n(f->bytes.begin() + static_cast<long>(f->pos), n,
-                                              static_cast<uint8_t *>(buf));
-                                  f->pos += n;
-                                  f->largest_read = std::max(f->largest_read, want);
-                                  *count = static_cast<int64_t>(n);
-                                  return n == want ? 0 : 1;
-                              },
-                              [](void *c, int64_t offset) -> short {
-                                  auto *f = static_cast<MemFile *>(c);
-                                  const int64_t to = static_cast<int64_t>(f->pos) + offset;
-                                  if (to < 0 || to > static_cast<int64_t>(f->bytes.size())) return 1;
-                                  f->pos = static_cast<std::size_t>(to);
-                                  return 0;
-                              }};
-    }
-};
-
 // What a walk leaves: the rate and the three blocks, as the object keeps
 // them.
 struct Walked {
