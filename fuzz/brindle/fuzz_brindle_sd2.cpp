@@ -16,9 +16,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     std::vector<uint8_t> rate_text(data + 1, data + split);
     std::vector<uint8_t> markers(data + split, data + size);
 
+    // Once without the parse log and once with it: the same count.
     const int32_t rate = brindle_sd2_rate(brindle_bytes{rate_text.data(), rate_text.size()});
     MarkerCheck check(true);
     brindle_sd2_walk(brindle_bytes{markers.data(), markers.size()}, rate, check.sink());
     check.finish();
+    (void)brindle_sd2_stated_rate(brindle_bytes{rate_text.data(), rate_text.size()}, checked_log());
+    MarkerCheck logged(true);
+    brindle_sd2_walk(brindle_bytes{markers.data(), markers.size()}, rate, logged.sink(), checked_log());
+    logged.finish();
     return 0;
 }

@@ -2,7 +2,7 @@
 // a WAVE file, read from byte 12 on the way the host's data-file calls read
 // one.  The walk must end, keep cue data only with label data,
 // and hold at most the three blocks; the builder must give the same output
-// on a second run and give its table back; everything kept must be given
+// on a second run, made with the parse log on, and give its table back; everything kept must be given
 // back with the size it was obtained with.
 #include <algorithm>
 #include <cstddef>
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "brindle_core.h"
+#include "marker_check.hpp"
 
 namespace {
 
@@ -119,8 +120,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     int32_t rate = -1;
     t_dynMemory cue{nullptr, 0}, list{nullptr, 0}, smpl{nullptr, 0};
 
-    const brindle_walk_end end = brindle_wave_header_walk(brindle_stream{&file, file_read, file_skip}, mem,
-                                                          brindle_wave_data{&rate, &cue, &list, &smpl});
+    const brindle_walk_end end =
+        brindle_wave_header_walk(brindle_stream{&file, file_read, file_skip}, mem,
+                                 brindle_wave_data{&rate, &cue, &list, &smpl}, checked_log());
     if (blocks.held.size() > 3 || cue.size < 0 || list.size < 0 || smpl.size < 0) std::abort();
     if (end == BRINDLE_WALK_END_OF_FILE && (cue.size == 0) != (list.size == 0)) std::abort();
     if (end == BRINDLE_WALK_CUE_TOO_LONG && (cue.size != 0 || list.size != 0)) std::abort();
@@ -129,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     const auto r1 = brindle_wave_build(bytes(cue), bytes(list), bytes(smpl), rate, mem,
                                        brindle_sink{&first, on_count, on_marker, on_orphan});
     const auto r2 = brindle_wave_build(bytes(cue), bytes(list), bytes(smpl), rate, mem,
-                                       brindle_sink{&second, on_count, on_marker, on_orphan});
+                                       brindle_sink{&second, on_count, on_marker, on_orphan}, checked_log());
     if (r1 != r2 || !(first == second) || first.counts != 1) std::abort();
 
     brindle_release_block(mem, cue);
