@@ -32,7 +32,7 @@ Try next:
   build/maxhost --help                         every command and the script syntax
   build/maxhost run examples/demo.txt          the demo again (writes ./demo.wav)
   build/maxhost markers examples/markers.aif   the markers of a sound file${pd_open}
-  ./test.sh                                    build and run the whole test suite
+  ./test.sh                                    build and run the tests (--full: what CI runs)
   sudo cmake --install build                   install maxhost and the Pd externals
                                                under /usr/local (README: Install)${pd_user}
 EOF
