@@ -57,6 +57,7 @@ namespace maxad {
 inline constexpr long kMaxBridgeVector = 1 << 16;
 
 struct Bridge;
+struct Bridges;
 using Deferred = hostcommon::DeferredCall<Box>;
 
 // Max sends messages from its scheduler thread too (Overdrive) while the
@@ -113,11 +114,9 @@ struct BoxState {
     bool dsp_set_up = false;
     bool dsp_freed = false;
 
-    // The signal bridge of the chain Max compiled last, and the one before
-    // it, which an old chain may still be ticking while the new one is
-    // compiled (dsp.cpp).
-    std::unique_ptr<Bridge> bridge;
-    std::unique_ptr<Bridge> retired;
+    // The signal bridges of the chains Max compiled that it may still
+    // tick, made at the first dsp64 (dsp.cpp).
+    std::unique_ptr<Bridges> bridges;
 };
 
 }  // namespace maxad
@@ -196,11 +195,13 @@ maxsdk::Symbol *max_symbol(const t_symbol *s);
 // Delivers a message to a box's plug-in method, typed as registered.
 void dispatch(Box *b, std::string_view selector, long argc, const maxsdk::Atom *argv);
 
-// The Max side of a signal box (dsp.cpp): Max's dsp64 method, and the
-// release of the bridges once the box has left the chain.
+// The Max side of a signal box (dsp.cpp): Max's dsp64 method, the
+// release of the bridges once the box has left the chain, and the lines
+// the audio thread left for the main thread to post.
 void box_dsp64(Box *b, maxsdk::Object *dsp64, short *count, double samplerate, long maxvectorsize,
                long flags);
 void release_bridges(BoxState &st);
+void post_bridge_reports();
 
 // The main thread's queue (made at load), a call or a message queued for
 // it, and the drop of what a box still has queued (defer.cpp).

@@ -2,8 +2,10 @@
 // that reached a control object on another thread) waits in one queue for
 // the whole external, in the order it came, as in Max's own defer_low.  One
 // qelem, made when the external loads and never freed, runs the queue on
-// the main thread after the current message.  A box that goes takes what
-// it still has queued out of the queue, so nothing of it runs later.
+// the main thread after the current message; the signal bridges set it
+// too, for the lines the audio thread may not post itself (dsp.cpp).  A box
+// that goes takes what it still has queued out of the queue, so nothing of
+// it runs later.
 #include <algorithm>
 #include <exception>
 #include <utility>
@@ -42,6 +44,8 @@ bool running = false;
 void run_pending(Adapter *a) {
     if (running) return;
     running = true;
+    // What the audio thread left to be said comes first: it happened first.
+    post_bridge_reports();
     Pending p;
     while (take_front(*a, p)) {
         if (p.call.fn) {

@@ -8,10 +8,21 @@
 //
 // Everything is allocated in dsp64, on the main thread; the perform routine
 // only reads and writes what its bridge already holds.  Max may still tick
-// the old chain while it compiles the new one, so the bridge the old chain
-// uses is kept until the next compile, by which time the chain of the one
-// before has replaced it (each dsp64 call is taken to belong to a compile
-// that Max completes).
+// an old chain while it compiles a new one, and a compile may be followed
+// by another before anything of it runs, so a bridge is kept until the
+// audio thread has run a newer one of the same box: from then on Max ticks
+// no older chain.  Bridges are numbered as they are made; the audio thread
+// records the newest number it has run, and the main thread frees the
+// bridges below it at the next dsp64, and all of them with the box.
+//
+// The plug-in keeps one vector size, the one its dsp was given last, and
+// its perform routines render that many samples into whatever vectors they
+// were added with.  A bridge of another size (an old chain ticked after a
+// compile at a new size) runs nothing of the plug-in and plays silence.
+// So does a tick whose frame count is not the size the chain was compiled
+// for; that is a broken contract, which the main thread reports once per
+// box and compile.
+#include <algorithm>
 #include <atomic>
 #include <cstdarg>
 #include <exception>
@@ -29,8 +40,12 @@ struct Routine {
 
 struct Bridge {
     Box *box = nullptr;
-    t_pxobject *header = nullptr;  // the plug-in's, for z_disabled
-    long n = 0;                    // samples per vector the plug-in renders
+    Bridges *owner = nullptr;
+    maxsdk::Qelem *queue = nullptr;  // the main thread's, for a report
+    uint64_t number = 0;             // 1 for a box's first bridge
+    t_pxobject *header = nullptr;    // the plug-in's, for z_disabled
+    long compiled = 0;               // samples per vector Max compiled the chain for
+    long n = 0;                      // samples per vector the plug-in renders
     int inlets = 0;
     int outlets = 0;
     std::vector<float> samples;  // the inlets' vectors, then the outlets'
@@ -39,18 +54,47 @@ struct Bridge {
     std::vector<short> counts;  // one per signal inlet
     std::vector<Routine> routines;
 
+    // A tick of another frame count than compiled: the first one's count,
+    // set once by the audio thread; reported, by the main thread.
+    std::atomic<long> wrong_frames{0};
+    std::atomic<bool> refused{false};
+    bool reported = false;
+
     float *vector(int k) {
         return samples.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(n);
     }
 };
 
+// A box's bridges, oldest first, and what its perform routine and its dsp
+// tell each other across the threads.
+struct Bridges {
+    Box *box = nullptr;
+    std::vector<std::unique_ptr<Bridge>> kept;
+    uint64_t made = 0;
+    std::atomic<uint64_t> newest_run{0};  // 0 until the audio thread runs one
+    std::atomic<long> dsp_vector{-1};     // the size the plug-in's dsp was given last
+    std::atomic<int> performing{0};       // perform routines of the box now running
+};
+
 namespace {
 
-std::unique_ptr<Bridge> make_bridge(Box *b, const short *count, double samplerate, long n) {
+// The boxes with bridges, for the main thread to find the reports the
+// audio thread leaves; it alone reads and changes the list.
+std::vector<Bridges *> &all_bridges() {
+    static std::vector<Bridges *> &list = *new std::vector<Bridges *>;
+    return list;
+}
+
+std::atomic<bool> reports_waiting{false};
+
+std::unique_ptr<Bridge> make_bridge(Box *b, const short *count, double samplerate, long compiled, long n) {
     BoxState &st = *b->state;
     auto br = std::make_unique<Bridge>();
     br->box = b;
+    br->owner = st.bridges.get();
+    br->queue = adapter().queue;
     br->header = static_cast<t_pxobject *>(st.record);
+    br->compiled = compiled;
     br->n = n;
     br->inlets = st.signal_inlets;
     br->outlets = st.signal_outlets;
@@ -72,24 +116,27 @@ std::unique_ptr<Bridge> make_bridge(Box *b, const short *count, double samplerat
     return br;
 }
 
-// One vector of the chain.  Inputs past the samples Max gives are zero, and
-// outputs past the samples the plug-in renders are silent.
-void bridge_perform64(maxsdk::Object *, maxsdk::Object *, double **ins, long numins, double **outs,
-                      long numouts, long frames, long, void *userparam) {
-    auto *br = static_cast<Bridge *>(userparam);
+void silence(double **outs, long numouts, long frames) {
+    for (long j = 0; j < numouts; ++j) {
+        if (!outs[j]) continue;
+        for (long k = 0; k < frames; ++k) outs[j][k] = 0.0;
+    }
+}
+
+// Runs the plug-in's routines over one vector of Max's.
+void run_plugin(Bridge *br, double **ins, long numins, double **outs, long numouts) {
     const long n = br->n;
-    const long m = frames < 0 ? 0 : frames < n ? frames : n;
     // Muting in Max (mute~, pcontrol) reaches the plug-in as its own flag.
     std::atomic_ref<int32_t>(br->header->z_disabled)
         .store(br->box->ob.z_disabled != 0 ? 1 : 0, std::memory_order_relaxed);
     for (int i = 0; i < br->inlets; ++i) {
         float *dst = br->vector(i);
         const double *src = i < numins ? ins[i] : nullptr;
-        long k = 0;
         if (src) {
-            for (; k < m; ++k) dst[k] = static_cast<float>(src[k]);
+            for (long k = 0; k < n; ++k) dst[k] = static_cast<float>(src[k]);
+        } else {
+            for (long k = 0; k < n; ++k) dst[k] = 0.0f;
         }
-        for (; k < n; ++k) dst[k] = 0.0f;
     }
     // As in every host, an outlet the plug-in leaves unwritten (a muted
     // box, a box out of the chain) is silent, not the last vector again.
@@ -101,13 +148,74 @@ void bridge_perform64(maxsdk::Object *, maxsdk::Object *, double **ins, long num
     for (long j = 0; j < numouts; ++j) {
         double *dst = outs[j];
         if (!dst) continue;
-        long k = 0;
         if (j < br->outlets) {
             const float *src = br->vector(br->inlets + static_cast<int>(j));
-            for (; k < m; ++k) dst[k] = src[k];
+            for (long k = 0; k < n; ++k) dst[k] = src[k];
+        } else {
+            for (long k = 0; k < n; ++k) dst[k] = 0.0;
         }
-        for (; k < frames; ++k) dst[k] = 0.0;
     }
+}
+
+// One vector of the chain, on the audio thread: nothing here allocates,
+// waits or posts.
+void bridge_perform64(maxsdk::Object *, maxsdk::Object *, double **ins, long numins, double **outs,
+                      long numouts, long frames, long, void *userparam) {
+    auto *br = static_cast<Bridge *>(userparam);
+    Bridges &all = *br->owner;
+    uint64_t newest = all.newest_run.load(std::memory_order_relaxed);
+    while (newest < br->number &&
+           !all.newest_run.compare_exchange_weak(newest, br->number, std::memory_order_release,
+                                                 std::memory_order_relaxed)) {
+    }
+    if (frames != br->compiled) {
+        silence(outs, numouts, frames);
+        if (!br->refused.load(std::memory_order_relaxed)) {
+            br->wrong_frames.store(frames, std::memory_order_relaxed);
+            br->refused.store(true, std::memory_order_release);
+            reports_waiting.store(true, std::memory_order_release);
+            if (br->queue) maxsdk::qelem_set(br->queue);
+        }
+        return;
+    }
+    // Announced before the size is read: the main thread gives the plug-in
+    // a new size only once no routine that read the old one runs.
+    all.performing.fetch_add(1, std::memory_order_seq_cst);
+    if (br->n > 0 && all.dsp_vector.load(std::memory_order_seq_cst) == br->n) {
+        run_plugin(br, ins, numins, outs, numouts);
+    } else {
+        silence(outs, numouts, frames);
+    }
+    all.performing.fetch_sub(1, std::memory_order_release);
+}
+
+// The size the plug-in's dsp is about to be given.  A perform routine that
+// read the old size may still be rendering it into its bridge; the dsp
+// that changes the size waits for it to finish (one vector at most), and
+// every later tick of an old bridge finds the new size and plays silence.
+void give_vector_size(Bridges &all, long n) {
+    if (all.dsp_vector.load(std::memory_order_relaxed) == n) return;
+    all.dsp_vector.store(n, std::memory_order_seq_cst);
+    while (all.performing.load(std::memory_order_seq_cst) != 0) yield_thread();
+}
+
+void report(Bridge &br) {
+    if (br.reported || !br.refused.load(std::memory_order_acquire)) return;
+    br.reported = true;
+    Acting acting(br.box);
+    host_error("Max ticked a chain compiled for vectors of " + std::to_string(br.compiled) +
+               " samples with " + std::to_string(br.wrong_frames.load(std::memory_order_relaxed)) +
+               ": the box outputs silence in such vectors");
+}
+
+// What Max can no longer tick: every bridge older than the newest that has
+// run.  A report still waiting is posted before its bridge goes.
+void free_unreachable(Bridges &all) {
+    const uint64_t newest = all.newest_run.load(std::memory_order_acquire);
+    for (auto &br : all.kept) {
+        if (br->number < newest) report(*br);
+    }
+    std::erase_if(all.kept, [newest](const std::unique_ptr<Bridge> &br) { return br->number < newest; });
 }
 
 }  // namespace
@@ -118,21 +226,32 @@ void box_dsp64(Box *b, maxsdk::Object *dsp64, short *count, double samplerate, l
     Acting acting(b);
     std::unique_ptr<Bridge> br;
     try {
+        if (!st.bridges) {
+            auto made = std::make_unique<Bridges>();
+            made->box = b;
+            all_bridges().push_back(made.get());
+            st.bridges = std::move(made);
+        }
+        // Room for the new bridge now, so that keeping it cannot fail once
+        // Max has its perform routine.
+        st.bridges->kept.reserve(st.bridges->kept.size() + 1);
         const long n = maxvectorsize < 0 ? 0 : maxvectorsize;
         if (n > kMaxBridgeVector) {
             host_error("a vector of " + std::to_string(n) + " samples is more than the adapter takes");
-            br = make_bridge(b, count, samplerate, 0);
+            br = make_bridge(b, count, samplerate, n, 0);
         } else {
-            br = make_bridge(b, count, samplerate, n);
+            br = make_bridge(b, count, samplerate, n, n);
         }
     } catch (const std::exception &e) {
         host_error(e.what());
         return;
     }
+    Bridges &all = *st.bridges;
     // The plug-in's dsp decides, as in every host, whether it joins the
     // chain; a bridge without routines plays silence.
     auto it = st.cls->bindings.find("dsp");
     if (it != st.cls->bindings.end() && br->n > 0) {
+        give_vector_size(all, br->n);
         running().building = br.get();
         try {
             reinterpret_cast<t_dspmethod>(it->second.fn)(st.record, br->signal_ptrs.data(),
@@ -143,17 +262,27 @@ void box_dsp64(Box *b, maxsdk::Object *dsp64, short *count, double samplerate, l
         }
         running().building = nullptr;
     }
+    br->number = ++all.made;
     maxsdk::add_perform64(dsp64, &b->ob.z_ob, bridge_perform64, br.get());
-    st.retired = std::move(st.bridge);
-    st.bridge = std::move(br);
+    all.kept.push_back(std::move(br));
+    free_unreachable(all);
 }
 
 BoxState::BoxState() = default;
 BoxState::~BoxState() = default;
 
+// The box has left the chain for good: Max ticks none of its bridges again.
 void release_bridges(BoxState &st) {
-    st.bridge.reset();
-    st.retired.reset();
+    if (!st.bridges) return;
+    std::erase(all_bridges(), st.bridges.get());
+    st.bridges.reset();
+}
+
+void post_bridge_reports() {
+    if (!reports_waiting.exchange(false, std::memory_order_acquire)) return;
+    for (Bridges *all : all_bridges()) {
+        for (auto &br : all->kept) report(*br);
+    }
 }
 
 }  // namespace maxad

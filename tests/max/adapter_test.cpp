@@ -299,13 +299,77 @@ TEST_F(MaxAdapter, BridgeRefusesVectorsThePluginRefuses) {
     EXPECT_TRUE(has_line(standin::Line::Error,
                          "tessel~: signal vector of 4096 samples is longer than the limit of 2048"));
     EXPECT_EQ(run(x, 2, 1.0, 4096).peak(), 0.0);
-    // Fewer frames than the compiled vector: what Max gives is converted,
-    // the rest of the plug-in's vector reads zeros, and no output is left
-    // unwritten.
+}
+
+// A tick of another length than the chain was compiled for would advance
+// the plug-in by a whole vector while only part of it goes out.  It plays
+// silence, runs nothing of the plug-in, and is reported once per compile,
+// from the main thread.
+TEST_F(MaxAdapter, TicksOfAnotherLengthPlaySilenceAndAreReportedOnce) {
+    void *x = make("tessel~", {l(4), l(1)});
+    void *twin = make("tessel~", {l(4), l(1)});
+    ASSERT_NE(x, nullptr);
+    ASSERT_NE(twin, nullptr);
+    for (void *b : {x, twin}) {
+        standin::send(b, "list", {l(1), f(441.0), f(0.5)});
+        standin::compile(b, 44100.0, 64, {1, 0, 0, 0});
+    }
+    const std::string line =
+        "tessel~: Max host: Max ticked a chain compiled for vectors of 64 samples with 16: "
+        "the box outputs silence in such vectors";
+    standin::clear_logs();
+    for (long frames : {16L, 100L, 16L}) {
+        const Rendered r = run(x, 2, 1.0, frames);
+        EXPECT_EQ(r.outs[0], std::vector<double>(static_cast<std::size_t>(frames), 0.0)) << frames;
+    }
+    EXPECT_TRUE(standin::console().empty()) << "a line posted from the audio thread";
+    standin::run_queue();
+    ASSERT_EQ(lines_of(standin::Line::Error), std::vector<std::string>{line});
+    EXPECT_EQ(standin::console()[0].object, x);
+    // The oscillators did not move: the next whole vector is the twin's first.
+    EXPECT_EQ(run(x, 1, 1.0).outs, run(twin, 1, 1.0).outs);
+
     standin::compile(x, 44100.0, 64, {1, 0, 0, 0});
-    const Rendered r = run(x, 3, 1.0, 16);
-    EXPECT_EQ(r.outs[0].size(), 16u);
-    EXPECT_GT(r.peak(), 0.0);
+    standin::clear_logs();
+    run(x, 1, 1.0, 16);
+    standin::run_queue();
+    EXPECT_EQ(lines_of(standin::Line::Error), std::vector<std::string>{line}) << "once per compile";
+}
+
+// Max may tick an old chain while it compiles a new one, and may compile
+// twice before the new chain runs: a bridge lives until a newer one of its
+// box has run.  The plug-in renders the vector size its dsp was given last,
+// so a bridge of another size plays silence.  (An old bridge freed too soon
+// or run at the wrong size is a report of AddressSanitizer.)
+TEST_F(MaxAdapter, OldChainsLiveUntilANewerOneRunsAndPlayOnlyAtThePluginsSize) {
+    void *x = make("tessel~", {l(4), l(1)});
+    ASSERT_NE(x, nullptr);
+    standin::send(x, "list", {l(1), f(1000.0), f(0.5)});
+    standin::clear_logs();
+    auto tick_kept = [](int chain, long frames) {
+        std::vector<std::vector<double>> ins(3), outs(1);
+        ins[0].assign(static_cast<std::size_t>(frames), 1.0);
+        standin::tick_kept(chain, ins, outs);
+        return outs[0];
+    };
+    standin::compile(x, 44100.0, 64, {1, 0, 0, 0});
+    const int first = standin::keep_chain(x);
+    standin::compile(x, 44100.0, 512, {1, 0, 0, 0});
+    EXPECT_EQ(tick_kept(first, 64), std::vector<double>(64, 0.0)) << "a chain of 64 run at 512";
+    standin::compile(x, 44100.0, 64, {1, 0, 0, 0});
+    const auto again = tick_kept(first, 64);
+    EXPECT_GT(*std::max_element(again.begin(), again.end()), 0.4) << "the size is the plug-in's again";
+
+    // Two compiles with no tick between: the chain that runs stays.
+    standin::compile(x, 44100.0, 64, {1, 0, 0, 0});
+    run(x, 1, 1.0);
+    const int running = standin::keep_chain(x);
+    standin::compile(x, 44100.0, 64, {1, 0, 0, 0});
+    standin::compile(x, 44100.0, 64, {1, 0, 0, 0});
+    const auto still = tick_kept(running, 64);
+    EXPECT_GT(*std::max_element(still.begin(), still.end()), 0.4);
+    EXPECT_GT(run(x, 1, 1.0).peak(), 0.4);
+    EXPECT_TRUE(standin::console().empty());
 }
 
 TEST_F(MaxAdapter, FreeingABoxInTheChainTakesItOutFirst) {

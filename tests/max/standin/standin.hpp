@@ -92,6 +92,12 @@ int chain_entries(void *obj);
 // each of the compiled vector size, or of frames samples when given.
 void tick(void *obj, std::vector<std::vector<double>> &ins, std::vector<std::vector<double>> &outs,
           long frames = -1);
+// Max may still tick an old chain after it has compiled a new one: the
+// object's entries as compiled last are kept, to be ticked later with
+// their vector size, or with frames samples when given.
+int keep_chain(void *obj);
+void tick_kept(int chain, std::vector<std::vector<double>> &ins, std::vector<std::vector<double>> &outs,
+               long frames = -1);
 void set_disabled(void *obj, bool muted);  // as mute~ does
 void set_samplerate(double sr);            // what sys_getsr answers
 

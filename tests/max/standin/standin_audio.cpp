@@ -29,11 +29,10 @@ int chain_entries(void *obj) {
     return rec ? static_cast<int>(rec->chain.size()) : 0;
 }
 
-void tick(void *obj, std::vector<std::vector<double>> &ins, std::vector<std::vector<double>> &outs,
-          long frames) {
-    ObjectRec *rec = record_of(obj);
-    if (!rec) return;
-    const long n = frames < 0 ? rec->vector_size : frames;
+namespace {
+
+void run_entries(void *obj, const std::vector<ChainEntry> &entries, long n,
+                 std::vector<std::vector<double>> &ins, std::vector<std::vector<double>> &outs) {
     std::vector<double *> in(ins.size());
     std::vector<double *> out(outs.size());
     for (std::size_t i = 0; i < ins.size(); ++i) {
@@ -41,13 +40,37 @@ void tick(void *obj, std::vector<std::vector<double>> &ins, std::vector<std::vec
         in[i] = ins[i].data();
     }
     for (std::size_t j = 0; j < outs.size(); ++j) {
-        outs[j].assign(static_cast<std::size_t>(n), 0.0);
+        // Not silence: what a perform routine leaves unwritten shows.
+        outs[j].assign(static_cast<std::size_t>(n), 1.0);
         out[j] = outs[j].data();
     }
-    for (const ChainEntry &e : rec->chain) {
+    for (const ChainEntry &e : entries) {
         e.fn(static_cast<t_object *>(obj), static_cast<t_object *>(obj), in.data(),
              static_cast<long>(in.size()), out.data(), static_cast<long>(out.size()), n, 0, e.userparam);
     }
+}
+
+}  // namespace
+
+void tick(void *obj, std::vector<std::vector<double>> &ins, std::vector<std::vector<double>> &outs,
+          long frames) {
+    ObjectRec *rec = record_of(obj);
+    if (!rec) return;
+    run_entries(obj, rec->chain, frames < 0 ? rec->vector_size : frames, ins, outs);
+}
+
+int keep_chain(void *obj) {
+    ObjectRec *rec = record_of(obj);
+    if (!rec) return -1;
+    state().kept_chains.push_back(KeptChain{obj, rec->vector_size, rec->chain});
+    return static_cast<int>(state().kept_chains.size()) - 1;
+}
+
+void tick_kept(int chain, std::vector<std::vector<double>> &ins, std::vector<std::vector<double>> &outs,
+               long frames) {
+    if (chain < 0 || static_cast<std::size_t>(chain) >= state().kept_chains.size()) return;
+    const KeptChain &k = state().kept_chains[static_cast<std::size_t>(chain)];
+    run_entries(k.object, k.entries, frames < 0 ? k.vector_size : frames, ins, outs);
 }
 
 void set_disabled(void *obj, bool muted) {

@@ -44,6 +44,12 @@ struct ChainEntry {
     void *userparam;
 };
 
+struct KeptChain {
+    void *object;
+    long vector_size;
+    std::vector<ChainEntry> entries;
+};
+
 struct ObjectRec {
     ClassRec *cls = nullptr;
     std::vector<void *> outlets;  // in the order made
@@ -79,6 +85,7 @@ struct State {
     std::set<void *> blocks;
     std::set<QelemRec *> qelems;
     std::deque<QelemRec *> pending;
+    std::vector<KeptChain> kept_chains;
     std::vector<Line> console;
     std::vector<Sent> sent;
     uint64_t main_thread = 0;  // the thread that made the state
