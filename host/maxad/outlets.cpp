@@ -1,4 +1,5 @@
 // Outlets, the console, memory and symbols, each over Max's own.
+#include <algorithm>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -62,6 +63,40 @@ void send_atoms(short ac, const t_atom *av, Send &&send) {
     send(static_cast<short>(n), atoms);
 }
 
+// Max's message keywords.  A list that starts with one goes out as a list,
+// with the keyword first, so that it cannot call that method of the
+// receiver.
+bool is_keyword(const t_symbol *s) {
+    static constexpr const char *keywords[] = {"bang", "int", "float", "list", "symbol", "set"};
+    const char *name = s && s->s_name ? s->s_name : "";
+    return std::any_of(std::begin(keywords), std::end(keywords),
+                       [name](const char *k) { return std::strcmp(k, name) == 0; });
+}
+
+bool is_list(const t_symbol *s) { return s->s_name && std::strcmp(s->s_name, "list") == 0; }
+
+// A list as Max carries one.  Max's lists start with a number: one that
+// starts with a symbol is, in Max, the message of that symbol with the rest
+// as its arguments (brindle~'s NAME TIME), and goes out as that message.
+void send_list(void *o, short ac, const t_atom *av) {
+    if (ac > 0 && av && av[0].a_type == A_SYM && !is_keyword(av[0].a_w.w_sym)) {
+        maxsdk::Symbol *selector = max_symbol(av[0].a_w.w_sym);
+        send_atoms(static_cast<short>(ac - 1), av + 1,
+                   [&](short n, maxsdk::Atom *atoms) { maxsdk::send_anything(o, selector, n, atoms); });
+        return;
+    }
+    send_atoms(ac, av, [&](short n, maxsdk::Atom *atoms) { maxsdk::send_list(o, n, atoms); });
+}
+
+void send_message(void *o, const t_symbol *s, bool list, short ac, const t_atom *av) {
+    if (list) {
+        send_list(o, ac, av);
+        return;
+    }
+    send_atoms(ac, av,
+               [&](short n, maxsdk::Atom *atoms) { maxsdk::send_anything(o, max_symbol(s), n, atoms); });
+}
+
 maxsdk::Object *active_object() {
     Box *active = running().active;
     return active ? &active->ob.z_ob : nullptr;
@@ -96,23 +131,15 @@ void *outlet_bang(void *o) {
     return nullptr;
 }
 
+// Either call with the selector "list" (outlet_list's default) sends a list
+// as Max carries one; the SDK forbids that selector to outlet_anything.
 void *outlet_list(void *o, t_symbol *s, short ac, t_atom *av) {
-    if (!o) return nullptr;
-    const bool is_list = !s || std::strcmp(s->s_name, "list") == 0;
-    send_atoms(ac, av, [&](short n, maxsdk::Atom *atoms) {
-        if (is_list) {
-            maxsdk::send_list(o, n, atoms);
-        } else {
-            maxsdk::send_anything(o, max_symbol(s), n, atoms);
-        }
-    });
+    if (o) send_message(o, s, !s || is_list(s), ac, av);
     return nullptr;
 }
 
 void *outlet_anything(void *o, t_symbol *s, short ac, t_atom *av) {
-    if (!o) return nullptr;
-    send_atoms(ac, av,
-               [&](short n, maxsdk::Atom *atoms) { maxsdk::send_anything(o, max_symbol(s), n, atoms); });
+    if (o) send_message(o, s, s && is_list(s), ac, av);
     return nullptr;
 }
 

@@ -12,6 +12,8 @@
 //   int N, float F     Max's own int and float messages: posts the value
 //   list ...           A_GIMME: posts each atom as L:n, F:%a or S:text
 //   echo ...           A_GIMME: sends itself back out of the left outlet
+//   aslist ...         the atoms out of the left outlet by outlet_list
+//   anylist ...        the same by outlet_anything with the selector list
 //   count              sends 2147483647 and -7 out of the right outlet
 //   later ...          defer_low: the atoms come out of the left outlet
 //                      as "deferred ..." once the queue runs
@@ -86,6 +88,14 @@ void probe_list(t_probe *, t_symbol *, short ac, t_atom *av) { post_atoms("list"
 
 void probe_echo(t_probe *x, t_symbol *s, short ac, t_atom *av) { outlet_anything(x->left, s, ac, av); }
 
+void probe_aslist(t_probe *x, t_symbol *, short ac, t_atom *av) {
+    outlet_list(x->left, gensym("list"), ac, av);
+}
+
+void probe_anylist(t_probe *x, t_symbol *, short ac, t_atom *av) {
+    outlet_anything(x->left, gensym("list"), ac, av);
+}
+
 void probe_count(t_probe *x) {
     outlet_int(x->right, 2147483647);
     outlet_int(x->right, -7);
@@ -116,6 +126,8 @@ int main() {
     addmess(as_method(probe_float), "float", A_FLOAT, 0);
     addmess(as_method(probe_list), "list", A_GIMME, 0);
     addmess(as_method(probe_echo), "echo", A_GIMME, 0);
+    addmess(as_method(probe_aslist), "aslist", A_GIMME, 0);
+    addmess(as_method(probe_anylist), "anylist", A_GIMME, 0);
     addmess(as_method(probe_count), "count", 0);
     addmess(as_method(probe_later), "later", A_GIMME, 0);
     addmess(as_method(probe_assist), "assist", A_CANT, 0);

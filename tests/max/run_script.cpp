@@ -9,7 +9,9 @@
 // A CLASS is loaded from EXTERNALS_DIR/CLASS.so (Linux) or CLASS.mxe64
 // (Windows, under Wine).  As in maxhost, each line is one event, after
 // which the deferred calls run; the outlets' messages go to standard output
-// in maxhost's form ("NAME OUTLET: SELECTOR ATOMS..."), console lines to
+// in maxhost's form ("NAME OUTLET: SELECTOR ATOMS...", as Max received
+// them: a list maxhost prints as "list NAME TIME" is the message "NAME
+// TIME" here, which compare_runs.cmake allows for), console lines to
 // standard error in its form too ("error: TEXT").  Every signal
 // inlet given a value is connected (count 1) and carries that value, the
 // others are not (count 0); the outlets of every tick are kept and written

@@ -83,7 +83,7 @@ Value from_atom(const t_atom &a) {
     }
 }
 
-void record_sent(void *outlet, const char *selector, short ac, const t_atom *av) {
+void record_sent(void *outlet, const char *selector, short ac, const t_atom *av, bool anything = false) {
     auto it = state().outlets.find(outlet);
     if (it == state().outlets.end()) {
         state().console.push_back(
@@ -94,7 +94,7 @@ void record_sent(void *outlet, const char *selector, short ac, const t_atom *av)
     ObjectRec *rec = record_of(o.owner);
     // Max adds each outlet to the left of the earlier ones.
     const int index = rec ? static_cast<int>(rec->outlets.size()) - 1 - o.order : -1;
-    Sent sent{o.owner, index, selector, {}};
+    Sent sent{o.owner, index, selector, {}, anything};
     for (short i = 0; i < ac && av; ++i) sent.atoms.push_back(from_atom(av[i]));
     state().sent.push_back(std::move(sent));
 }
@@ -445,7 +445,7 @@ void *outlet_list(t_outlet *x, t_symbol *, short ac, t_atom *av) {
 }
 
 void *outlet_anything(t_outlet *x, t_symbol *s, short ac, t_atom *av) {
-    record_sent(x, s ? s->s_name : "", ac, av);
+    record_sent(x, s ? s->s_name : "", ac, av, true);
     return nullptr;
 }
 

@@ -46,6 +46,7 @@ struct Sent {
     int outlet;
     std::string selector;
     std::vector<Value> atoms;
+    bool anything = false;  // sent through outlet_anything
 };
 
 // What a class registered for a selector: its argument types, as the SDK's
