@@ -62,7 +62,7 @@
                     "numinlets": 1,
                     "numoutlets": 0,
                     "patching_rect": [20.0, 48.0, 640.0, 47.0],
-                    "text": "Each read sends the number of markers out of the right outlet, then one list (name, time) per marker out of the left one. The example files markers.wav, markers.aif and markers.sd2 (its markers in markers.sd2.rsrc, the resource fork) lie beside this patch."
+                    "text": "Each read sends the number of markers out of the right outlet, then each marker out of the left one as the message NAME TIME. The example files markers.wav, markers.aif and markers.sd2 (its markers in markers.sd2.rsrc, the resource fork) lie beside this patch."
                 }
             },
             {
@@ -267,7 +267,7 @@
                     "numinlets": 1,
                     "numoutlets": 0,
                     "patching_rect": [312.0, 441.0, 300.0, 20.0],
-                    "text": "left outlet: name, time; right outlet: the count"
+                    "text": "left outlet: NAME TIME per marker; right outlet: the count"
                 }
             },
             {
@@ -331,6 +331,19 @@
                     "numoutlets": 0,
                     "patching_rect": [140.0, 540.0, 300.0, 33.0],
                     "text": "the last marker; every marker goes to the Max Console"
+                }
+            },
+            {
+                "box": {
+                    "fontname": "Arial",
+                    "fontsize": 12.0,
+                    "id": "obj-29",
+                    "linecount": 5,
+                    "maxclass": "comment",
+                    "numinlets": 1,
+                    "numoutlets": 0,
+                    "patching_rect": [460.0, 540.0, 330.0, 78.0],
+                    "text": "Each marker is a message named after it: route onset passes on the time of the marker onset. A patch written for the list NAME TIME should use route or unpack on the name. A name that is one of Max's keywords (bang, int, float, list, symbol, set) comes as a list, the name first."
                 }
             },
             {
