@@ -204,7 +204,7 @@ void report(Bridge &br) {
     br.reported = true;
     Acting acting(br.box);
     host_error("Max ticked a chain compiled for vectors of " + std::to_string(br.compiled) +
-               " samples with " + std::to_string(br.wrong_frames.load(std::memory_order_relaxed)) +
+               " samples with one of " + std::to_string(br.wrong_frames.load(std::memory_order_relaxed)) +
                ": the box outputs silence in such vectors");
 }
 

@@ -354,7 +354,7 @@ TEST_F(MaxAdapter, TicksOfAnotherLengthPlaySilenceAndAreReportedOnce) {
         standin::compile(b, 44100.0, 64, {1, 0, 0, 0});
     }
     const std::string line =
-        "tessel~: Max host: Max ticked a chain compiled for vectors of 64 samples with 16: "
+        "tessel~: Max host: Max ticked a chain compiled for vectors of 64 samples with one of 16: "
         "the box outputs silence in such vectors";
     standin::clear_logs();
     for (long frames : {16L, 100L, 16L}) {
