@@ -65,9 +65,10 @@ void send_atoms(short ac, const t_atom *av, Send &&send) {
 
 // Max's message keywords.  A list that starts with one goes out as a list,
 // with the keyword first, so that it cannot call that method of the
-// receiver.
+// receiver.  So does one that starts with the empty symbol (a marker whose
+// name begins with a NUL), which no receiver could route.
 bool is_keyword(const t_symbol *s) {
-    static constexpr const char *keywords[] = {"bang", "int", "float", "list", "symbol", "set"};
+    static constexpr const char *keywords[] = {"bang", "int", "float", "list", "symbol", "set", ""};
     const char *name = s && s->s_name ? s->s_name : "";
     return std::any_of(std::begin(keywords), std::end(keywords),
                        [name](const char *k) { return std::strcmp(k, name) == 0; });

@@ -230,7 +230,7 @@ TEST_F(MaxAdapter, ListsStartingWithASymbolGoOutAsItsMessage) {
         {"anylist", {s("fade"), f(3.0)}, "fade", 1},   {"aslist", {s("bang"), f(1.0)}, "list", 0},
         {"aslist", {s("int"), f(1.0)}, "list", 0},     {"aslist", {s("float"), f(1.0)}, "list", 0},
         {"aslist", {s("list"), f(1.0)}, "list", 0},    {"aslist", {s("symbol"), f(1.0)}, "list", 0},
-        {"anylist", {s("set"), f(1.0)}, "list", 0},
+        {"anylist", {s("set"), f(1.0)}, "list", 0},    {"aslist", {s(""), f(1.0)}, "list", 0},
     };
     for (const Case &c : cases) {
         standin::clear_logs();

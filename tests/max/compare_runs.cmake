@@ -6,8 +6,8 @@
 #
 # MAX_SIDE names the run through the Max adapter.  Max's lists start with a
 # number: the adapter sends a list that starts with a symbol as that
-# symbol's message, unless the symbol is one of Max's message keywords
-# (host/maxad/outlets.cpp).  So the other run's "BOX N: list NAME ATOMS..."
+# symbol's message, unless the symbol is one of Max's message keywords or
+# empty (host/maxad/outlets.cpp).  So the other run's "BOX N: list NAME ATOMS..."
 # is compared as the "BOX N: NAME ATOMS..." that Max receives.
 cmake_minimum_required(VERSION 3.20)
 
@@ -32,7 +32,7 @@ function(as_max_receives var)
       set(box "${CMAKE_MATCH_1}")
       set(head "${CMAKE_MATCH_2}")
       set(atoms "${CMAKE_MATCH_4}")
-      if(NOT head MATCHES "^(bang|int|float|list|symbol|set|${number})$")
+      if(NOT head MATCHES "^(bang|int|float|list|symbol|set|\"\"|${number})$")
         set(line "${box}${head}${atoms}")
       endif()
     endif()
