@@ -17,8 +17,10 @@
 //
 // The plug-in keeps one vector size, the one its dsp was given last, and
 // its perform routines render that many samples into whatever vectors they
-// were added with.  A bridge of another size (an old chain ticked after a
-// compile at a new size) runs nothing of the plug-in and plays silence.
+// were added with.  A bridge made before the plug-in was last given a new
+// size (an old chain ticked after a compile at another size, even when a
+// later compile went back to its size) runs nothing of the plug-in and
+// plays silence.
 // So does a tick whose frame count is not the size the chain was compiled
 // for; that is a broken contract, which the main thread reports once per
 // box and compile.
@@ -73,6 +75,7 @@ struct Bridges {
     uint64_t made = 0;
     std::atomic<uint64_t> newest_run{0};  // 0 until the audio thread runs one
     std::atomic<long> dsp_vector{-1};     // the size the plug-in's dsp was given last
+    std::atomic<uint64_t> size_from{0};   // the first bridge made since that size was new
     std::atomic<int> performing{0};       // perform routines of the box now running
 };
 
@@ -181,7 +184,8 @@ void bridge_perform64(maxsdk::Object *, maxsdk::Object *, double **ins, long num
     // Announced before the size is read: the main thread gives the plug-in
     // a new size only once no routine that read the old one runs.
     all.performing.fetch_add(1, std::memory_order_seq_cst);
-    if (br->n > 0 && all.dsp_vector.load(std::memory_order_seq_cst) == br->n) {
+    if (br->n > 0 && br->number >= all.size_from.load(std::memory_order_seq_cst) &&
+        all.dsp_vector.load(std::memory_order_seq_cst) == br->n) {
         run_plugin(br, ins, numins, outs, numouts);
     } else {
         silence(outs, numouts, frames);
@@ -189,12 +193,14 @@ void bridge_perform64(maxsdk::Object *, maxsdk::Object *, double **ins, long num
     all.performing.fetch_sub(1, std::memory_order_release);
 }
 
-// The size the plug-in's dsp is about to be given.  A perform routine that
-// read the old size may still be rendering it into its bridge; the dsp
-// that changes the size waits for it to finish (one vector at most), and
-// every later tick of an old bridge finds the new size and plays silence.
-void give_vector_size(Bridges &all, long n) {
+// The size the plug-in's dsp is about to be given, for the bridge of that
+// number.  A perform routine that read the old size may still be rendering
+// it into its bridge; the dsp that changes the size waits for it to finish
+// (one vector at most), and every later tick of an older bridge plays
+// silence.
+void give_vector_size(Bridges &all, long n, uint64_t number) {
     if (all.dsp_vector.load(std::memory_order_relaxed) == n) return;
+    all.size_from.store(number, std::memory_order_seq_cst);
     all.dsp_vector.store(n, std::memory_order_seq_cst);
     while (all.performing.load(std::memory_order_seq_cst) != 0) yield_thread();
 }
@@ -251,7 +257,7 @@ void box_dsp64(Box *b, maxsdk::Object *dsp64, short *count, double samplerate, l
     // chain; a bridge without routines plays silence.
     auto it = st.cls->bindings.find("dsp");
     if (it != st.cls->bindings.end() && br->n > 0) {
-        give_vector_size(all, br->n);
+        give_vector_size(all, br->n, all.made + 1);
         running().building = br.get();
         try {
             reinterpret_cast<t_dspmethod>(it->second.fn)(st.record, br->signal_ptrs.data(),
