@@ -301,11 +301,9 @@ bool SoundWriter::close(std::string *error) {
     const int fd = std::exchange(file_->fd, -1);
     const int fd_closed = ::close(fd);
     const int fd_errno = errno;
-    if (file_->write_errno) return fail(error, std::string("could not finish the file: ") +
-                                                   std::strerror(file_->write_errno));
+    if (file_->write_errno) return fail(error, std::strerror(file_->write_errno));
     if (closed != 0) return fail(error, "could not finish the file");
-    if (fd_closed != 0 && fd_errno != EINTR)
-        return fail(error, std::string("could not finish the file: ") + std::strerror(fd_errno));
+    if (fd_closed != 0 && fd_errno != EINTR) return fail(error, std::strerror(fd_errno));
     return true;
 }
 
