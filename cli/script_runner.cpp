@@ -156,8 +156,8 @@ void ScriptRunner::err_line(const std::string &text) {
 
 // Line 0 is none: what the end of the run does names the script alone.
 bool ScriptRunner::fail(const std::string &message) {
-    err_line("maxhost: " + script_name_ + (line_number_ > 0 ? ":" + std::to_string(line_number_) : "") + ": " +
-             message);
+    err_line("maxhost: " + script_name_ + (line_number_ > 0 ? ":" + std::to_string(line_number_) : "") +
+             ": " + message);
     return false;
 }
 
@@ -435,7 +435,8 @@ bool ScriptRunner::cmd_write(const Tokens &t) {
     const auto &recorded = host_.recorded(b);
     if (recorded.empty()) return fail("box " + quote_symbol(name) + " has no signal outlets to write");
     std::string error;
-    if (!writable_name(path, format_, &error)) return fail("cannot write " + quote_symbol(path) + ": " + error);
+    if (!writable_name(path, format_, &error))
+        return fail("cannot write " + quote_symbol(path) + ": " + error);
     // A box writes all it played each time, so it may replace its own
     // earlier write, and nothing else of this run's.
     const Claim *claim = claim_on(path);
@@ -445,7 +446,8 @@ bool ScriptRunner::cmd_write(const Tokens &t) {
     if (!file.valid()) return fail("cannot write " + quote_symbol(path) + ": " + error);
     if (!claim) add_claim(Claim::Written, name, path, file);
     auto writer = open_writer(std::move(file), path, static_cast<int>(recorded.size()), &error);
-    if (!writer || !write_sound(*writer, recorded, [this] { return stop_requested(); }, &error))
+    const auto stop = [this] { return stop_requested(); };
+    if (!writer || !write_sound(*writer, recorded, stop, &error))
         return fail("cannot write " + quote_symbol(path) + ": " + error);
     return !stop_reported_;
 }
@@ -600,9 +602,9 @@ std::string ScriptRunner::record_all_path(const std::string &name) {
     for (int k = 2;; ++k) {
         std::string path = (dir / (name + "-" + std::to_string(k) + ".wav")).string();
         if (claim_on(path)) continue;
-        err_line("maxhost: " + script_name_ + ":" + std::to_string(line_number_) + ": --record-all: " +
-                 quote_symbol(first) + " is used already in this run; box " + quote_symbol(name) +
-                 " records to " + quote_symbol(path));
+        err_line("maxhost: " + script_name_ + ":" + std::to_string(line_number_) +
+                 ": --record-all: " + quote_symbol(first) + " is used already in this run; box " +
+                 quote_symbol(name) + " records to " + quote_symbol(path));
         return path;
     }
 }

@@ -275,8 +275,9 @@ bool SoundWriter::write(const float *const *channels, std::size_t frames, std::s
     if (!file_ || !file_->handle) return fail(error, "the file is closed");
     if (file_->write_errno) return fail(error, std::strerror(file_->write_errno));
     std::size_t allowed = frames;
-    if (file_->max_frames) allowed = static_cast<std::size_t>(
-                               std::min<std::uint64_t>(frames, *file_->max_frames - frames_written_));
+    if (file_->max_frames)
+        allowed =
+            static_cast<std::size_t>(std::min<std::uint64_t>(frames, *file_->max_frames - frames_written_));
     if (!write_frames(channels, 0, allowed, error)) return false;
     // About once a second of sound, so that a killed process leaves a file
     // that reads up to here.
@@ -286,10 +287,11 @@ bool SoundWriter::write(const float *const *channels, std::size_t frames, std::s
         if (file_->write_errno) return fail(error, std::strerror(file_->write_errno));
     }
     if (allowed < frames)
-        return fail(error, "an AIFF file holds at most " + std::to_string(*file_->max_frames) + " frames of " +
-                               std::to_string(channels_) +
-                               " channels in this sample format (its sizes are 32 bits): the file ends there; "
-                               ".wav (which becomes RF64) and .w64 hold more, and .flac with --bits 16|24");
+        return fail(error,
+                    "an AIFF file holds at most " + std::to_string(*file_->max_frames) + " frames of " +
+                        std::to_string(channels_) +
+                        " channels in this sample format (its sizes are 32 bits): the file ends there; "
+                        ".wav (which becomes RF64) and .w64 hold more, and .flac with --bits 16|24");
     return true;
 }
 

@@ -103,7 +103,8 @@ public:
 private:
     struct File;
     SoundWriter(std::unique_ptr<File> file, int channels, double sample_rate);
-    bool write_frames(const float *const *channels, std::size_t start, std::size_t frames, std::string *error);
+    bool write_frames(const float *const *channels, std::size_t start, std::size_t frames,
+                      std::string *error);
     std::unique_ptr<File> file_;
     int channels_;
     double sample_rate_;

@@ -229,8 +229,8 @@ TEST(RecordEnds, ASignalFinishesTheFileAndEndsMaxhostByIt) {
     for (const Case &c : cases) {
         const fs::path file = dir / c.file;
         write_text(dir / "s.txt", endless_script(file));
-        const pid_t pid = cli_test::spawn({maxhost, "--quiet", "run", "--bits", c.bits, (dir / "s.txt").string()},
-                                          dir / "out.txt");
+        const pid_t pid = cli_test::spawn(
+            {maxhost, "--quiet", "run", "--bits", c.bits, (dir / "s.txt").string()}, dir / "out.txt");
         ASSERT_GT(pid, 0);
         const bool flac = fs::path(c.file).extension() == ".flac";
         // Until the header states some sound (FLAC's: until frames are out).
@@ -269,7 +269,8 @@ TEST(RecordEnds, AnAiffFileStopsWholeAtItsSizeLimit) {
         std::uint64_t limit;
         sf_count_t frames;
     } cases[] = {
-        {maxhost::SampleFormat::Int24, 46 + 9 * 101 + 0, 100},  // 101 frames are odd bytes, and the pad passes
+        // 101 frames are an odd number of bytes, and the pad byte passes.
+        {maxhost::SampleFormat::Int24, 46 + 9 * 101 + 0, 100},
         {maxhost::SampleFormat::Int24, 46 + 9 * 101 + 1, 101},
         {maxhost::SampleFormat::Float32, 96 + 12 * 100 + 11, 100},
         {maxhost::SampleFormat::Int16, 46 + 6 * 90 + 5, 90},
@@ -290,10 +291,12 @@ TEST(RecordEnds, AnAiffFileStopsWholeAtItsSizeLimit) {
         for (std::string line; std::getline(err, line);) lines.push_back(line);
         ASSERT_EQ(lines.size(), 2u) << s.err.str();
         const std::string said = "holds at most " + std::to_string(c.frames) + " frames";
-        EXPECT_EQ(lines[0].rfind("maxhost: s.txt:7: recording of \"r\" to \"" + rec.string() + "\" stopped: ", 0),
-                  0u)
+        EXPECT_EQ(
+            lines[0].rfind("maxhost: s.txt:7: recording of \"r\" to \"" + rec.string() + "\" stopped: ", 0),
+            0u)
             << lines[0];
-        EXPECT_EQ(lines[1].rfind("maxhost: s.txt:8: cannot write \"" + whole.string() + "\": ", 0), 0u) << lines[1];
+        EXPECT_EQ(lines[1].rfind("maxhost: s.txt:8: cannot write \"" + whole.string() + "\": ", 0), 0u)
+            << lines[1];
         for (const std::string &line : lines) {
             EXPECT_NE(line.find(said), std::string::npos) << line;
             EXPECT_NE(line.find(".wav (which becomes RF64) and .w64 hold more, and .flac with --bits 16|24"),
@@ -325,20 +328,21 @@ TEST(RecordEnds, AnAiffFileStopsWholeAtItsSizeLimit) {
 TEST(RecordEnds, AFileSizeLimitIsAFailedWriteThatIsReported) {
     const fs::path dir = scratch("ulimit");
     auto run = [&](const fs::path &file, const char *bits, const std::string &blocks) {
-        write_text(dir / "s.txt", "new s tessel~ 8 2\nsignal s 0 0.5\n"
-                                  "send s 1 440. 0.3 , 2 661. 0.2 , 3 1234. 0.1 , 4 3001. 0.1\n"
-                                  "record s " +
-                                      file.string() + "\ndsp 44100 64\nrun 1\n");
+        write_text(dir / "s.txt",
+                   "new s tessel~ 8 2\nsignal s 0 0.5\n"
+                   "send s 1 440. 0.3 , 2 661. 0.2 , 3 1234. 0.1 , 4 3001. 0.1\n"
+                   "record s " +
+                       file.string() + "\ndsp 44100 64\nrun 1\n");
         // bash counts the limit in blocks of 1024 bytes.
-        return cli_test::shell("bash -c 'ulimit -f " + blocks + " && exec " + maxhost + " --quiet run --bits " +
-                               bits + " " + (dir / "s.txt").string() + "' 2>&1");
+        return cli_test::shell("bash -c 'ulimit -f " + blocks + " && exec " + maxhost +
+                               " --quiet run --bits " + bits + " " + (dir / "s.txt").string() + "' 2>&1");
     };
 
     const fs::path wav = dir / "a.wav";
     cli_test::Result r = run(wav, "float", "64");
     EXPECT_EQ(r.status, 1) << r.output;
-    EXPECT_EQ(r.output, "maxhost: " + (dir / "s.txt").string() + ":6: recording of \"s\" to \"" + wav.string() +
-                            "\" stopped: File too large\n");
+    EXPECT_EQ(r.output, "maxhost: " + (dir / "s.txt").string() + ":6: recording of \"s\" to \"" +
+                            wav.string() + "\" stopped: File too large\n");
     const Sound got = read_sound(wav);
     EXPECT_GT(got.info.frames, 4000);
     EXPECT_LE(got.info.frames * 2 * 4, 65536);
@@ -367,12 +371,12 @@ TEST(RecordEnds, OneFileTakesOneRecording) {
     Session s;
     EXPECT_EQ(s.run("new a ramp~ 1\nnew b ramp~ 1\nsignal a 0 0.5\nsignal b 0 -0.5\n"
                     "record a " +
-                        f + "\nrecord b " + f + "\nrecord b " + (dir / "sub" / ".." / "f.wav").string() +
-                        "\nrecord b " + (dir / "link.wav").string() +
-                        "\n"
-                        "dsp 8000 16\nticks 2\nstop a\n"
-                        "record b " +
-                        f + "\nwrite b " + f + "\nwrite b " + w + "\nwrite b " + w + "\nwrite a " + w + "\n"),
+                    f + "\nrecord b " + f + "\nrecord b " + (dir / "sub" / ".." / "f.wav").string() +
+                    "\nrecord b " + (dir / "link.wav").string() +
+                    "\n"
+                    "dsp 8000 16\nticks 2\nstop a\n"
+                    "record b " +
+                    f + "\nwrite b " + f + "\nwrite b " + w + "\nwrite b " + w + "\nwrite a " + w + "\n"),
               1);
     const std::string being = "box \"a\" is being recorded to it";
     const std::string recorded = "box \"a\" was recorded to it earlier in this run";
@@ -400,8 +404,9 @@ TEST(RecordEnds, OneFileTakesOneRecording) {
     Session all;
     ScriptRunner runner(all.host, all.out, all.err);
     runner.set_record_all(dir.string());
-    std::istringstream script("dsp 8000 16\nnew s ramp~ 1\nticks 1\nfree s\nnew t ramp~ 1\nstop t\nrecord t " +
-                              (dir / "s-2.wav").string() + "\nnew s ramp~ 1\nticks 3\n");
+    std::istringstream script(
+        "dsp 8000 16\nnew s ramp~ 1\nticks 1\nfree s\nnew t ramp~ 1\nstop t\nrecord t " +
+        (dir / "s-2.wav").string() + "\nnew s ramp~ 1\nticks 3\n");
     EXPECT_EQ(runner.run(script, "s.txt"), 0) << all.err.str();
     EXPECT_EQ(all.err.str(), "maxhost: s.txt:8: --record-all: \"" + (dir / "s.wav").string() +
                                  "\" is used already in this run; box \"s\" records to \"" +
