@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdint>
 #include <filesystem>
@@ -251,7 +252,10 @@ TEST(RecordEnds, ASignalFinishesTheFileAndEndsMaxhostByIt) {
             const auto sound = static_cast<std::uintmax_t>(got.info.frames) * 2 * c.sample_bytes;
             EXPECT_LT(fs::file_size(file) - sound, 200u) << c.file << ": frames written after the header's";
         }
-        EXPECT_NE(got.frames.back(), 0.0f) << c.file;
+        // The sound goes on to the end (a sine is 0 at times, a vector of it is not).
+        EXPECT_TRUE(std::any_of(got.frames.end() - std::min<std::ptrdiff_t>(128, got.frames.size()),
+                                got.frames.end(), [](float x) { return x != 0.0f; }))
+            << c.file;
         const std::string out = read_text(dir / "out.txt");
         EXPECT_NE(out.find(":6: stopped by SIG"), std::string::npos) << c.file << ": " << out;
     }
