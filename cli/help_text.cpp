@@ -36,6 +36,8 @@ const char kRun[] = R"(RUN
                     integers, or 32-bit floats (float, the default)
   --record-all DIR  record every box with signal outlets, from its
                     creation, to DIR/NAME.wav, as "record NAME FILE" does
+                    (a name made again records to NAME-2.wav, NAME-3.wav...,
+                    the first the run has not used, and a line says so)
 
 Exit status of run: 0 when every script line ran, 1 when one or more failed (the
 run goes on after a failed line, and stops after 20), 2 for bad usage or a
@@ -110,6 +112,31 @@ SOUND FILES
   with the extensible format header, which becomes RF64 past 4 GiB), .aif
   or .aiff (AIFF; AIFC for floats), .flac (16 or 24 bits), .w64 (Sony
   Wave64).  Samples are 32-bit floats unless --bits says 16 or 24.
+
+  Limits: AIFF's sizes are 32 bits, so an .aif or .aiff file holds at most
+  a FORM size of 0xFFFFFFFF bytes (4 GiB): a recording or write stops at
+  the last whole frame within it, the file is finished there, and the line
+  fails.  .wav (RF64 past 4 GiB) and .w64 hold more, and so does .flac
+  with --bits 16|24 (FLAC holds no floats).  A limit of the system (a full
+  disk, ulimit -f) is a write that fails, reported likewise.
+
+  record makes FILE (or empties it) at once, so a file that cannot be made
+  fails the record line.  A write that fails during run or ticks fails
+  that line; a file that cannot be finished fails the line that finishes
+  it (stop, free), or, at the end of the script, makes the exit status 1.
+  Each counts toward the stop after failed lines.  One run writes no file
+  twice: a record, write or --record-all file that names a file being
+  recorded, or recorded earlier in the run, is refused (the same file by
+  device and inode, or by path while it does not exist), and so is a write
+  to a file another box wrote.
+
+  The header of a .wav, .w64 or AIFF file is brought up to date about once
+  a second of sound, so a maxhost that is killed leaves a file that reads
+  up to there; a .flac file's header is written only when it is finished.
+  SIGINT (Ctrl-C), SIGTERM and SIGHUP stop the run at the next vector:
+  every file being recorded or written is finished as stop does, and
+  maxhost then ends by that signal, so a shell loop over it stops too.  A
+  second signal while the files are finished ends it at once.
 
 OUTPUT
   Every outlet message goes to standard output as

@@ -9,6 +9,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -57,6 +58,47 @@ std::string absolute_path(const std::string &p) {
     std::error_code ec;
     std::filesystem::path a = std::filesystem::absolute(p, ec);
     return ec ? p : a.lexically_normal().string();
+}
+
+// The signal that asks a run to stop (SIGINT, SIGTERM or SIGHUP); 0 while
+// none has come.
+volatile std::sig_atomic_t stop_signal = 0;
+
+extern "C" void on_stop_signal(int sig) {
+    if (stop_signal == 0) {
+        stop_signal = sig;
+        return;
+    }
+    // A second one while the files are being finished ends the process at
+    // once (when the handler returns and the signal is no longer blocked).
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+// Long renders are stopped with Ctrl-C: the run stops at the next vector
+// and finishes its files first.  No SA_RESTART, so that a script read from
+// standard input is not left waiting for a line.  A signal ignored when
+// maxhost started (nohup, a background job) stays ignored.
+void catch_stop_signals() {
+    struct sigaction action {};
+    action.sa_handler = on_stop_signal;
+    sigemptyset(&action.sa_mask);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&action.sa_mask, sig);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old {};
+        if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+        sigaction(sig, &action, nullptr);
+    }
+}
+
+// Ends the process by the signal that stopped it, so that its parent sees
+// that (a shell loop over maxhost run stops on Ctrl-C).
+int die_by(int sig) {
+    std::cout.flush();
+    std::cerr.flush();
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+    return 128 + sig;
 }
 
 void apply_options(headless::Host &host, const GlobalOptions &options) {
@@ -111,6 +153,7 @@ int command_run(const GlobalOptions &options, const Words &args) {
         script = &file;
     }
 
+    catch_stop_signals();
     headless::Host host;
     apply_options(host, options);
     host.set_script_dir(dir);
@@ -118,8 +161,11 @@ int command_run(const GlobalOptions &options, const Words &args) {
     runner.set_progress(isatty(STDERR_FILENO) == 1);
     runner.set_quiet(options.quiet);
     runner.set_sample_format(*format);
+    runner.set_stop_flag(&stop_signal);
     if (!record_all.empty()) runner.set_record_all(absolute_path(record_all));
-    return runner.run(*script, name == "-" ? "<stdin>" : name);
+    const int status = runner.run(*script, name == "-" ? "<stdin>" : name);
+    if (stop_signal != 0) return die_by(stop_signal);
+    return status;
 }
 
 int command_markers(const GlobalOptions &options, const Words &args) {
@@ -237,6 +283,9 @@ int maxhost_main(int argc, char **argv) {
 }  // namespace
 
 int main(int argc, char **argv) {
+    // A file-size limit (ulimit -f) makes a write fail with "File too
+    // large", which is reported, rather than killing the process.
+    std::signal(SIGXFSZ, SIG_IGN);
     try {
         return maxhost_main(argc, argv);
     } catch (const std::exception &e) {

@@ -1,7 +1,10 @@
 #include "script_runner.hpp"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -40,6 +43,23 @@ std::string absolute_path(const std::string &p) {
     std::error_code ec;
     std::filesystem::path a = std::filesystem::absolute(p, ec);
     return ec ? p : a.lexically_normal().string();
+}
+
+// The name a file is known by before it exists: absolute, with "." and
+// ".." and the links among the folders that exist resolved.
+std::string normalised_path(const std::string &p) {
+    std::error_code ec;
+    std::filesystem::path a = std::filesystem::weakly_canonical(std::filesystem::absolute(p, ec), ec);
+    return ec ? absolute_path(p) : a.string();
+}
+
+std::string signal_name(int sig) {
+    switch (sig) {
+    case SIGINT: return "SIGINT";
+    case SIGTERM: return "SIGTERM";
+    case SIGHUP: return "SIGHUP";
+    default: return "signal " + std::to_string(sig);
+    }
 }
 
 }  // namespace
@@ -134,9 +154,25 @@ void ScriptRunner::err_line(const std::string &text) {
     err_ << text << '\n' << std::flush;
 }
 
+// Line 0 is none: what the end of the run does names the script alone.
 bool ScriptRunner::fail(const std::string &message) {
-    err_line("maxhost: " + script_name_ + ":" + std::to_string(line_number_) + ": " + message);
+    err_line("maxhost: " + script_name_ + (line_number_ > 0 ? ":" + std::to_string(line_number_) : "") +
+             ": " + message);
     return false;
+}
+
+// Says, once, where the run stopped.
+bool ScriptRunner::stop_requested() {
+    if (!stop_flag_ || *stop_flag_ == 0) return false;
+    if (!stop_reported_) {
+        stop_reported_ = true;
+        // A write to a stream that the signal cut short leaves the stream
+        // failed; what the finishing says must still be said.
+        out_.clear();
+        err_.clear();
+        fail("stopped by " + signal_name(*stop_flag_));
+    }
+    return true;
 }
 
 int ScriptRunner::run(std::istream &script, const std::string &name) {
@@ -194,19 +230,31 @@ int ScriptRunner::run(std::istream &script, const std::string &name) {
                      std::to_string(lines.size()));
             break;
         }
+        if (stop_requested()) {
+            ++errors;
+            break;
+        }
     }
-    free_remaining();
+    errors += free_remaining();
     host_.messages.clear();
     host_.console.clear();
     return errors == 0 ? 0 : 1;
 }
 
-void ScriptRunner::free_remaining() {
-    while (!recordings_.empty()) stop_recording(recordings_.begin()->first);
+int ScriptRunner::free_remaining() {
+    line_number_ = 0;
+    int failed = 0;
+    // In the order the boxes were made, so that what is said comes in an
+    // order the script shows.
+    for (const std::string &n : created_)
+        if (headless::Box *b = host_.find(n); b && recordings_.count(b) && !stop_recording(b)) ++failed;
+    while (!recordings_.empty())
+        if (!stop_recording(recordings_.begin()->first)) ++failed;
     if (host_.dsp_running()) host_.dsp_off();
     for (const std::string &n : created_)
         if (headless::Box *b = host_.find(n)) host_.free_box(b);
     created_.clear();
+    return failed;
 }
 
 bool ScriptRunner::run_line(std::string_view line, const std::string &name, int64_t number) {
@@ -267,7 +315,7 @@ bool ScriptRunner::cmd_new(const Tokens &t) {
     created_.push_back(name);
     if (whole_script_ && !written_.count(name)) host_.keep_recording(b, false);
     if (!record_all_dir_.empty() && host_.signal_outlets(b) > 0)
-        return start_recording(b, name, (std::filesystem::path(record_all_dir_) / (name + ".wav")).string());
+        return start_recording(b, name, record_all_path(name));
     return true;
 }
 
@@ -330,19 +378,19 @@ bool ScriptRunner::cmd_dsp(const Tokens &t) {
 }
 
 bool ScriptRunner::tick(int64_t vectors) {
-    if (!progress_ || vectors < 2) {
-        host_.tick(vectors);
-        return true;
-    }
+    recording_failed_ = false;
     using clock = std::chrono::steady_clock;
     const auto start = clock::now();
     auto shown = start;
+    const bool show = progress_ && vectors >= 2;
     const int64_t step = std::max<int64_t>(1, vectors / 200);
     const double seconds = static_cast<double>(vectors) * host_.vector_size() / host_.sample_rate();
+    // One vector at a time, so that a signal stops the run at the next one.
     for (int64_t done = 0; done < vectors;) {
-        int64_t n = std::min(step, vectors - done);
-        host_.tick(n);
-        done += n;
+        if (stop_requested()) return false;
+        host_.tick(1);
+        ++done;
+        if (!show || done % step != 0) continue;
         auto now = clock::now();
         // Quick runs stay quiet; a slow one shows itself after half a second.
         if (done < vectors && now - start > std::chrono::milliseconds(500) &&
@@ -358,7 +406,8 @@ bool ScriptRunner::tick(int64_t vectors) {
         }
     }
     clear_progress();
-    return true;
+    // What failed has said so already.
+    return !recording_failed_;
 }
 
 bool ScriptRunner::cmd_run(const Tokens &t) {
@@ -381,12 +430,26 @@ bool ScriptRunner::cmd_write(const Tokens &t) {
     headless::Box *b = box_arg(t, 1);
     if (!b) return false;
     if (t.size() != 3 || t[2].kind != Token::Symbol) return fail("usage: write NAME FILE");
+    const std::string &name = t[1].text;
+    const std::string &path = t[2].text;
     const auto &recorded = host_.recorded(b);
-    if (recorded.empty()) return fail("box " + quote_symbol(t[1].text) + " has no signal outlets to write");
+    if (recorded.empty()) return fail("box " + quote_symbol(name) + " has no signal outlets to write");
     std::string error;
-    if (!write_sound(t[2].text, recorded, host_.sample_rate(), format_, &error))
-        return fail("cannot write " + quote_symbol(t[2].text) + ": " + error);
-    return true;
+    if (!writable_name(path, format_, &error))
+        return fail("cannot write " + quote_symbol(path) + ": " + error);
+    // A box writes all it played each time, so it may replace its own
+    // earlier write, and nothing else of this run's.
+    const Claim *claim = claim_on(path);
+    if (claim && !(claim->kind == Claim::Written && claim->box == name))
+        return fail("cannot write " + quote_symbol(path) + ": " + claim_text(*claim));
+    OutputFile file = OutputFile::create(path, &error);
+    if (!file.valid()) return fail("cannot write " + quote_symbol(path) + ": " + error);
+    if (!claim) add_claim(Claim::Written, name, path, file);
+    auto writer = open_writer(std::move(file), path, static_cast<int>(recorded.size()), &error);
+    const auto stop = [this] { return stop_requested(); };
+    if (!writer || !write_sound(*writer, recorded, stop, &error))
+        return fail("cannot write " + quote_symbol(path) + ": " + error);
+    return !stop_reported_;
 }
 
 bool ScriptRunner::cmd_disable(const Tokens &t) {
@@ -447,8 +510,21 @@ bool ScriptRunner::start_recording(headless::Box *b, const std::string &name, co
     std::string error;
     if (!writable_name(path, format_, &error))
         return fail("cannot record to " + quote_symbol(path) + ": " + error);
-    recordings_[b] = Recording{name, path, nullptr};
+    if (const Claim *c = claim_on(path))
+        return fail("cannot record to " + quote_symbol(path) + ": " + claim_text(*c));
+    // Made at once, so that a file that cannot be made fails this line.
+    OutputFile file = OutputFile::create(path, &error);
+    if (!file.valid()) return fail("cannot record to " + quote_symbol(path) + ": " + error);
+    const std::size_t claim = add_claim(Claim::Recording, name, path, file);
+    recordings_[b] = Recording{name, path, std::move(file), nullptr, claim};
     return true;
+}
+
+std::unique_ptr<SoundWriter> ScriptRunner::open_writer(OutputFile file, const std::string &path, int channels,
+                                                       std::string *error) {
+    auto writer = SoundWriter::open(std::move(file), path, channels, host_.sample_rate(), format_, error);
+    if (writer && size_field_max_ != SoundWriter::kSizeFieldMax) writer->set_size_field_max(size_field_max_);
+    return writer;
 }
 
 bool ScriptRunner::stop_recording(headless::Box *b) {
@@ -456,11 +532,12 @@ bool ScriptRunner::stop_recording(headless::Box *b) {
     if (it == recordings_.end()) return true;
     Recording r = std::move(it->second);
     recordings_.erase(it);
+    claims_[r.claim].kind = Claim::Recorded;
     std::string error;
     // A recording that never saw a vector is an empty file of the current
     // rate, as a write of nothing would be.
     if (!r.writer) {
-        r.writer = SoundWriter::open(r.path, host_.signal_outlets(b), host_.sample_rate(), format_, &error);
+        r.writer = open_writer(std::move(r.file), r.path, host_.signal_outlets(b), &error);
         if (!r.writer) return fail("cannot record to " + quote_symbol(r.path) + ": " + error);
     }
     if (!r.writer->close(&error)) return fail("cannot finish " + quote_symbol(r.path) + ": " + error);
@@ -475,15 +552,61 @@ void ScriptRunner::record_vector(headless::Box *b, std::span<float *const> outle
     if (r.writer && r.writer->sample_rate() != host_.sample_rate()) {
         error = "the sample rate changed";
     } else if (!r.writer) {
-        r.writer =
-            SoundWriter::open(r.path, static_cast<int>(outlets.size()), host_.sample_rate(), format_, &error);
+        r.writer = open_writer(std::move(r.file), r.path, static_cast<int>(outlets.size()), &error);
     }
     if (r.writer && error.empty() && r.writer->write(outlets.data(), n, &error)) return;
-    // The file is finished where it stopped; the run goes on without it.
+    // The file is finished where it stopped (whole, up to a size limit) and
+    // the run goes on without it; the line that ran the vectors fails.
     if (r.writer) r.writer->close(nullptr);
-    err_line("maxhost: " + script_name_ + ": recording of " + quote_symbol(r.name) + " to " +
-             quote_symbol(r.path) + " stopped: " + error);
+    claims_[r.claim].kind = Claim::Recorded;
+    fail("recording of " + quote_symbol(r.name) + " to " + quote_symbol(r.path) + " stopped: " + error);
+    recording_failed_ = true;
     recordings_.erase(it);
+}
+
+const ScriptRunner::Claim *ScriptRunner::claim_on(const std::string &path) const {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        const std::pair<std::uint64_t, std::uint64_t> identity(st.st_dev, st.st_ino);
+        for (const Claim &c : claims_)
+            if (c.identity == identity) return &c;
+        return nullptr;
+    }
+    const std::string normal = normalised_path(path);
+    for (const Claim &c : claims_)
+        if (c.path == normal) return &c;
+    return nullptr;
+}
+
+std::string ScriptRunner::claim_text(const Claim &c) const {
+    const std::string box = "box " + quote_symbol(c.box);
+    switch (c.kind) {
+    case Claim::Recording: return box + " is being recorded to it";
+    case Claim::Recorded: return box + " was recorded to it earlier in this run";
+    default: return box + " was written to it earlier in this run";
+    }
+}
+
+std::size_t ScriptRunner::add_claim(Claim::Kind kind, const std::string &box, const std::string &path,
+                                    const OutputFile &file) {
+    claims_.push_back(Claim{kind, box, normalised_path(path), file.identity()});
+    return claims_.size() - 1;
+}
+
+// DIR/NAME.wav, or the first of NAME-2.wav, NAME-3.wav... that this run has
+// not used when it has used that (a box freed and made again).
+std::string ScriptRunner::record_all_path(const std::string &name) {
+    const std::filesystem::path dir(record_all_dir_);
+    const std::string first = (dir / (name + ".wav")).string();
+    if (!claim_on(first)) return first;
+    for (int k = 2;; ++k) {
+        std::string path = (dir / (name + "-" + std::to_string(k) + ".wav")).string();
+        if (claim_on(path)) continue;
+        err_line("maxhost: " + script_name_ + ":" + std::to_string(line_number_) +
+                 ": --record-all: " + quote_symbol(first) + " is used already in this run; box " +
+                 quote_symbol(name) + " records to " + quote_symbol(path));
+        return path;
+    }
 }
 
 }  // namespace maxhost

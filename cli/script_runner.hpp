@@ -3,6 +3,7 @@
 // script errors to err.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <istream>
 #include <map>
@@ -53,8 +54,16 @@ public:
     // How write and record store samples.
     void set_sample_format(SampleFormat f) { format_ = f; }
     // Records every box with signal outlets, from its creation, to
-    // DIR/NAME.wav.
+    // DIR/NAME.wav (NAME-2.wav, NAME-3.wav... when the run has used that
+    // file already).
     void set_record_all(std::string dir) { record_all_dir_ = std::move(dir); }
+    // A signal handler stores the signal's number here to stop the run: it
+    // stops at the next vector (or block of a write, or line), and the
+    // files being recorded are finished as stop does.  0 while none came.
+    void set_stop_flag(const volatile std::sig_atomic_t *flag) { stop_flag_ = flag; }
+    // For tests: a lower FORM size limit for AIFF files than 4 GiB
+    // (SoundWriter::set_size_field_max).
+    void set_size_field_max(std::uint64_t bytes) { size_field_max_ = bytes; }
 
     // A run stops after this many failed lines.
     static constexpr int kMaxErrors = 20;
@@ -65,7 +74,8 @@ public:
     // unless it is the kMaxErrors-th; an exception from the host (out of
     // memory) does.  A UTF-8 byte-order mark at the start is skipped.
     // Boxes still alive at the end are freed, as closing a patch would, and
-    // their recordings finished.
+    // their recordings finished; a recording that cannot be finished makes
+    // it 1.  A stop through the stop flag makes it 1 too.
     int run(std::istream &script, const std::string &name);
 
     // Runs one line; false when it failed (the error is on err).  For
@@ -89,24 +99,45 @@ private:
     bool cmd_record(const Tokens &t);
     bool cmd_stop(const Tokens &t);
 
-    // A recording to a file, opened at its first vector, when the sample
-    // rate is the running one.
+    // A recording to a file made when it is asked for, whose sound starts at
+    // the first vector, when the sample rate is the running one.
     struct Recording {
         std::string name;  // the box's
         std::string path;
+        OutputFile file;  // until the writer takes it
         std::unique_ptr<SoundWriter> writer;
+        std::size_t claim = 0;  // its entry in claims_
     };
     bool start_recording(headless::Box *b, const std::string &name, const std::string &path);
     bool stop_recording(headless::Box *b);
     void record_vector(headless::Box *b, std::span<float *const> outlets, std::size_t n);
+    std::unique_ptr<SoundWriter> open_writer(OutputFile file, const std::string &path, int channels,
+                                             std::string *error);
+
+    // A file this run has recorded or written to, or is recording to: no
+    // other recording or write may replace it.  Known by device and inode
+    // once it exists, by its normalised absolute path before.
+    struct Claim {
+        enum Kind { Recording, Recorded, Written };
+        Kind kind;
+        std::string box;
+        std::string path;  // normalised absolute
+        std::optional<std::pair<std::uint64_t, std::uint64_t>> identity;
+    };
+    const Claim *claim_on(const std::string &path) const;
+    std::string claim_text(const Claim &c) const;
+    std::size_t add_claim(Claim::Kind kind, const std::string &box, const std::string &path,
+                          const OutputFile &file);
+    std::string record_all_path(const std::string &name);
 
     headless::Box *box_arg(const Tokens &t, std::size_t index);
     bool tick(int64_t vectors);
+    bool stop_requested();
     bool fail(const std::string &message);
     void out_line(const std::string &text);
     void err_line(const std::string &text);
     void clear_progress();
-    void free_remaining();
+    int free_remaining();
 
     headless::Host &host_;
     std::ostream &out_;
@@ -122,6 +153,13 @@ private:
     SampleFormat format_ = SampleFormat::Float32;
     std::string record_all_dir_;
     std::map<headless::Box *, Recording> recordings_;
+    std::vector<Claim> claims_;
+    // Set when a recording fails during the vectors of a run or ticks line,
+    // which then fails.
+    bool recording_failed_ = false;
+    const volatile std::sig_atomic_t *stop_flag_ = nullptr;
+    bool stop_reported_ = false;
+    std::uint64_t size_field_max_ = SoundWriter::kSizeFieldMax;
     // Boxes a write of the script names; only they are kept in memory when
     // the whole script was read first.
     std::set<std::string> written_;

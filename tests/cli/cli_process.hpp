@@ -2,13 +2,22 @@
 // tests write into.
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <thread>
+#include <vector>
+
+extern char **environ;
 
 namespace cli_test {
 
@@ -32,6 +41,55 @@ inline Result shell(const std::string &line) {
     int w = pclose(p);
     r.status = WIFEXITED(w) ? WEXITSTATUS(w) : -1;
     return r;
+}
+
+// Starts a program in the background, standard output and error into one
+// file, with the stop signals at their default actions whatever the test
+// runner left them at.  -1 when it cannot be started.
+inline pid_t spawn(const std::vector<std::string> &args, const std::filesystem::path &output) {
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&files, 1, 2);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t none, stops;
+    sigemptyset(&none);
+    sigemptyset(&stops);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) sigaddset(&stops, sig);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &stops);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    std::vector<char *> argv;
+    for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &files, &attr, argv.data(), environ) != 0) pid = -1;
+    posix_spawnattr_destroy(&attr);
+    posix_spawn_file_actions_destroy(&files);
+    return pid;
+}
+
+// Asks until done() says yes, for at most a minute; false if it never did.
+inline bool poll_until(const std::function<bool()> &done) {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > give_up) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+// Waits for a spawned process; kills it when it has not ended within a
+// minute (a failure).  Its wait status.
+inline int wait_for(pid_t pid) {
+    int status = 0;
+    if (!poll_until([&] { return waitpid(pid, &status, WNOHANG) == pid; })) {
+        ADD_FAILURE() << "process " << pid << " did not end; killed";
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    return status;
 }
 
 // A fresh folder named after the running test.

@@ -30,6 +30,8 @@ TEST(MaxhostCommandLine, HelpDocumentsEveryCommandAndOption) {
                              "help [TOPIC]",
                              "record NAME FILE",
                              "stop NAME",
+                             "0xFFFFFFFF",
+                             "SIGINT",
                              ".flac",
                              "TESSEL~",
                              "BRINDLE~",

@@ -1,11 +1,16 @@
 // Long runs and what a user types: streaming a box's outlets to a file as
-// the run goes (record), the file formats, what is kept in memory, scripts
-// that are not text, and maxhost's own help, version and banners.
+// the run goes (record), the file formats, what is kept in memory,
+// recordings that end badly (a signal, a size limit, a failed write, two
+// recordings to one file), scripts that are not text, and maxhost's own
+// help, version and banners.
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -119,19 +124,27 @@ TEST(Record, MistakesFailTheirLineAndTheRunGoesOn) {
                         (dir / "again.wav").string() +
                         "\n"  // 7: recording already
                         "record r " +
-                        (dir / "f.flac").string() + "\n",  // 8: again, and FLAC floats
+                        (dir / "f.flac").string() +
+                        "\n"  // 8: again, and FLAC floats
+                        "new q ramp~ 1\n"
+                        "record q " +
+                        (dir / "none" / "q.wav").string() +
+                        "\n"  // 10: no such folder, said there and not at the end
+                        "new z probe\n",
                     maxhost::SampleFormat::Float32),
               1);
     std::vector<std::string> lines;
     std::istringstream err(s.err.str());
     for (std::string line; std::getline(err, line);) lines.push_back(line);
-    ASSERT_EQ(lines.size(), 5u) << s.err.str();
+    ASSERT_EQ(lines.size(), 6u) << s.err.str();
     EXPECT_NE(lines[0].find("s.txt:3: cannot record to"), std::string::npos) << lines[0];
     EXPECT_NE(lines[0].find(".wav, .aif, .aiff, .flac or .w64"), std::string::npos) << lines[0];
     EXPECT_NE(lines[1].find("s.txt:4: box \"p\" has no signal outlets"), std::string::npos) << lines[1];
     EXPECT_NE(lines[2].find("s.txt:5: box \"r\" is not being recorded"), std::string::npos) << lines[2];
     EXPECT_NE(lines[3].find("s.txt:7:"), std::string::npos) << lines[3];
     EXPECT_NE(lines[4].find("s.txt:8:"), std::string::npos) << lines[4];
+    EXPECT_EQ(lines[5], "maxhost: s.txt:10: cannot record to \"" + (dir / "none" / "q.wav").string() +
+                            "\": No such file or directory");
     // The one recording that started is a file, empty but whole.
     EXPECT_EQ(read_sound(ok).info.frames, 0);
 }
@@ -173,6 +186,238 @@ TEST(Record, MemoryIsKeptOnlyWhereAWriteCanAskForIt) {
     ASSERT_TRUE(runner.run_line("new c ramp~ 1", "s.txt", 1));
     host.tick(3);
     EXPECT_EQ(host.recorded(host.find("c"))[0].size(), 192u) << "lines run one by one keep every box";
+}
+
+// --- recordings that end badly ----------------------------------------------------------------
+
+std::string read_text(const fs::path &p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void write_text(const fs::path &p, const std::string &text) { std::ofstream(p, std::ios::binary) << text; }
+
+// The frames a sound file's header states, 0 while it cannot be read.
+sf_count_t frames_in_header(const fs::path &p) {
+    SF_INFO info{};
+    SNDFILE *f = sf_open(p.c_str(), SFM_READ, &info);
+    if (!f) return 0;
+    sf_close(f);
+    return info.frames;
+}
+
+// tessel~ over two outlets at 8 kHz for longer than any test waits.
+std::string endless_script(const fs::path &file) {
+    return "new s tessel~ 4 2\nsignal s 0 0.5\nsend s 1 440. 0.3 , 2 1000. 0.2\nrecord s " + file.string() +
+           "\ndsp 8000 64\nrun 3600\n";
+}
+
+// A caught signal finishes the file whole and then ends maxhost by that
+// signal; a killed maxhost leaves a file that reads up to the last header
+// update, which comes about once a second of sound (FLAC's cannot, so only
+// a caught signal promises a whole .flac).
+TEST(RecordEnds, ASignalFinishesTheFileAndEndsMaxhostByIt) {
+    const fs::path dir = scratch("signal");
+    struct Case {
+        int sig;
+        const char *file;
+        const char *bits;
+        int sample_bytes;
+    } cases[] = {
+        {SIGTERM, "term.wav", "float", 4}, {SIGINT, "int.aif", "16", 2},   {SIGHUP, "hup.flac", "24", 3},
+        {SIGKILL, "kill.wav", "float", 4}, {SIGKILL, "kill.aif", "16", 2},
+    };
+    for (const Case &c : cases) {
+        const fs::path file = dir / c.file;
+        write_text(dir / "s.txt", endless_script(file));
+        const pid_t pid = cli_test::spawn(
+            {maxhost, "--quiet", "run", "--bits", c.bits, (dir / "s.txt").string()}, dir / "out.txt");
+        ASSERT_GT(pid, 0);
+        const bool flac = fs::path(c.file).extension() == ".flac";
+        // Until the header states some sound (FLAC's: until frames are out).
+        sf_count_t updated = 0;
+        const bool seen = cli_test::poll_until([&] {
+            std::error_code ec;
+            if (flac) return fs::file_size(file, ec) > 20000 && !ec;
+            return (updated = frames_in_header(file)) > 0;
+        });
+        kill(pid, c.sig);
+        const int status = cli_test::wait_for(pid);
+        ASSERT_TRUE(seen) << c.file << ": the header never stated any sound";
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.sig) << c.file << ": wait status " << status;
+        const Sound got = read_sound(file);  // every frame the header states
+        EXPECT_GE(got.info.frames, std::max<sf_count_t>(updated, 1)) << c.file;
+        if (c.sig == SIGKILL) continue;
+        if (!flac) {
+            const auto sound = static_cast<std::uintmax_t>(got.info.frames) * 2 * c.sample_bytes;
+            EXPECT_LT(fs::file_size(file) - sound, 200u) << c.file << ": frames written after the header's";
+        }
+        // The sound goes on to the end (a sine is 0 at times, a vector of it is not).
+        EXPECT_TRUE(std::any_of(got.frames.end() - std::min<std::ptrdiff_t>(128, got.frames.size()),
+                                got.frames.end(), [](float x) { return x != 0.0f; }))
+            << c.file;
+        const std::string out = read_text(dir / "out.txt");
+        EXPECT_NE(out.find(":6: stopped by SIG"), std::string::npos) << c.file << ": " << out;
+    }
+    fs::remove_all(dir);
+}
+
+// AIFF's sizes are 32 bits: a file stops at the last whole frame within a
+// FORM size of 0xFFFFFFFF, finished there, and the line fails.  The FORM
+// size counts every byte after its first 8: a header of 54 bytes (104 for
+// AIFC floats, with FVER and PEAK) and the sound, padded to an even length.
+TEST(RecordEnds, AnAiffFileStopsWholeAtItsSizeLimit) {
+    const fs::path dir = scratch("limit");
+    struct Case {
+        maxhost::SampleFormat bits;
+        std::uint64_t limit;
+        sf_count_t frames;
+    } cases[] = {
+        // 101 frames are an odd number of bytes, and the pad byte passes.
+        {maxhost::SampleFormat::Int24, 46 + 9 * 101 + 0, 100},
+        {maxhost::SampleFormat::Int24, 46 + 9 * 101 + 1, 101},
+        {maxhost::SampleFormat::Float32, 96 + 12 * 100 + 11, 100},
+        {maxhost::SampleFormat::Int16, 46 + 6 * 90 + 5, 90},
+    };
+    for (const Case &c : cases) {
+        const fs::path rec = dir / "rec.aif";
+        const fs::path whole = dir / "whole.aiff";
+        Session s;
+        ScriptRunner runner(s.host, s.out, s.err);
+        runner.set_sample_format(c.bits);
+        runner.set_size_field_max(c.limit);
+        std::istringstream script("new r ramp~ 3\nsignal r 0 0.25\nrecord r " + rec.string() +
+                                  "\ndsp 22050 16\nticks 5\nsignal r 0 -0.25\nticks 3\nwrite r " +
+                                  whole.string() + "\n");
+        EXPECT_EQ(runner.run(script, "s.txt"), 1);
+        std::vector<std::string> lines;
+        std::istringstream err(s.err.str());
+        for (std::string line; std::getline(err, line);) lines.push_back(line);
+        ASSERT_EQ(lines.size(), 2u) << s.err.str();
+        const std::string said = "holds at most " + std::to_string(c.frames) + " frames";
+        EXPECT_EQ(
+            lines[0].rfind("maxhost: s.txt:7: recording of \"r\" to \"" + rec.string() + "\" stopped: ", 0),
+            0u)
+            << lines[0];
+        EXPECT_EQ(lines[1].rfind("maxhost: s.txt:8: cannot write \"" + whole.string() + "\": ", 0), 0u)
+            << lines[1];
+        for (const std::string &line : lines) {
+            EXPECT_NE(line.find(said), std::string::npos) << line;
+            EXPECT_NE(line.find(".wav (which becomes RF64) and .w64 hold more, and .flac with --bits 16|24"),
+                      std::string::npos)
+                << line;
+        }
+        for (const fs::path &file : {rec, whole}) {
+            const Sound got = read_sound(file);
+            ASSERT_EQ(got.info.frames, c.frames) << file;
+            for (sf_count_t k = 0; k < c.frames; ++k)
+                for (int j = 0; j < 3; ++j)
+                    ASSERT_NEAR(got.frames[static_cast<std::size_t>(k * 3 + j)],
+                                (k < 80 ? 0.25f : -0.25f) * static_cast<float>(j + 1), 1.0f / 32768)
+                        << file << " frame " << k;
+            const std::string bytes = read_text(file);
+            ASSERT_GE(bytes.size(), 8u);
+            std::uint64_t form = 0;
+            for (int k = 4; k < 8; ++k) form = form << 8 | static_cast<unsigned char>(bytes[k]);
+            EXPECT_EQ(form, bytes.size() - 8) << file;
+            EXPECT_LE(form, c.limit) << file;
+        }
+    }
+}
+
+// maxhost ignores SIGXFSZ, so a file-size limit is a write that fails and
+// is reported: during a run it fails the run line; FLAC's last frame and
+// header, written only when the file is finished (here at the end of the
+// script), fail there, where libsndfile itself says nothing.
+TEST(RecordEnds, AFileSizeLimitIsAFailedWriteThatIsReported) {
+    const fs::path dir = scratch("ulimit");
+    auto run = [&](const fs::path &file, const char *bits, const std::string &blocks) {
+        write_text(dir / "s.txt",
+                   "new s tessel~ 8 2\nsignal s 0 0.5\n"
+                   "send s 1 440. 0.3 , 2 661. 0.2 , 3 1234. 0.1 , 4 3001. 0.1\n"
+                   "record s " +
+                       file.string() + "\ndsp 44100 64\nrun 1\n");
+        // bash counts the limit in blocks of 1024 bytes.
+        return cli_test::shell("bash -c 'ulimit -f " + blocks + " && exec " + maxhost +
+                               " --quiet run --bits " + bits + " " + (dir / "s.txt").string() + "' 2>&1");
+    };
+
+    const fs::path wav = dir / "a.wav";
+    cli_test::Result r = run(wav, "float", "64");
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_EQ(r.output, "maxhost: " + (dir / "s.txt").string() + ":6: recording of \"s\" to \"" +
+                            wav.string() + "\" stopped: File too large\n");
+    const Sound got = read_sound(wav);
+    EXPECT_GT(got.info.frames, 4000);
+    EXPECT_LE(got.info.frames * 2 * 4, 65536);
+
+    const fs::path flac = dir / "a.flac";
+    r = run(flac, "24", "unlimited");
+    ASSERT_EQ(r.status, 0) << r.output;
+    // The limit falls in the last frame, which is written when the file is
+    // finished (a second of sound is 10 frames of 4096 and a short one).
+    const auto size = fs::file_size(flac);
+    r = run(flac, "24", std::to_string((size - 1) / 1024));
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_EQ(r.output, "maxhost: " + (dir / "s.txt").string() + ": cannot finish \"" + flac.string() +
+                            "\": File too large\n");
+}
+
+// A file this run records or records to, or writes, is no other
+// recording's or write's: the second is refused, whatever path names the
+// file; --record-all moves a name made again to NAME-2.wav, NAME-3.wav...
+TEST(RecordEnds, OneFileTakesOneRecording) {
+    const fs::path dir = scratch("twice");
+    fs::create_directories(dir / "sub");
+    const std::string f = (dir / "f.wav").string();
+    const std::string w = (dir / "w.wav").string();
+    fs::create_symlink(dir / "f.wav", dir / "link.wav");
+    Session s;
+    EXPECT_EQ(s.run("new a ramp~ 1\nnew b ramp~ 1\nsignal a 0 0.5\nsignal b 0 -0.5\n"
+                    "record a " +
+                    f + "\nrecord b " + f + "\nrecord b " + (dir / "sub" / ".." / "f.wav").string() +
+                    "\nrecord b " + (dir / "link.wav").string() +
+                    "\n"
+                    "dsp 8000 16\nticks 2\nstop a\n"
+                    "record b " +
+                    f + "\nwrite b " + f + "\nwrite b " + w + "\nwrite b " + w + "\nwrite a " + w + "\n"),
+              1);
+    const std::string being = "box \"a\" is being recorded to it";
+    const std::string recorded = "box \"a\" was recorded to it earlier in this run";
+    EXPECT_EQ(s.err.str(), "maxhost: s.txt:6: cannot record to \"" + f + "\": " + being +
+                               "\n"
+                               "maxhost: s.txt:7: cannot record to \"" +
+                               (dir / "sub" / ".." / "f.wav").string() + "\": " + being +
+                               "\n"
+                               "maxhost: s.txt:8: cannot record to \"" +
+                               (dir / "link.wav").string() + "\": " + being +
+                               "\n"
+                               "maxhost: s.txt:12: cannot record to \"" +
+                               f + "\": " + recorded +
+                               "\n"
+                               "maxhost: s.txt:13: cannot write \"" +
+                               f + "\": " + recorded +
+                               "\n"
+                               "maxhost: s.txt:16: cannot write \"" +
+                               w + "\": box \"b\" was written to it earlier in this run\n");
+    const Sound a = read_sound(f);
+    ASSERT_EQ(a.info.frames, 32);
+    EXPECT_EQ(a.frames.back(), 0.5f);
+    EXPECT_EQ(read_sound(w).frames.back(), -0.5f);
+
+    Session all;
+    ScriptRunner runner(all.host, all.out, all.err);
+    runner.set_record_all(dir.string());
+    std::istringstream script(
+        "dsp 8000 16\nnew s ramp~ 1\nticks 1\nfree s\nnew t ramp~ 1\nstop t\nrecord t " +
+        (dir / "s-2.wav").string() + "\nnew s ramp~ 1\nticks 3\n");
+    EXPECT_EQ(runner.run(script, "s.txt"), 0) << all.err.str();
+    EXPECT_EQ(all.err.str(), "maxhost: s.txt:8: --record-all: \"" + (dir / "s.wav").string() +
+                                 "\" is used already in this run; box \"s\" records to \"" +
+                                 (dir / "s-3.wav").string() + "\"\n");
+    EXPECT_EQ(read_sound(dir / "s.wav").info.frames, 16);
+    EXPECT_EQ(read_sound(dir / "s-2.wav").info.frames, 48);
+    EXPECT_EQ(read_sound(dir / "s-3.wav").info.frames, 48);
 }
 
 // --- scripts that are not scripts, and long lists of mistakes -------------------------------
