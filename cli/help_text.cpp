@@ -164,7 +164,10 @@ const char kMarkers[] = R"(MARKERS
   messages.  Console errors go to standard error as "FILE: error: TEXT",
   maxhost's own as "maxhost: FILE: TEXT"; posts (brindle~'s banner) are
   not shown.  When the mode 1 read prints the same console lines as the
-  mode 0 read, they are shown once.
+  mode 0 read, they are shown once.  No byte from a file reaches the
+  terminal as a control: in names, log and error lines alike, each byte
+  of a control character (below 0x20, 0x7F, U+0080 to U+009F) or of
+  invalid UTF-8 is written \xHH, a name holding one in quotes.
 
   --json: standard output is one JSON array, one object per file, each on
   a line of its own, and nothing goes to standard error:
@@ -174,9 +177,10 @@ const char kMarkers[] = R"(MARKERS
   null means unknown, not sent, or (for ms) not finite.  errors holds the
   console lines as run prints them ("error: ...", "alert: ...",
   "host: ..."), then maxhost's own ("maxhost: not found").  Names are bytes
-  from the file: in JSON strings ", \ and control characters are escaped,
-  valid UTF-8 passes through, and any other byte is written \u00XX, the
-  byte taken as a Latin-1 character, so no byte is lost.
+  from the file: in JSON strings ", \ and control characters (U+0080 to
+  U+009F too) are escaped, other valid UTF-8 passes through, and any other
+  byte is written \u00XX, the byte taken as a Latin-1 character, so no
+  byte is lost.
 
   --verbose: the file is also walked by brindle~'s own readers with their
   log on, and each line says where (byte offset, chunk, marker number) and
