@@ -8,9 +8,9 @@ const char kOverview[] = R"(usage: maxhost [OPTIONS] COMMAND ARGS...
 Runs Max plug-ins (tessel~, brindle~, ...) in a headless host.
 
 Commands:
-  run [--bits 16|24|float] [--record-all DIR] SCRIPT
+  run [--bits 16|24|float] [--record-all DIR] [--max-errors N] SCRIPT
                   run a patch script, one event per line ("-" reads standard
-                  input)
+                  input, running each line as it arrives)
   markers [--peak] [--json] [--verbose] FILE...
                   read the markers of sound files through brindle~ and show
                   each file's type, rate and markers (see MARKERS below)
@@ -30,22 +30,32 @@ Options (anywhere before "--"; a command's own options likewise):
 )";
 
 const char kRun[] = R"(RUN
-  maxhost run [--bits 16|24|float] [--record-all DIR] SCRIPT
+  maxhost run [--bits 16|24|float] [--record-all DIR] [--max-errors N] SCRIPT
 
   --bits N          samples of written and recorded files: 16 or 24-bit
                     integers, or 32-bit floats (float, the default)
   --record-all DIR  record every box with signal outlets, from its
                     creation, to DIR/NAME.wav, as "record NAME FILE" does
+  --max-errors N    stop the run after N failed lines (20 by default);
+                    0: never stop
 
 Exit status of run: 0 when every script line ran, 1 when one or more failed (the
-run goes on after a failed line, and stops after 20), 2 for bad usage or a
-script that cannot be read or is not text.
+run goes on after a failed line, and stops after 20, or --max-errors N), 2 for
+bad usage or a script that cannot be read or is not text.
 A line fails when the script is wrong or a box could not be created; an
 object that prints an error does not fail the line.
 
-A script that is not text (a NUL byte, or mostly other bytes than text) is
-refused before anything runs.  A UTF-8 byte-order mark at its start is
-skipped.
+A script file is read whole before it runs: one that is not text (a NUL
+byte, or mostly other bytes than text) is refused before anything runs.  A
+UTF-8 byte-order mark at its start is skipped.
+
+SCRIPT "-" reads standard input and runs each line as soon as it has
+arrived, its output flushed before the next line is read, so a program can
+drive maxhost through a pipe: write a line, read the replies, write the
+next.  Every box then keeps what its signal outlets played, for write, so
+memory grows with a long run: use record for long runs through a pipe.  A
+line holding a NUL byte stops the run, after the lines before it, with
+status 2.
 
 SCRIPT SYNTAX
   Atoms are separated by blanks and tabs.  A line whose first non-blank
@@ -87,7 +97,8 @@ COMMANDS IN A SCRIPT
                            since it was created to FILE at the current
                            sample rate, channel j from outlet j (0 = left).
                            Each write writes it all again.  Only boxes a
-                           write names are kept in memory.
+                           write names are kept in memory (from standard
+                           input, every box is).
   record NAME FILE         stream NAME's signal outlets to FILE from the
                            next vector on, as the run goes: memory does
                            not grow with the length.  The file is finished
