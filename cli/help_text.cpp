@@ -8,9 +8,9 @@ const char kOverview[] = R"(usage: maxhost [OPTIONS] COMMAND ARGS...
 Runs Max plug-ins (tessel~, brindle~, ...) in a headless host.
 
 Commands:
-  run [--bits 16|24|float] [--record-all DIR] SCRIPT
+  run [--bits 16|24|float] [--record-all DIR] [--max-errors N] SCRIPT
                   run a patch script, one event per line ("-" reads standard
-                  input)
+                  input, running each line as it arrives)
   markers [--peak] [--json] [--verbose] FILE...
                   read the markers of sound files through brindle~ and show
                   each file's type, rate and markers (see MARKERS below)
@@ -30,7 +30,7 @@ Options (anywhere before "--"; a command's own options likewise):
 )";
 
 const char kRun[] = R"(RUN
-  maxhost run [--bits 16|24|float] [--record-all DIR] SCRIPT
+  maxhost run [--bits 16|24|float] [--record-all DIR] [--max-errors N] SCRIPT
 
   --bits N          samples of written and recorded files: 16 or 24-bit
                     integers, or 32-bit floats (float, the default)
@@ -38,16 +38,26 @@ const char kRun[] = R"(RUN
                     creation, to DIR/NAME.wav, as "record NAME FILE" does
                     (a name made again records to NAME-2.wav, NAME-3.wav...,
                     the first the run has not used, and a line says so)
+  --max-errors N    stop the run after N failed lines (20 by default);
+                    0: never stop
 
 Exit status of run: 0 when every script line ran, 1 when one or more failed (the
-run goes on after a failed line, and stops after 20), 2 for bad usage or a
-script that cannot be read or is not text.
+run goes on after a failed line, and stops after 20, or --max-errors N), 2 for
+bad usage or a script that cannot be read or is not text.
 A line fails when the script is wrong or a box could not be created; an
 object that prints an error does not fail the line.
 
-A script that is not text (a NUL byte, or mostly other bytes than text) is
-refused before anything runs.  A UTF-8 byte-order mark at its start is
-skipped.
+A script file is read whole before it runs: one that is not text (a NUL
+byte, or mostly other bytes than text) is refused before anything runs.  A
+UTF-8 byte-order mark at its start is skipped.
+
+SCRIPT "-" reads standard input and runs each line as soon as it has
+arrived, its output flushed before the next line is read, so a program can
+drive maxhost through a pipe: write a line, read the replies, write the
+next.  Every box then keeps what its signal outlets played, for write, so
+memory grows with a long run: use record for long runs through a pipe.  A
+line holding a NUL byte stops the run, after the lines before it, with
+status 2.
 
 SCRIPT SYNTAX
   Atoms are separated by blanks and tabs.  A line whose first non-blank
@@ -89,7 +99,8 @@ COMMANDS IN A SCRIPT
                            since it was created to FILE at the current
                            sample rate, channel j from outlet j (0 = left).
                            Each write writes it all again.  Only boxes a
-                           write names are kept in memory.
+                           write names are kept in memory (from standard
+                           input, every box is).
   record NAME FILE         stream NAME's signal outlets to FILE from the
                            next vector on, as the run goes: memory does
                            not grow with the length.  The file is finished
@@ -191,7 +202,10 @@ const char kMarkers[] = R"(MARKERS
   messages.  Console errors go to standard error as "FILE: error: TEXT",
   maxhost's own as "maxhost: FILE: TEXT"; posts (brindle~'s banner) are
   not shown.  When the mode 1 read prints the same console lines as the
-  mode 0 read, they are shown once.
+  mode 0 read, they are shown once.  No byte from a file reaches the
+  terminal as a control: in names, log and error lines alike, each byte
+  of a control character (below 0x20, 0x7F, U+0080 to U+009F) or of
+  invalid UTF-8 is written \xHH, a name holding one in quotes.
 
   --json: standard output is one JSON array, one object per file, each on
   a line of its own, and nothing goes to standard error:
@@ -201,9 +215,10 @@ const char kMarkers[] = R"(MARKERS
   null means unknown, not sent, or (for ms) not finite.  errors holds the
   console lines as run prints them ("error: ...", "alert: ...",
   "host: ..."), then maxhost's own ("maxhost: not found").  Names are bytes
-  from the file: in JSON strings ", \ and control characters are escaped,
-  valid UTF-8 passes through, and any other byte is written \u00XX, the
-  byte taken as a Latin-1 character, so no byte is lost.
+  from the file: in JSON strings ", \ and control characters (U+0080 to
+  U+009F too) are escaped, other valid UTF-8 passes through, and any other
+  byte is written \u00XX, the byte taken as a Latin-1 character, so no
+  byte is lost.
 
   --verbose: the file is also walked by brindle~'s own readers with their
   log on, and each line says where (byte offset, chunk, marker number) and

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -112,17 +113,22 @@ void apply_options(headless::Host &host, const GlobalOptions &options) {
 int command_run(const GlobalOptions &options, const Words &args) {
     std::optional<maxhost::SampleFormat> format = maxhost::SampleFormat::Float32;
     std::string record_all;
+    int max_errors = maxhost::ScriptRunner::kMaxErrors;
     std::vector<std::string> scripts;
     for (std::size_t k = 0; k < args.size(); ++k) {
         const Word &a = args[k];
         if (!a.option()) {
             scripts.push_back(a.text);
-        } else if (a.text == "--bits" || a.text == "--record-all") {
+        } else if (a.text == "--bits" || a.text == "--record-all" || a.text == "--max-errors") {
             if (k + 1 >= args.size()) return usage_error(a.text + " needs a value");
             const std::string &v = args[++k].text;
             if (a.text == "--bits") {
                 format = maxhost::parse_sample_format(v);
                 if (!format) return usage_error("--bits takes 16, 24 or float, not " + v);
+            } else if (a.text == "--max-errors") {
+                auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), max_errors);
+                if (v.empty() || v[0] == '-' || ec != std::errc() || end != v.data() + v.size())
+                    return usage_error("--max-errors takes a count of lines, 0 or more, not " + v);
             } else {
                 record_all = v;
             }
@@ -162,8 +168,10 @@ int command_run(const GlobalOptions &options, const Words &args) {
     runner.set_quiet(options.quiet);
     runner.set_sample_format(*format);
     runner.set_stop_flag(&stop_signal);
+    runner.set_max_errors(max_errors);
     if (!record_all.empty()) runner.set_record_all(absolute_path(record_all));
-    const int status = runner.run(*script, name == "-" ? "<stdin>" : name);
+    const int status = name == "-" ? runner.run(*script, "<stdin>", maxhost::ScriptRunner::Reading::ByLine)
+                                   : runner.run(*script, name);
     if (stop_signal != 0) return die_by(stop_signal);
     return status;
 }

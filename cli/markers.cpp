@@ -160,6 +160,76 @@ std::size_t utf8_length(std::string_view s, std::size_t i) {
     return n;
 }
 
+// The length of the sequence at s[i] that a terminal may be sent as it
+// is: printable ASCII, or valid UTF-8 from U+00A0 up.  0 for a byte that
+// must be escaped: a control character (some terminals take U+0080 to
+// U+009F as controls too, U+009B as the start of an escape sequence) or a
+// byte of invalid UTF-8 (a terminal in another encoding may take it as
+// one).
+std::size_t shown_length(std::string_view s, std::size_t i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) return c >= 0x20 && c != 0x7F ? 1 : 0;
+    const std::size_t n = utf8_length(s, i);
+    if (n == 2 && c == 0xC2 && static_cast<unsigned char>(s[i + 1]) < 0xA0) return 0;
+    return n;
+}
+
+bool all_shown(std::string_view s) {
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t n = shown_length(s, i);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
+
+void append_hex(std::string &out, unsigned char c) {
+    static const char kHex[] = "0123456789ABCDEF";
+    out += "\\x";
+    out += kHex[c >> 4];
+    out += kHex[c & 15];
+}
+
+// Text from a file (or naming one) for a terminal: every byte that must
+// not reach it as it is, as \xHH.
+std::string terminal_text(std::string_view s) {
+    if (all_shown(s)) return std::string(s);
+    std::string out;
+    for (std::size_t i = 0; i < s.size();) {
+        if (const std::size_t n = shown_length(s, i)) {
+            out.append(s.substr(i, n));
+            i += n;
+        } else {
+            append_hex(out, static_cast<unsigned char>(s[i++]));
+        }
+    }
+    return out;
+}
+
+// A marker name as a script writes a symbol, but quoted with \xHH for every
+// byte that must not reach a terminal as it is, including those a script's
+// quoting lets through; it still reads back as the same bytes.
+std::string name_text(std::string_view s) {
+    if (all_shown(s)) return format_symbol(s);
+    std::string out = "\"";
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t n = shown_length(s, i);
+        if (n == 0) {
+            const auto c = static_cast<unsigned char>(s[i++]);
+            if (c == '\n')
+                out += "\\n";
+            else
+                append_hex(out, c);
+            continue;
+        }
+        if (s[i] == '"' || s[i] == '\\') out += '\\';
+        out.append(s.substr(i, n));
+        i += n;
+    }
+    out += '"';
+    return out;
+}
+
 void append_u00(std::string &out, unsigned char c) {
     static const char kHex[] = "0123456789abcdef";
     out += "\\u00";
@@ -381,15 +451,14 @@ MarkerReport read_markers(headless::Host &host, const fileservices::SearchPath &
 
 std::string format_marker_table(const MarkerReport &r) {
     if (!r.sound_file) return {};
-    std::string out = r.file + ": " + type_text(r.type.value_or(0)) + ", ";
+    std::string out = terminal_text(r.file) + ": " + type_text(r.type.value_or(0)) + ", ";
     out += r.sample_rate ? std::to_string(*r.sample_rate) + " Hz" : std::string("rate unknown");
     out += r.count ? ", count " + std::to_string(*r.count) : std::string(", no count");
     out += '\n';
     if (r.markers.empty()) return out;
 
     std::vector<std::array<std::string, 3>> rows = {{"name", "ms", "frames"}};
-    for (const auto &m : r.markers)
-        rows.push_back({format_symbol(m.name), table_ms(m.ms), format_int(m.frames)});
+    for (const auto &m : r.markers) rows.push_back({name_text(m.name), table_ms(m.ms), format_int(m.frames)});
     std::array<std::size_t, 3> width{};
     for (const auto &row : rows)
         for (int c = 0; c < 3; ++c) width[c] = std::max(width[c], row[c].size());
@@ -406,19 +475,21 @@ std::string format_marker_table(const MarkerReport &r) {
 }
 
 std::string format_marker_errors(const MarkerReport &r) {
+    const std::string file = terminal_text(r.file);
     std::string out;
     for (const auto &e : r.errors) {
         if (e.starts_with("maxhost: "))
-            out += "maxhost: " + r.file + ": " + e.substr(9) + '\n';
+            out += "maxhost: " + file + ": " + terminal_text(e.substr(9)) + '\n';
         else
-            out += r.file + ": " + e + '\n';
+            out += file + ": " + terminal_text(e) + '\n';
     }
     return out;
 }
 
 std::string format_marker_log(const MarkerReport &r) {
+    const std::string file = terminal_text(r.file);
     std::string out;
-    for (const auto &l : r.log) out += r.file + ": log: " + l + '\n';
+    for (const auto &l : r.log) out += file + ": log: " + terminal_text(l) + '\n';
     return out;
 }
 
@@ -427,13 +498,19 @@ std::string json_string(std::string_view s) {
     for (std::size_t i = 0; i < s.size();) {
         const auto c = static_cast<unsigned char>(s[i]);
         if (c >= 0x80) {
-            if (std::size_t n = utf8_length(s, i)) {
-                out.append(s.substr(i, n));
-                i += n;
-            } else {
+            const std::size_t n = utf8_length(s, i);
+            if (n == 0) {
                 append_u00(out, c);
                 ++i;
+                continue;
             }
+            // U+0080 to U+009F are controls too, to some terminals: escaped
+            // as the code point, which is their second byte.
+            if (shown_length(s, i) == 0)
+                append_u00(out, static_cast<unsigned char>(s[i + 1]));
+            else
+                out.append(s.substr(i, n));
+            i += n;
             continue;
         }
         switch (c) {

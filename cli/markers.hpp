@@ -51,7 +51,9 @@ MarkerReport read_markers(headless::Host &host, const fileservices::SearchPath &
                           const std::string &file, bool peak, bool verbose = false);
 
 // The report as a header line and a table, for standard output; empty for
-// a file brindle~ could not open by type.
+// a file brindle~ could not open by type.  These three escape as \xHH each
+// byte that must not reach a terminal as it is (controls, U+0080 to U+009F,
+// invalid UTF-8), names quoted as scripts quote symbols.
 std::string format_marker_table(const MarkerReport &r);
 // The report's error lines for standard error, each naming the file.
 std::string format_marker_errors(const MarkerReport &r);
@@ -62,8 +64,8 @@ std::string format_marker_log(const MarkerReport &r);
 std::string format_marker_json(const std::vector<MarkerReport> &reports);
 
 // A JSON string of arbitrary bytes: quote, backslash and control characters
-// escaped, valid UTF-8 passed through, any other byte as \u00XX (the byte
-// read as Latin-1).
+// (U+0080 to U+009F too) escaped, other valid UTF-8 passed through, any
+// other byte as \u00XX (the byte read as Latin-1).
 std::string json_string(std::string_view bytes);
 // The shortest text that reads back as v; null when v is not finite.
 std::string json_number(float v);

@@ -175,37 +175,64 @@ bool ScriptRunner::stop_requested() {
     return true;
 }
 
-int ScriptRunner::run(std::istream &script, const std::string &name) {
-    // A script is text, read whole before it runs: a binary file is refused
-    // at once, and the boxes no write names are not kept in memory, so that
-    // a long run streamed to files (record) does not grow.
-    std::string text{std::istreambuf_iterator<char>(script), std::istreambuf_iterator<char>()};
-    if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
-    if (auto why = not_text(text)) {
-        err_line("maxhost: " + name + ": not a script: " + *why);
-        return 2;
-    }
+int ScriptRunner::run(std::istream &script, const std::string &name, Reading reading) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    const bool whole = reading == Reading::Whole;
+    script_name_ = name;
+    line_number_ = 0;
+    // A script file is text, read whole before it runs: a binary file is
+    // refused at once, and the boxes no write names are not kept in memory,
+    // so that a long run streamed to files (record) does not grow.
+    std::string text;
     std::vector<std::string_view> lines;
-    for (std::size_t start = 0; start < text.size();) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string_view line(text.data() + start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        start = end + 1;
+    if (whole) {
+        text.assign(std::istreambuf_iterator<char>(script), std::istreambuf_iterator<char>());
+        if (text.starts_with(kByteOrderMark)) text.erase(0, kByteOrderMark.size());
+        if (auto why = not_text(text)) {
+            err_line("maxhost: " + name + ": not a script: " + *why);
+            return 2;
+        }
+        for (std::size_t start = 0; start < text.size();) {
+            std::size_t end = text.find('\n', start);
+            if (end == std::string::npos) end = text.size();
+            std::string_view line(text.data() + start, end - start);
+            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+            lines.push_back(line);
+            start = end + 1;
+        }
+        for (std::string_view line : lines) {
+            Tokens t;
+            LexError ignored;
+            if (lex_line(line, t, &ignored) && t.size() >= 2 && t[0].kind == Token::Symbol &&
+                t[0].text == "write" && t[1].kind == Token::Symbol)
+                written_.insert(t[1].text);
+        }
+        whole_script_ = true;
     }
-    for (std::string_view line : lines) {
-        Tokens t;
-        LexError ignored;
-        if (lex_line(line, t, &ignored) && t.size() >= 2 && t[0].kind == Token::Symbol &&
-            t[0].text == "write" && t[1].kind == Token::Symbol)
-            written_.insert(t[1].text);
-    }
-    whole_script_ = true;
+
+    // By line, a line is read only once the one before it has run and its
+    // output has gone out, so a program at the other end of a pipe can wait
+    // for the replies to each line.
+    std::string arrived;
+    std::size_t taken = 0;
+    bool nul_byte = false;
+    auto next_line = [&](std::string_view &line) {
+        if (whole) {
+            if (taken == lines.size()) return false;
+            line = lines[taken++];
+            return true;
+        }
+        if (!std::getline(script, arrived)) return false;
+        if (taken++ == 0 && arrived.starts_with(kByteOrderMark)) arrived.erase(0, kByteOrderMark.size());
+        if (!arrived.empty() && arrived.back() == '\r') arrived.pop_back();
+        nul_byte = arrived.find('\0') != std::string::npos;
+        line = arrived;
+        return !nul_byte;
+    };
 
     int errors = 0;
     int64_t number = 0;
-    for (std::string_view line : lines) {
+    for (std::string_view line; next_line(line);) {
         ++number;
         try {
             if (!run_line(line, name, number)) ++errors;
@@ -224,20 +251,24 @@ int ScriptRunner::run(std::istream &script, const std::string &name) {
         // logs would otherwise grow with every line of a long script.
         host_.messages.clear();
         host_.console.clear();
-        if (errors >= kMaxErrors) {
+        if (max_errors_ > 0 && errors >= max_errors_) {
+            // Lines still to come on a pipe are not known.
             err_line("maxhost: " + name + ": stopped after " + std::to_string(errors) +
-                     " failed lines, at line " + std::to_string(number) + " of " +
-                     std::to_string(lines.size()));
+                     " failed lines, at line " + std::to_string(number) +
+                     (whole ? " of " + std::to_string(lines.size()) : std::string()));
             break;
         }
-        if (stop_requested()) {
-            ++errors;
-            break;
-        }
+        if (stop_requested()) break;
     }
+    if (nul_byte)
+        err_line("maxhost: " + name + ":" + std::to_string(number + 1) +
+                 ": not a script: it holds a NUL byte");
+    // A signal may also end the input (a read from a pipe it cut short).
+    if (stop_requested()) ++errors;
     errors += free_remaining();
     host_.messages.clear();
     host_.console.clear();
+    if (nul_byte) return 2;
     return errors == 0 ? 0 : 1;
 }
 

@@ -65,18 +65,30 @@ public:
     // (SoundWriter::set_size_field_max).
     void set_size_field_max(std::uint64_t bytes) { size_field_max_ = bytes; }
 
-    // A run stops after this many failed lines.
+    // A run stops after this many failed lines, unless set_max_errors says
+    // otherwise.
     static constexpr int kMaxErrors = 20;
+    // 0: a run never stops for failed lines.
+    void set_max_errors(int n) { max_errors_ = n; }
+
+    // Whole: the script is read to its end before anything runs, so that a
+    // file that is not text is refused at once and only the boxes a write
+    // names keep their outlets in memory.  ByLine: each line runs as soon
+    // as it has arrived, for a program that drives maxhost through a pipe
+    // and reads the replies to a line before writing the next; every box
+    // keeps its outlets, and a line holding a NUL byte ends the run.
+    enum class Reading { Whole, ByLine };
 
     // Runs every line of script; name is how errors refer to it.  Returns 0
     // when every line ran, 1 when one or more failed, 2 when the script is
-    // not text (nothing is run then).  A failed line does not stop the run,
-    // unless it is the kMaxErrors-th; an exception from the host (out of
-    // memory) does.  A UTF-8 byte-order mark at the start is skipped.
-    // Boxes still alive at the end are freed, as closing a patch would, and
-    // their recordings finished; a recording that cannot be finished makes
-    // it 1.  A stop through the stop flag makes it 1 too.
-    int run(std::istream &script, const std::string &name);
+    // not text (read whole: nothing is run then; by line: the lines before
+    // the one holding a NUL byte have run).  A failed line does not stop
+    // the run, unless it is the max_errors-th; an exception from the host
+    // (out of memory) does.  A UTF-8 byte-order mark at the start is
+    // skipped.  Boxes still alive at the end are freed, as closing a patch
+    // would, and their recordings finished; a recording that cannot be
+    // finished makes it 1.  A stop through the stop flag makes it 1 too.
+    int run(std::istream &script, const std::string &name, Reading reading = Reading::Whole);
 
     // Runs one line; false when it failed (the error is on err).  For
     // callers that feed lines themselves; run() uses it.
@@ -164,6 +176,7 @@ private:
     // the whole script was read first.
     std::set<std::string> written_;
     bool whole_script_ = false;
+    int max_errors_ = kMaxErrors;
 };
 
 }  // namespace maxhost

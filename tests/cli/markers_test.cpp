@@ -17,6 +17,7 @@
 #include "json_reader.hpp"
 #include "example_files.hpp"
 #include "markers.hpp"
+#include "script_lexer.hpp"
 #include "script_runner.hpp"
 
 namespace fs = std::filesystem;
@@ -261,6 +262,9 @@ TEST(MarkersJson, StringsEscapeWhatJsonForbidsAndKeepEveryByte) {
     EXPECT_EQ(json_string("\xF4\x90\x80\x80"), R"("\u00f4\u0090\u0080\u0080")");
     EXPECT_EQ(json_string("x\xE2\x82"), R"("x\u00e2\u0082")");
     EXPECT_EQ(json_string("\x80\xE9z"), R"("\u0080\u00e9z")");
+    // U+0080 to U+009F are controls to some terminals (U+009B starts an
+    // escape sequence); U+00A0 is not.
+    EXPECT_EQ(json_string("\xC2\x80\xC2\x9B\xC2\x9F\xC2\xA0"), "\"\\u0080\\u009b\\u009f\xC2\xA0\"");
 
     EXPECT_EQ(maxhost::json_number(0.1f), "0.1");
     EXPECT_EQ(maxhost::json_number(1e20f), "1e+20");
@@ -282,6 +286,77 @@ TEST(MarkersJson, LabelBytesFromAFileSurviveTheDocument) {
     // The lone byte comes back as U+00E9, the UTF-8 one as it was.
     EXPECT_EQ((*doc)[0]["markers"][0]["name"].s, "tab\there \"q\" \\ caf\xC3\xA9 caf\xC3\xA9");
     EXPECT_EQ((*doc)[0]["file"].s, (dir / "bytes.wav").string());
+    fs::remove_all(dir);
+}
+
+// --- bytes from a file on a terminal ----------------------------------------------
+
+// Names, log lines and error lines carry bytes from the file; none may reach
+// a terminal as a control.  Names stay quoted as a script reads them back.
+TEST(MarkersText, BytesThatATerminalObeysAreEscaped) {
+    struct Case {
+        std::string raw, name, line;
+    } cases[] = {
+        {"plain", "plain", "plain"},
+        {"a b", "\"a b\"", "a b"},
+        {"caf\xC3\xA9 \xC2\xA0", "\"caf\xC3\xA9 \xC2\xA0\"", "caf\xC3\xA9 \xC2\xA0"},
+        {"\x1B[2J", R"("\x1B[2J")", R"(\x1B[2J)"},
+        {"a\tb\x7F", R"("a\x09b\x7F")", R"(a\x09b\x7F)"},
+        {"line\nbreak", R"("line\nbreak")", R"(line\x0Abreak)"},
+        {"q\"\\\x01", R"("q\"\\\x01")", R"(q"\\x01)"},
+        {"csi\xC2\x9B", R"("csi\xC2\x9B")", R"(csi\xC2\x9B)"},
+        {"lone\x9B", R"("lone\x9B")", R"(lone\x9B)"},
+        {"cut\xE2\x82", R"("cut\xE2\x82")", R"(cut\xE2\x82)"},
+        {"over\xC0\xAF", R"("over\xC0\xAF")", R"(over\xC0\xAF)"},
+    };
+    for (const Case &c : cases) {
+        maxhost::MarkerReport r;
+        r.file = "f.sd2";
+        r.sound_file = true;
+        r.type = bytes::fourcc("Sd2f");
+        r.markers = {{c.raw, 0.0f, 0}};
+        r.log = {c.raw};
+        r.errors = {"error: " + c.raw, "maxhost: " + c.raw};
+        std::istringstream table(maxhost::format_marker_table(r));
+        std::string row;
+        for (int k = 0; k < 3; ++k) std::getline(table, row);
+        const std::string cell = row.substr(2, row.find("  ", 2) - 2);
+        EXPECT_EQ(cell, c.name) << c.raw;
+        std::vector<maxhost::Token> back;
+        ASSERT_TRUE(maxhost::lex_line(cell, back, nullptr)) << cell;
+        ASSERT_EQ(back.size(), 1u) << cell;
+        EXPECT_EQ(back[0].text, c.raw) << cell;
+        EXPECT_EQ(maxhost::format_marker_log(r), "f.sd2: log: " + c.line + "\n");
+        EXPECT_EQ(maxhost::format_marker_errors(r),
+                  "f.sd2: error: " + c.line + "\nmaxhost: f.sd2: " + c.line + "\n");
+    }
+    maxhost::MarkerReport named;
+    named.file = "\x1B]0;title\x07.wav";
+    named.sound_file = true;
+    named.type = bytes::fourcc("Sd2f");
+    named.errors = {"maxhost: no markers"};
+    EXPECT_EQ(maxhost::format_marker_table(named).rfind(R"(\x1B]0;title\x07.wav: Sd2f)", 0), 0u);
+    EXPECT_EQ(maxhost::format_marker_errors(named), "maxhost: \\x1B]0;title\\x07.wav: no markers\n");
+}
+
+// A Sound Designer II rate text that clears the screen, read with the log on.
+TEST(MarkersText, ARateTextFromTheFileIsEscapedInTheLogAndTheJson) {
+    fs::path dir = cli_test::scratch_dir("markers");
+    put(dir / "esc.sd2", sd2_data(std::vector<int16_t>(8)));
+    put(dir / "esc.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("\x1B[2J\xC2\x9B")},
+                                             {"sdML", 1000, sdml_data({{100, 1, "m", {}, 0}})}}));
+    Reader reader;
+    const auto r = maxhost::read_markers(reader.host, reader.search, (dir / "esc.sd2").string(), false, true);
+    ASSERT_EQ(r.log.size(), 1u);
+    EXPECT_EQ(maxhost::format_marker_log(r),
+              (dir / "esc.sd2").string() + R"(: log: STR  1001: "\x1B[2J\xC2\x9B" holds no number, no rate)"
+                                           "\n");
+    const std::string text = maxhost::format_marker_json({r});
+    EXPECT_EQ(text.find('\x1B'), std::string::npos);
+    EXPECT_EQ(text.find("\xC2\x9B"), std::string::npos);
+    auto doc = json::parse(text);
+    ASSERT_TRUE(doc) << text;
+    EXPECT_EQ((*doc)[0]["log"][0].s, "STR  1001: \"\x1B[2J\xC2\x9B\" holds no number, no rate");
     fs::remove_all(dir);
 }
 

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "script_session.hpp"
@@ -191,25 +192,80 @@ TEST(ScriptErrors, EveryMalformedCommandFailsItsLine) {
         "path",
         "dialog",
     };
-    // In runs of fewer lines than stop a run.
-    constexpr std::size_t kBatch = ScriptRunner::kMaxErrors - 1;
-    for (std::size_t first = 0; first < bad.size(); first += kBatch) {
-        const std::size_t last = std::min(bad.size(), first + kBatch);
-        std::string script = "new p probe\nnew r ramp~\n";
-        for (std::size_t k = first; k < last; ++k) script += bad[k] + "\n";
+    std::string script = "new p probe\nnew r ramp~\n";
+    for (const std::string &line : bad) script += line + "\n";
+    Session s;
+    ScriptRunner runner(s.host, s.out, s.err);
+    runner.set_max_errors(0);
+    std::istringstream in(script);
+    EXPECT_EQ(runner.run(in, "s.txt"), 1);
+    std::istringstream err(s.err.str());
+    std::string line;
+    std::size_t k = 0;
+    while (std::getline(err, line)) {
+        ASSERT_LT(k, bad.size()) << line;
+        std::string prefix = "maxhost: s.txt:" + std::to_string(k + 3) + ": ";
+        EXPECT_EQ(line.rfind(prefix, 0), 0u) << bad[k] << " -> " << line;
+        ++k;
+    }
+    EXPECT_EQ(k, bad.size());
+    EXPECT_EQ(s.out.str(), "");
+}
+
+// A run stops at the max_errors-th failed line (0: never), naming the
+// script's length when it was read whole.
+TEST(ScriptErrors, TheRunStopsAtTheFailedLineItIsToldTo) {
+    using Reading = ScriptRunner::Reading;
+    std::string script = "new p probe\n";
+    for (int k = 0; k < 6; ++k) script += "nonsense\nsend p " + std::to_string(k) + "\n";
+    struct Case {
+        int max_errors;
+        Reading reading;
+        int failed;  // lines that failed before the run ended
+        std::string stop;
+    } cases[] = {
+        {0, Reading::Whole, 6, ""},
+        {1, Reading::Whole, 1, "stopped after 1 failed lines, at line 2 of 13"},
+        {3, Reading::Whole, 3, "stopped after 3 failed lines, at line 6 of 13"},
+        {6, Reading::Whole, 6, "stopped after 6 failed lines, at line 12 of 13"},
+        {7, Reading::Whole, 6, ""},
+        {0, Reading::ByLine, 6, ""},
+        {3, Reading::ByLine, 3, "stopped after 3 failed lines, at line 6"},
+    };
+    for (const Case &c : cases) {
         Session s;
-        EXPECT_EQ(s.run(script), 1);
-        std::istringstream err(s.err.str());
-        std::string line;
-        std::size_t k = first;
-        while (std::getline(err, line)) {
-            ASSERT_LT(k, last) << line;
-            std::string prefix = "maxhost: s.txt:" + std::to_string(k - first + 3) + ": ";
-            EXPECT_EQ(line.rfind(prefix, 0), 0u) << bad[k] << " -> " << line;
-            ++k;
+        ScriptRunner runner(s.host, s.out, s.err);
+        runner.set_max_errors(c.max_errors);
+        std::istringstream in(script);
+        EXPECT_EQ(runner.run(in, "s.txt", c.reading), 1);
+        std::string out, err;
+        for (int k = 0; k < c.failed; ++k) {
+            err += "maxhost: s.txt:" + std::to_string(2 * k + 2) + ": unknown command \"nonsense\"\n";
+            // The line after the last failure runs only when the run goes on.
+            if (k + 1 < c.failed || c.stop.empty()) out += "p 1: int " + std::to_string(k) + "\n";
         }
-        EXPECT_EQ(k, last);
-        EXPECT_EQ(s.out.str(), "");
+        if (!c.stop.empty()) err += "maxhost: s.txt: " + c.stop + "\n";
+        EXPECT_EQ(s.err.str(), err) << c.max_errors;
+        EXPECT_EQ(s.out.str(), out) << c.max_errors;
+    }
+}
+
+// Lines that arrive one by one run as the same lines read whole do.
+TEST(ScriptText, ByLineReadsLinesAsAWholeScriptDoes) {
+    for (const std::string &script :
+         {std::string("\xEF\xBB\xBFnew p probe\r\nsend p 3\r\n\r\nsend p 4"),
+          std::string("new p probe\n\nsend p echo \"a\\nb\"\nsend nobody 1\n\n")}) {
+        // One host at a time: the test classes are registered globally.
+        auto run = [&](ScriptRunner::Reading reading) {
+            Session s;
+            ScriptRunner runner(s.host, s.out, s.err);
+            std::istringstream in(script);
+            const int status = runner.run(in, "s.txt", reading);
+            return std::tuple{status, s.out.str(), s.err.str()};
+        };
+        const auto whole = run(ScriptRunner::Reading::Whole);
+        EXPECT_FALSE(std::get<1>(whole).empty());
+        EXPECT_EQ(run(ScriptRunner::Reading::ByLine), whole) << script;
     }
 }
 

@@ -161,11 +161,12 @@ if [ -n "${IT_PD_DIR:-}" ] && [ -n "${IT_PD:-}" ]; then
 fi
 
 # The deken archive: one folder holding both objects, their help patches,
-# the example files and the documents, externals stripped.
+# the example files and the documents, externals stripped, named for the
+# single-precision Pd the externals are built for (float size 32).
 if [ -n "${IT_DEKEN:-}" ]; then
   if "$IT_CMAKE" --build "$IT_BUILD" --target deken >"$tmp/deken.log" 2>&1; then
     name=$(basename "$IT_DEKEN")
-    [[ $name =~ ^tessel~-v${IT_VERSION//./\\.}-\(Linux-(amd64|i386|arm64|[a-z0-9_]+)-(32|64)\)-externals\.zip$ ]] ||
+    [[ $name =~ ^tessel~-v${IT_VERSION//./\\.}-\(Linux-(amd64|i386|arm64|[a-z0-9_]+)-32\)-externals\.zip$ ]] ||
       fail "not a deken archive name: $name"
     mkdir -p "$tmp/deken"
     (cd "$tmp/deken" && "$IT_CMAKE" -E tar xf "$IT_DEKEN") || fail "cannot unpack $name"
