@@ -292,13 +292,10 @@ TEST(MaxhostRun, StandardInputRunsEachLineAsItArrives) {
 // Ctrl-C while maxhost waits for its next line ends the wait, and the run
 // is stopped as one stopped between vectors is.
 TEST(MaxhostRun, ASignalEndsAWaitForStandardInput) {
-    Driven m({maxhost, "--quiet", "--plugins", CLI_TEST_PLUGIN_DIR, "run", "-"});
-    m.write_line("new p probe");
-    m.write_line("send p 1");
-    EXPECT_EQ(m.read_line(), "p 1: int 1");
+    Driven m({maxhost, "--quiet", "run", "-"});
     ASSERT_TRUE(m.wait_reading());
     m.send_signal(SIGINT);
-    EXPECT_EQ(m.read_line(), "maxhost: <stdin>:2: stopped by SIGINT");
+    EXPECT_EQ(m.read_line(), "maxhost: <stdin>: stopped by SIGINT");
     EXPECT_EQ(m.wait(), -SIGINT);
 }
 
