@@ -70,7 +70,9 @@ SCRIPT SYNTAX
   A float beyond the float range reads as inf, -inf or 0.
   "..." is always a symbol, with the escapes \" \\ \n and \xHH; "7" is the
   symbol 7, not the int.  A word cannot contain a quote.  An unquoted ","
-  separates the messages of one send, as in a Max message box.
+  separates the messages of one send, as in a Max message box.  Outlet
+  messages write symbols the same way; one holding a control character
+  (U+0080 to U+009F too) or invalid UTF-8 is quoted, each such byte \xHH.
 
 COMMANDS IN A SCRIPT
   new NAME CLASS ARGS...   create box NAME as typing "CLASS ARGS" into Max.

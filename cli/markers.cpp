@@ -132,57 +132,6 @@ void append_padded(std::string &out, const std::string &text, std::size_t width,
     if (!right) out.append(width - std::min(width, text.size()), ' ');
 }
 
-// The length of the valid UTF-8 sequence at s[i], or 0 (Unicode's table of
-// well-formed byte sequences: no overlong forms, no surrogates, nothing
-// past U+10FFFF).
-std::size_t utf8_length(std::string_view s, std::size_t i) {
-    auto at = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char c = at(i);
-    std::size_t n;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) {
-        n = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3;
-        if (c == 0xE0) lo = 0xA0;
-        if (c == 0xED) hi = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4;
-        if (c == 0xF0) lo = 0x90;
-        if (c == 0xF4) hi = 0x8F;
-    } else {
-        return 0;
-    }
-    if (s.size() - i < n) return 0;
-    if (at(i + 1) < lo || at(i + 1) > hi) return 0;
-    for (std::size_t k = 2; k < n; ++k)
-        if (at(i + k) < 0x80 || at(i + k) > 0xBF) return 0;
-    return n;
-}
-
-// The length of the sequence at s[i] that a terminal may be sent as it
-// is: printable ASCII, or valid UTF-8 from U+00A0 up.  0 for a byte that
-// must be escaped: a control character (some terminals take U+0080 to
-// U+009F as controls too, U+009B as the start of an escape sequence) or a
-// byte of invalid UTF-8 (a terminal in another encoding may take it as
-// one).
-std::size_t shown_length(std::string_view s, std::size_t i) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    if (c < 0x80) return c >= 0x20 && c != 0x7F ? 1 : 0;
-    const std::size_t n = utf8_length(s, i);
-    if (n == 2 && c == 0xC2 && static_cast<unsigned char>(s[i + 1]) < 0xA0) return 0;
-    return n;
-}
-
-bool all_shown(std::string_view s) {
-    for (std::size_t i = 0; i < s.size();) {
-        const std::size_t n = shown_length(s, i);
-        if (n == 0) return false;
-        i += n;
-    }
-    return true;
-}
-
 void append_hex(std::string &out, unsigned char c) {
     static const char kHex[] = "0123456789ABCDEF";
     out += "\\x";
@@ -203,30 +152,6 @@ std::string terminal_text(std::string_view s) {
             append_hex(out, static_cast<unsigned char>(s[i++]));
         }
     }
-    return out;
-}
-
-// A marker name as a script writes a symbol, but quoted with \xHH for every
-// byte that must not reach a terminal as it is, including those a script's
-// quoting lets through; it still reads back as the same bytes.
-std::string name_text(std::string_view s) {
-    if (all_shown(s)) return format_symbol(s);
-    std::string out = "\"";
-    for (std::size_t i = 0; i < s.size();) {
-        const std::size_t n = shown_length(s, i);
-        if (n == 0) {
-            const auto c = static_cast<unsigned char>(s[i++]);
-            if (c == '\n')
-                out += "\\n";
-            else
-                append_hex(out, c);
-            continue;
-        }
-        if (s[i] == '"' || s[i] == '\\') out += '\\';
-        out.append(s.substr(i, n));
-        i += n;
-    }
-    out += '"';
     return out;
 }
 
@@ -458,7 +383,8 @@ std::string format_marker_table(const MarkerReport &r) {
     if (r.markers.empty()) return out;
 
     std::vector<std::array<std::string, 3>> rows = {{"name", "ms", "frames"}};
-    for (const auto &m : r.markers) rows.push_back({name_text(m.name), table_ms(m.ms), format_int(m.frames)});
+    for (const auto &m : r.markers)
+        rows.push_back({format_symbol(m.name), table_ms(m.ms), format_int(m.frames)});
     std::array<std::size_t, 3> width{};
     for (const auto &row : rows)
         for (int c = 0; c < 3; ++c) width[c] = std::max(width[c], row[c].size());

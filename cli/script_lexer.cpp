@@ -200,33 +200,81 @@ std::string format_float(float v) {
     return s;
 }
 
+// The length of the valid UTF-8 sequence at s[i], or 0 (Unicode's table of
+// well-formed byte sequences: no overlong forms, no surrogates, nothing
+// past U+10FFFF).
+std::size_t utf8_length(std::string_view s, std::size_t i) {
+    auto at = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char c = at(i);
+    std::size_t n;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        n = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        if (c == 0xE0) lo = 0xA0;
+        if (c == 0xED) hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (s.size() - i < n) return 0;
+    if (at(i + 1) < lo || at(i + 1) > hi) return 0;
+    for (std::size_t k = 2; k < n; ++k)
+        if (at(i + k) < 0x80 || at(i + k) > 0xBF) return 0;
+    return n;
+}
+
+// The length of the sequence at s[i] that a terminal may be sent as it
+// is: printable ASCII, or valid UTF-8 from U+00A0 up.  0 for a byte that
+// must be escaped: a control character (some terminals take U+0080 to
+// U+009F as controls too, U+009B as the start of an escape sequence) or a
+// byte of invalid UTF-8 (a terminal in another encoding may take it as
+// one).
+std::size_t shown_length(std::string_view s, std::size_t i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) return c >= 0x20 && c != 0x7F ? 1 : 0;
+    const std::size_t n = utf8_length(s, i);
+    if (n == 2 && c == 0xC2 && static_cast<unsigned char>(s[i + 1]) < 0xA0) return 0;
+    return n;
+}
+
+bool all_shown(std::string_view s) {
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t n = shown_length(s, i);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
+
 std::string quote_symbol(std::string_view s) {
     std::string out = "\"";
-    for (char ch : s) {
-        auto c = static_cast<unsigned char>(ch);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c < 0x20 || c == 0x7f) {
-            append_hex_escape(out, c);
-        } else {
-            // Bytes from 0x80 up pass through so UTF-8 names stay readable.
-            out += ch;
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t n = shown_length(s, i);
+        if (n == 0) {
+            const auto c = static_cast<unsigned char>(s[i++]);
+            if (c == '\n')
+                out += "\\n";
+            else
+                append_hex_escape(out, c);
+            continue;
         }
+        if (s[i] == '"' || s[i] == '\\') out += '\\';
+        out.append(s.substr(i, n));
+        i += n;
     }
     out += '"';
     return out;
 }
 
 std::string format_symbol(std::string_view s) {
-    bool bare = !s.empty() && s[0] != '#' && classify_word(s).kind == Token::Symbol;
-    for (std::size_t k = 0; bare && k < s.size(); ++k) {
-        auto c = static_cast<unsigned char>(s[k]);
-        bool printable = (c > 0x20 && c < 0x7f) || c >= 0x80;
-        bare = printable && c != '"' && c != '\\' && c != ',';
-    }
+    bool bare = !s.empty() && s[0] != '#' && classify_word(s).kind == Token::Symbol && all_shown(s);
+    for (std::size_t k = 0; bare && k < s.size(); ++k)
+        bare = s[k] != ' ' && s[k] != '"' && s[k] != '\\' && s[k] != ',';
     return bare ? std::string(s) : quote_symbol(s);
 }
 

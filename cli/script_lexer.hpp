@@ -53,9 +53,19 @@ std::string format_int(int32_t v);
 // The shortest text that reads back to the same float, with a '.' added
 // when it would otherwise read as an int ("1000.", "-0.", "1e+20").
 std::string format_float(float v);
-// Bare when that reads back as the same symbol, else quoted.
+// Bare when that reads back as the same symbol and every byte may reach a
+// terminal as it is, else quoted.  Quoting escapes as \xHH every byte a
+// terminal must not be sent (see shown_length), so that a symbol from a
+// file (a marker's name) cannot drive the terminal it is printed on.
 std::string format_symbol(std::string_view s);
 // Always quoted; for naming things in messages.
 std::string quote_symbol(std::string_view s);
+
+// The length of the valid UTF-8 sequence at s[i], or 0.
+std::size_t utf8_length(std::string_view s, std::size_t i);
+// The length of the sequence at s[i] that a terminal may be sent as it is:
+// printable ASCII, or valid UTF-8 from U+00A0 up; 0 for a byte to escape.
+std::size_t shown_length(std::string_view s, std::size_t i);
+bool all_shown(std::string_view s);
 
 }  // namespace maxhost

@@ -241,7 +241,12 @@ TEST(SymbolFormat, BareOnlyWhenThatReadsBackTheSame) {
                                            {"\n", R"("\n")"},
                                            {"\t", R"("\x09")"},
                                            {"\x7f", R"("\x7F")"},
-                                           {"\x01z", R"("\x01z")"}})
+                                           {"\x01z", R"("\x01z")"},
+                                           // Nothing a terminal obeys goes out as it is.
+                                           {"\x1b[2J", R"("\x1B[2J")"},
+                                           {"a\xc2\x9b", R"("a\xC2\x9B")"},
+                                           {"\xff\xc3", R"("\xFF\xC3")"},
+                                           {"\xc2\xa0", "\xc2\xa0"}})
         EXPECT_EQ(format_symbol(c.symbol), c.text);
     EXPECT_EQ(quote_symbol("foo"), "\"foo\"");
 }
