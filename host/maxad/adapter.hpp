@@ -57,6 +57,7 @@ namespace maxad {
 inline constexpr long kMaxBridgeVector = 1 << 16;
 
 struct Bridge;
+struct OffMain;
 using Deferred = hostcommon::DeferredCall<Box>;
 
 // Max sends messages from its scheduler thread too (Overdrive) while the
@@ -112,6 +113,9 @@ struct BoxState {
     int signal_outlets = 0;  // "signal" outlets made
     bool dsp_set_up = false;
     bool dsp_freed = false;
+    // Messages of this box handed to the main thread from another and not
+    // yet delivered: while there are any, later ones follow them there.
+    std::atomic<int> waiting_off_main{0};
 
     // The signal bridge of the chain Max compiled last, and the one before
     // it, which an old chain may still be ticking while the new one is
@@ -139,8 +143,14 @@ struct Adapter final : hostcommon::HeapHandles, hostcommon::FileHost {
     messlist *setting_up = nullptr;
     std::vector<std::unique_ptr<messlist>> classes;
 
+    // gensym makes symbols under the lock; any thread looks them up
+    // without it.
     SpinLock symbols_lock;
     hostcommon::SymbolTable symbols;
+
+    // A signal class's messages from other threads (classes.cpp): made
+    // when the external loads, never freed.
+    OffMain *off_main = nullptr;
 
     // What waits for the main thread, every box's in the order it came,
     // run by one qelem (defer.cpp).
