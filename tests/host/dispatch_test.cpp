@@ -224,7 +224,7 @@ TEST(Route, TheExactMethodThenTheHostsConversionsThenTheCatchAll) {
 
 // --- the symbol table ------------------------------------------------------------
 
-TEST(SymbolTable, FindsWithoutMakingAndKeepsEverySymbolAsItGrows) {
+TEST(SymbolTable, FindsWithoutMaking) {
     hostcommon::SymbolTable table;
     EXPECT_EQ(table.find("a"), nullptr);
     t_symbol *a = table.intern("a");
@@ -234,17 +234,11 @@ TEST(SymbolTable, FindsWithoutMakingAndKeepsEverySymbolAsItGrows) {
     EXPECT_EQ(table.find("ab"), nullptr);
     EXPECT_EQ(table.find(""), nullptr);
     EXPECT_STREQ(table.intern("")->s_name, "");
-    // Well past the first table's room, several times over.
-    std::vector<t_symbol *> made;
-    for (int i = 0; i < 5000; ++i) made.push_back(table.intern("s" + std::to_string(i)));
-    int lost = 0;
-    for (int i = 0; i < 5000; ++i) lost += table.find("s" + std::to_string(i)) != made[i];
-    EXPECT_EQ(lost, 0);
-    EXPECT_EQ(table.find("a"), a);
 }
 
-// A reader never waits for the one thread that makes symbols, and whatever
-// it finds is whole.
+// A reader never waits for the one thread that makes symbols, whatever it
+// finds is whole, and the table grows (several times over here) without
+// losing one.
 TEST(SymbolTable, ReadersLookUpWhileSymbolsAreMade) {
     hostcommon::SymbolTable table;
     constexpr int kNames = 20000;
@@ -256,9 +250,11 @@ TEST(SymbolTable, ReadersLookUpWhileSymbolsAreMade) {
         }
     });
     int wrong = 0, missing = 0;
-    for (int round = 0; made.load(std::memory_order_acquire) < kNames || round == 0; ++round) {
+    // Rounds until one that starts with every symbol made.
+    for (bool last = false; !last;) {
         const int before = made.load(std::memory_order_acquire);
-        for (int i = 0; i < kNames; i += 97) {
+        last = before == kNames;
+        for (int i = 0; i < kNames; i += 7) {
             const std::string name = "n" + std::to_string(i);
             if (t_symbol *s = table.find(name)) {
                 wrong += name != s->s_name;

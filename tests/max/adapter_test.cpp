@@ -562,6 +562,11 @@ TEST_F(OffMainThread, SignalBoxesGetTheirMessagesWithoutAnAllocation) {
     ASSERT_NE(refused, nullptr);
     // A symbol made on the main thread, which delivers at once and makes it.
     standin::send(known, "list", {l(1), f(100.0), f(0.0), s("made")});
+    // The count sees the external's allocations: a control box's message
+    // waits for the main thread in a queue that allocates.
+    void *control = make("brindle~", {});
+    EXPECT_GT(sent_elsewhere(control, "mode", {l(1)}), 0);
+    standin::run_queue();
     standin::clear_logs();
 
     EXPECT_EQ(sent_elsewhere(known, "list", {l(1), f(440.0), f(0.5), s("made")}), 0);
