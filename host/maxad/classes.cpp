@@ -91,6 +91,8 @@ messlist *class_named(std::string_view name) {
 
 using hostcommon::is_cant;
 
+}  // namespace
+
 // --- a signal box's messages from other threads ----------------------------------
 //
 // Max sends a signal box messages from its scheduler thread (or its audio
@@ -106,8 +108,6 @@ using hostcommon::is_cant;
 // order), and a long message when both rooms are in use.  A full queue
 // refuses what does not fit: it is lost, and once the queue runs the main
 // thread says how many were.
-
-}  // namespace
 
 // What waits in the queue.
 struct Handed {
@@ -199,10 +199,11 @@ void deliver_off_main(OffMain &o, Box *b, std::string_view selector, std::span<c
         hand_over(o, Handed{kind, b, c, selector, atoms.size()},
                   kind == Handed::Message ? atoms : std::span<const maxsdk::Atom>{});
     };
-    if (st.waiting_off_main.load(std::memory_order_acquire) > 0) return hand(Handed::Message);
+    // A refused message changes nothing, so its line need not wait its turn.
     const auto to = hostcommon::route(c->bindings, selector, hostcommon::NumberConversion::None);
     if (!to.binding) return hand(Handed::NoMethod);
     if (atoms.size() > hostcommon::kMaxMessageAtoms) return hand(Handed::TooManyAtoms);
+    if (st.waiting_off_main.load(std::memory_order_acquire) > 0) return hand(Handed::Message);
     t_symbol *called = to.binding->selector;
     if (to.anything) {
         called = adapter().symbols.find(selector);
