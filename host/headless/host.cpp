@@ -232,17 +232,20 @@ Box *Host::new_box(const std::string &name, const std::string &cls, std::span<co
     I.boxes.push_back(std::move(box));
 
     void *result = nullptr;
-    bool bad_args = false;
+    hostcommon::Delivery made = hostcommon::Delivery::Done;
     {
         Impl::Scope scope(I, b);
         Box *saved = I.creating;
         I.creating = b;
-        bad_args = !hostcommon::construct(
+        made = hostcommon::construct(
             c->new_fn, c->new_types, gensym(cls.c_str()), hostcommon::MaxAtoms{args},
             [&](t_atom *out) { return hostcommon::copy_atoms(args, out); }, &result);
         I.creating = saved;
     }
-    if (bad_args) I.console(ConsoleLine::Error, cls + ": bad arguments for message \"new\"");
+    if (made == hostcommon::Delivery::BadArguments)
+        I.console(ConsoleLine::Error, cls + ": bad arguments for message \"new\"");
+    if (made == hostcommon::Delivery::TooManyAtoms)
+        I.console(ConsoleLine::Error, hostcommon::too_many_atoms(cls, "new", args.size()));
     if (!result || result != b->obj) {
         if (result && result != b->obj) I.host_line(cls + ": new returned a record the host did not make");
         // Whatever the refused creation still holds is reported, then freed.
@@ -293,21 +296,21 @@ void Host::send_message(Box *b, t_symbol *selector, std::span<const t_atom> args
     Impl &I = *impl_;
     if (!b) return;
     const std::string &cls = b->cls->name;
-    auto it = b->cls->bindings.find(selector->s_name);
-    if (it == b->cls->bindings.end() || (it->second.types.size() == 1 && it->second.types[0] == A_CANT)) {
+    const auto to = hostcommon::route(b->cls->bindings, selector->s_name, hostcommon::NumberConversion::None);
+    if (!to.binding) {
         I.console(ConsoleLine::Error, cls + ": doesn't understand \"" + selector->s_name + "\"");
         return;
     }
-    const auto &binding = it->second;
-    if (args.size() > hostcommon::kMaxMessageAtoms) {
-        I.console(ConsoleLine::Error, hostcommon::too_many_atoms(cls, selector->s_name, args.size()));
-        return;
-    }
     Impl::Scope scope(I, b);
-    if (!hostcommon::deliver(binding.fn, binding.types, b->obj, selector, hostcommon::MaxAtoms{args},
-                             [&](t_atom *out) { return hostcommon::copy_atoms(args, out); })) {
+    // Without number conversions the method is the selector's own, or the
+    // catch-all, which takes the selector too.
+    const auto done =
+        hostcommon::deliver(to.binding->fn, to.binding->types, b->obj, selector, hostcommon::MaxAtoms{args},
+                            [&](t_atom *out) { return hostcommon::copy_atoms(args, out); });
+    if (done == hostcommon::Delivery::TooManyAtoms)
+        I.console(ConsoleLine::Error, hostcommon::too_many_atoms(cls, selector->s_name, args.size()));
+    if (done == hostcommon::Delivery::BadArguments)
         I.console(ConsoleLine::Error, cls + ": bad arguments for message \"" + selector->s_name + "\"");
-    }
 }
 
 void Host::run_deferred() {

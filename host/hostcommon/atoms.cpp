@@ -1,6 +1,7 @@
 // Atoms, symbols and text as every host makes them; compiled into each host
 // with its own host_api.hpp, so that inside a Pd external these are the
 // external's functions.
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -11,17 +12,81 @@
 
 namespace hostcommon {
 
-t_symbol *intern(SymbolTable &table, const char *s) {
-    std::string key = s ? s : "";
-    auto it = table.find(key);
-    if (it != table.end()) return it->second;
-    auto *sym = new t_symbol;
-    sym->s_name = new char[key.size() + 1];
-    std::memcpy(sym->s_name, key.c_str(), key.size() + 1);
-    sym->s_thing = nullptr;
-    table.emplace(std::move(key), sym);
-    return sym;
+namespace {
+
+// FNV-1a: symbols are short, and their texts differ anywhere.
+std::size_t hash_of(std::string_view name) {
+    uint64_t h = 14695981039346656037ull;
+    for (unsigned char c : name) h = (h ^ c) * 1099511628211ull;
+    return static_cast<std::size_t>(h ^ (h >> 32));
 }
+
+bool names(const t_symbol *sym, std::string_view name) {
+    return std::strncmp(sym->s_name, name.data(), name.size()) == 0 && sym->s_name[name.size()] == '\0';
+}
+
+constexpr std::size_t kFirstSlots = 256;
+
+// Room for one more, growing geometrically (reserve alone grows by what
+// it is asked).
+template <class V>
+void room_for_one(V &v) {
+    if (v.size() == v.capacity()) v.reserve(v.size() < 16 ? 16 : v.size() * 2);
+}
+
+}  // namespace
+
+SymbolTable::SymbolTable() {
+    tables_.push_back(std::make_unique<Slots>(
+        Slots{kFirstSlots - 1, std::make_unique<std::atomic<t_symbol *>[]>(kFirstSlots)}));
+    current_.store(tables_.back().get(), std::memory_order_release);
+}
+
+SymbolTable::~SymbolTable() = default;
+
+t_symbol *SymbolTable::find(std::string_view name) const {
+    const Slots *t = current_.load(std::memory_order_acquire);
+    for (std::size_t i = hash_of(name) & t->mask;; i = (i + 1) & t->mask) {
+        t_symbol *sym = t->slots[i].load(std::memory_order_acquire);
+        if (!sym) return nullptr;
+        if (names(sym, name)) return sym;
+    }
+}
+
+void SymbolTable::place(const Slots &t, t_symbol *sym) {
+    std::size_t i = hash_of(sym->s_name) & t.mask;
+    while (t.slots[i].load(std::memory_order_relaxed)) i = (i + 1) & t.mask;
+    t.slots[i].store(sym, std::memory_order_release);
+}
+
+t_symbol *SymbolTable::intern(std::string_view name) {
+    if (t_symbol *sym = find(name)) return sym;
+    // Room first, so that nothing is half made when memory runs out.
+    room_for_one(symbols_);
+    room_for_one(names_);
+    const Slots *t = current_.load(std::memory_order_relaxed);
+    if ((symbols_.size() + 1) * 2 > t->mask + 1) {
+        const std::size_t n = (t->mask + 1) * 2;
+        room_for_one(tables_);
+        auto bigger = std::make_unique<Slots>(Slots{n - 1, std::make_unique<std::atomic<t_symbol *>[]>(n)});
+        for (const auto &sym : symbols_) place(*bigger, sym.get());
+        t = bigger.get();
+        tables_.push_back(std::move(bigger));
+        current_.store(t, std::memory_order_release);
+    }
+    auto text = std::make_unique<char[]>(name.size() + 1);
+    std::memcpy(text.get(), name.data(), name.size());
+    text[name.size()] = '\0';
+    auto sym = std::make_unique<t_symbol>();
+    sym->s_name = text.get();
+    sym->s_thing = nullptr;
+    names_.push_back(std::move(text));
+    symbols_.push_back(std::move(sym));
+    place(*t, symbols_.back().get());
+    return symbols_.back().get();
+}
+
+t_symbol *intern(SymbolTable &table, const char *s) { return table.intern(s ? s : ""); }
 
 }  // namespace hostcommon
 

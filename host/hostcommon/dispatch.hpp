@@ -145,6 +145,8 @@ inline int32_t saturate_to_int32(double v) {
 //   symbol_at(i)   a symbol atom's Max symbol, else null
 //   number_at(i)   optional: a number atom's value for a float parameter,
 //                  for hosts whose integers are wider than long_at's
+//   empty_symbol() optional: the symbol a missing A_DEFSYM atom takes, for
+//                  a host that must not make it there (else gensym(""))
 template <class Atoms>
 bool coerce(const std::vector<short> &types, const Atoms &atoms, ArgList &out) {
     out.clear();
@@ -182,7 +184,11 @@ bool coerce(const std::vector<short> &types, const Atoms &atoms, ArgList &out) {
         case A_SYM:
         case A_DEFSYM:
             if (!given) {
-                out.push(gensym(""));
+                if constexpr (requires { atoms.empty_symbol(); }) {
+                    out.push(atoms.empty_symbol());
+                } else {
+                    out.push(gensym(""));
+                }
             } else if (t_symbol *s = atoms.symbol_at(i)) {
                 out.push(s);
             } else {
@@ -236,19 +242,23 @@ inline void call_gimme(method fn, void *obj, t_symbol *s, std::vector<t_atom> &a
     call_gimme(fn, obj, s, std::span<t_atom>(atoms));
 }
 
-// An A_GIMME creation function.
+// An A_GIMME creation function.  The count fits a short: construct refuses
+// more atoms.
 inline void *new_gimme(method fn, t_symbol *s, std::span<t_atom> atoms) {
     return reinterpret_cast<void *(*)(t_symbol *, short, t_atom *)>(fn)(
         s, static_cast<short>(atoms.size()), atoms.empty() ? nullptr : atoms.data());
 }
 
-// Room for a message's atoms in their A_GIMME form: in place for the usual
-// short message, on the heap for a longer one.
+// Room for a message's atoms in their A_GIMME form: the room the caller
+// made in advance when it is enough, else in place for the usual short
+// message, else on the heap.
 class AtomBuffer {
 public:
+    explicit AtomBuffer(std::span<t_atom> room = {}) : room_(room) {}
     // Null when there is no memory for n atoms.
     t_atom *take(std::size_t n) {
         n_ = n;
+        if (in_room()) return room_.data();
         if (n <= small_.size()) return small_.data();
         try {
             large_.assign(n, t_atom{});
@@ -257,9 +267,15 @@ public:
         }
         return large_.data();
     }
-    std::span<t_atom> atoms() { return {n_ <= small_.size() ? small_.data() : large_.data(), n_}; }
+    std::span<t_atom> atoms() {
+        if (in_room()) return room_.first(n_);
+        return {n_ <= small_.size() ? small_.data() : large_.data(), n_};
+    }
 
 private:
+    bool in_room() const { return !room_.empty() && n_ <= room_.size(); }
+
+    std::span<t_atom> room_;
     std::array<t_atom, 16> small_{};
     std::vector<t_atom> large_;
     std::size_t n_ = 0;
@@ -279,42 +295,88 @@ inline std::string too_many_atoms(const std::string &class_name, std::string_vie
 inline bool is_gimme(const std::vector<short> &types) { return types.size() == 1 && types[0] == A_GIMME; }
 inline bool is_cant(const std::vector<short> &types) { return types.size() == 1 && types[0] == A_CANT; }
 
+// How a host's number messages reach a class without a method of their
+// own.  Max converts them itself before its adapter sees them, and the
+// headless host keeps to the exact method, as the stand-in for Max does;
+// Pd's numbers are neither int nor float, so its adapter names them by
+// their value and lets them reach the other number method, then the list
+// method.
+enum class NumberConversion { None, OtherNumberThenList };
+
+// Where a message goes in a class.
+template <class BindingT>
+struct Route {
+    const BindingT *binding = nullptr;  // null: nowhere, and the host says so in its own words
+    std::string_view method;            // the selector the method was bound to
+    bool anything = false;              // the class's catch-all, which takes the message's own selector
+};
+
+// The one lookup of every host: the method bound to the selector, then the
+// host's number conversions, then the class's anything method.  A method
+// only the host calls (A_CANT) is none of them.
+template <class BindingT>
+Route<BindingT> route(const std::map<std::string, BindingT, std::less<>> &bindings, std::string_view selector,
+                      NumberConversion numbers) {
+    auto callable = [&](std::string_view name) -> Route<BindingT> {
+        auto it = bindings.find(name);
+        if (it == bindings.end() || is_cant(it->second.types)) return {};
+        return {&it->second, it->first, false};
+    };
+    if (auto r = callable(selector); r.binding) return r;
+    if (numbers == NumberConversion::OtherNumberThenList && (selector == "int" || selector == "float")) {
+        if (auto r = callable(selector == "int" ? "float" : "int"); r.binding) return r;
+        if (auto r = callable("list"); r.binding) return r;
+    }
+    if (auto r = callable("anything"); r.binding) {
+        r.anything = true;
+        return r;
+    }
+    return {};
+}
+
+// What became of a message, or of a creation: taken, refused for its
+// atoms' types, or refused for their number (too_many_atoms says so).
+enum class Delivery { Done, BadArguments, TooManyAtoms };
+
 // Calls a method bound with these types: an A_GIMME one with the atoms as
 // the host makes them (to_atoms(t_atom *out) fills atoms.size() of them and
-// says whether it could), any other with the message's atoms coerced to its
-// types.  False, with nothing called, when the atoms do not fit.
+// says whether it could), in room when the caller made enough in advance,
+// any other with the message's atoms coerced to its types.  Nothing is
+// called when the atoms do not fit.
 template <class Atoms, class ToAtoms>
-bool deliver(method fn, const std::vector<short> &types, void *record, t_symbol *selector, const Atoms &atoms,
-             ToAtoms &&to_atoms) {
+Delivery deliver(method fn, const std::vector<short> &types, void *record, t_symbol *selector,
+                 const Atoms &atoms, ToAtoms &&to_atoms, std::span<t_atom> room = {}) {
+    if (atoms.size() > kMaxMessageAtoms) return Delivery::TooManyAtoms;
     if (is_gimme(types)) {
-        AtomBuffer buffer;
+        AtomBuffer buffer(room);
         t_atom *out = buffer.take(atoms.size());
-        if (!out || !to_atoms(out)) return false;
+        if (!out || !to_atoms(out)) return Delivery::BadArguments;
         call_gimme(fn, record, selector, buffer.atoms());
-        return true;
+        return Delivery::Done;
     }
     ArgList typed;
-    if (!coerce(types, atoms, typed)) return false;
+    if (!coerce(types, atoms, typed)) return Delivery::BadArguments;
     call_typed<void>(fn, typed.data(), typed.size(), record);
-    return true;
+    return Delivery::Done;
 }
 
 // Calls a class's creation function the same way; *made is its result.
 template <class Atoms, class ToAtoms>
-bool construct(method fn, const std::vector<short> &types, t_symbol *class_name, const Atoms &atoms,
-               ToAtoms &&to_atoms, void **made) {
+Delivery construct(method fn, const std::vector<short> &types, t_symbol *class_name, const Atoms &atoms,
+                   ToAtoms &&to_atoms, void **made) {
     *made = nullptr;
+    if (atoms.size() > kMaxMessageAtoms) return Delivery::TooManyAtoms;
     if (is_gimme(types)) {
         AtomBuffer buffer;
         t_atom *out = buffer.take(atoms.size());
-        if (!out || !to_atoms(out)) return false;
+        if (!out || !to_atoms(out)) return Delivery::BadArguments;
         *made = new_gimme(fn, class_name, buffer.atoms());
-        return true;
+        return Delivery::Done;
     }
     ArgList typed;
-    if (!coerce(types, atoms, typed)) return false;
+    if (!coerce(types, atoms, typed)) return Delivery::BadArguments;
     *made = call_typed<void *>(fn, typed.data(), typed.size());
-    return true;
+    return Delivery::Done;
 }
 
 // A host's own atoms, delivered as they are.

@@ -58,6 +58,7 @@ inline constexpr long kMaxBridgeVector = 1 << 16;
 
 struct Bridge;
 struct Bridges;
+struct OffMain;
 using Deferred = hostcommon::DeferredCall<Box>;
 
 // Max sends messages from its scheduler thread too (Overdrive) while the
@@ -113,6 +114,9 @@ struct BoxState {
     int signal_outlets = 0;  // "signal" outlets made
     bool dsp_set_up = false;
     bool dsp_freed = false;
+    // Messages of this box handed to the main thread from another and not
+    // yet delivered: while there are any, later ones follow them there.
+    std::atomic<int> waiting_off_main{0};
 
     // The signal bridges of the chains Max compiled that it may still
     // tick, made at the first dsp64 (dsp.cpp).
@@ -138,8 +142,14 @@ struct Adapter final : hostcommon::HeapHandles, hostcommon::FileHost {
     messlist *setting_up = nullptr;
     std::vector<std::unique_ptr<messlist>> classes;
 
+    // gensym makes symbols under the lock; any thread looks them up
+    // without it.
     SpinLock symbols_lock;
     hostcommon::SymbolTable symbols;
+
+    // A signal class's messages from other threads (classes.cpp): made
+    // when the external loads, never freed.
+    OffMain *off_main = nullptr;
 
     // What waits for the main thread, every box's in the order it came,
     // run by one qelem (defer.cpp).

@@ -92,16 +92,18 @@ void *box_new(PdSymbol *s, int argc, PdAtom *argv) {
         st.canvas = canvas_getcurrent();
 
         void *result = nullptr;
-        bool bad_args = false;
         {
             Acting acting(b);
             Box *saved = a.creating;
             a.creating = b;
-            bad_args = !hostcommon::construct(
+            const hostcommon::Delivery made = hostcommon::construct(
                 c->new_fn, c->new_types, gensym(c->name.c_str()), PdAtoms{argc, argv},
                 [&](t_atom *atoms) { return to_max_atoms(typing_for("new"), argc, argv, atoms); }, &result);
             a.creating = saved;
-            if (bad_args) error("%s: bad arguments for message \"new\"", c->name.c_str());
+            if (made == hostcommon::Delivery::BadArguments)
+                error("%s: bad arguments for message \"new\"", c->name.c_str());
+            if (made == hostcommon::Delivery::TooManyAtoms)
+                error("%s", hostcommon::too_many_atoms(c->name, "new", PdAtoms{argc, argv}.size()).c_str());
         }
         if (!result || result != st.record) {
             if (result) host_error("new returned a record the adapter did not make");
@@ -140,29 +142,19 @@ void box_free(Box *b) {
 
 void box_bang(Box *b) { dispatch(b, "bang", &s_bang, 0, nullptr); }
 
-// One float: the int method when it is whole (or there is no float method),
-// else the float method, else a one-atom list.
+// One float: an int message when it is whole, else a float message; the
+// lookup takes it on to the other number method, or the list method.
 void box_float(Box *b, t_floatarg f) {
     PdAtom at;
     pd_set_float(&at, f);
-    const auto &bindings = b->state->cls->bindings;
-    const bool has_int = bindings.count("int") != 0;
-    const bool has_float = bindings.count("float") != 0;
-    if (has_int && (!has_float || integral_int32(f))) {
-        dispatch(b, "int", &s_float, 1, &at);
-    } else if (has_float) {
-        dispatch(b, "float", &s_float, 1, &at);
-    } else {
-        dispatch(b, "list", &s_list, 1, &at);
-    }
+    dispatch(b, integral_int32(f) ? "int" : "float", &s_float, 1, &at);
 }
 
 void box_list(Box *b, PdSymbol *, int argc, PdAtom *argv) { dispatch(b, "list", &s_list, argc, argv); }
 
-void box_anything(Box *b, PdSymbol *s, int argc, PdAtom *argv) {
-    // A selector bound by name has its own Pd method; this is Max's catch-all.
-    dispatch(b, "anything", s, argc, argv);
-}
+// A selector bound by name has its own Pd method; the rest come here, and
+// the lookup finds Max's catch-all.
+void box_anything(Box *b, PdSymbol *s, int argc, PdAtom *argv) { dispatch(b, s->s_name, s, argc, argv); }
 
 void box_message(Box *b, PdSymbol *s, int argc, PdAtom *argv) { dispatch(b, s->s_name, s, argc, argv); }
 
@@ -195,22 +187,25 @@ void dispatch(Box *b, std::string_view selector, PdSymbol *actual, int argc, PdA
     if (!b || !b->state || !b->state->record) return;
     BoxState &st = *b->state;
     const messlist *c = st.cls;
-    auto it = c->bindings.find(selector);
-    if (it == c->bindings.end() || (it->second.types.size() == 1 && it->second.types[0] == A_CANT)) {
+    const auto to =
+        hostcommon::route(c->bindings, selector, hostcommon::NumberConversion::OtherNumberThenList);
+    if (!to.binding) {
         pd_error(&b->pd, "%s: no method for '%s'", c->name.c_str(), actual ? actual->s_name : "?");
         return;
     }
-    const auto &binding = it->second;
+    const auto &binding = *to.binding;
     Acting acting(b);
     try {
-        if (argc > 0 && static_cast<std::size_t>(argc) > hostcommon::kMaxMessageAtoms) {
-            error("%s",
-                  hostcommon::too_many_atoms(c->name, selector, static_cast<std::size_t>(argc)).c_str());
-            return;
-        }
-        if (!hostcommon::deliver(
-                binding.fn, binding.types, st.record, max_symbol(actual), PdAtoms{argc, argv},
-                [&](t_atom *atoms) { return to_max_atoms(binding.typing, argc, argv, atoms); }))
+        // A method reached by conversion is called with its own selector;
+        // the catch-all with the message's.
+        t_symbol *called = to.anything ? max_symbol(actual) : gensym(std::string(to.method).c_str());
+        const PdAtoms atoms{argc, argv};
+        const auto done =
+            hostcommon::deliver(binding.fn, binding.types, st.record, called, atoms,
+                                [&](t_atom *out) { return to_max_atoms(binding.typing, argc, argv, out); });
+        if (done == hostcommon::Delivery::TooManyAtoms)
+            error("%s", hostcommon::too_many_atoms(c->name, selector, atoms.size()).c_str());
+        if (done == hostcommon::Delivery::BadArguments)
             error("%s: bad arguments for message \"%s\"", c->name.c_str(), actual->s_name);
     } catch (const std::exception &e) {
         host_error(e.what());

@@ -1,14 +1,20 @@
 // Typed dispatch as every host shares it (host/hostcommon/dispatch.hpp): each
 // prototype call_typed can reach gets its arguments in place, registration
-// takes exactly the type lists a host can call, and coercion follows Max's
-// rules for a host whose atoms hold no integers, as Pd's do.
+// takes exactly the type lists a host can call, coercion follows Max's
+// rules for a host whose atoms hold no integers, as Pd's do, and a message
+// finds its method by the one lookup every host makes.  The symbol table
+// the hosts share, and the headless host's side of the lookup and of
+// creation.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdint>
 #include <limits>
+#include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -16,7 +22,9 @@
 
 #include "host_api.hpp"
 
+#include "atoms.hpp"
 #include "dispatch.hpp"
+#include "host.hpp"
 
 using hostcommon::Arg;
 
@@ -175,6 +183,150 @@ TEST(Coerce, AHostWithoutIntegersCutsFloatsForLongs) {
     EXPECT_FALSE(hostcommon::coerce(std::vector<short>{A_FLOAT}, FloatsAndSymbols{{"x"}}, out));
     EXPECT_FALSE(hostcommon::coerce(std::vector<short>{A_SYM}, FloatsAndSymbols{{1.0f}}, out));
     EXPECT_FALSE(hostcommon::coerce(std::vector<short>{A_GIMME}, FloatsAndSymbols{{}}, out));
+}
+
+// --- the lookup ----------------------------------------------------------------
+
+TEST(Route, TheExactMethodThenTheHostsConversionsThenTheCatchAll) {
+    using hostcommon::NumberConversion;
+    constexpr auto kNone = NumberConversion::None;
+    constexpr auto kPd = NumberConversion::OtherNumberThenList;
+    struct Case {
+        std::vector<const char *> bound;  // "dsp" is bound A_CANT
+        const char *selector;
+        NumberConversion numbers;
+        const char *method;  // "" for none
+        bool anything;
+    } cases[] = {
+        {{"int", "float", "list", "anything"}, "int", kPd, "int", false},
+        {{"float", "list", "anything"}, "int", kNone, "anything", true},
+        {{"float", "list", "anything"}, "int", kPd, "float", false},
+        {{"int", "anything"}, "float", kPd, "int", false},
+        {{"list", "anything"}, "float", kPd, "list", false},
+        {{"list"}, "bang", kPd, "", false},
+        {{"anything"}, "frob", kNone, "anything", true},
+        {{"dsp", "anything"}, "dsp", kNone, "anything", true},
+        {{"dsp"}, "dsp", kNone, "", false},
+        {{}, "int", kPd, "", false},
+    };
+    for (const Case &c : cases) {
+        std::map<std::string, hostcommon::Binding, std::less<>> bindings;
+        for (const char *name : c.bound)
+            bindings[name] = hostcommon::Binding{
+                nullptr, std::string(name) == "dsp" ? std::vector<short>{A_CANT} : std::vector<short>{}};
+        const auto to = hostcommon::route(bindings, c.selector, c.numbers);
+        const std::string where =
+            std::string(c.selector) + " with " + std::to_string(c.bound.size()) + " bound";
+        EXPECT_EQ(to.binding ? std::string(to.method) : "", c.method) << where;
+        EXPECT_EQ(to.anything, c.anything) << where;
+    }
+}
+
+// --- the symbol table ------------------------------------------------------------
+
+TEST(SymbolTable, FindsWithoutMaking) {
+    hostcommon::SymbolTable table;
+    EXPECT_EQ(table.find("a"), nullptr);
+    t_symbol *a = table.intern("a");
+    EXPECT_STREQ(a->s_name, "a");
+    EXPECT_EQ(table.find("a"), a);
+    EXPECT_EQ(table.intern("a"), a);
+    EXPECT_EQ(table.find("ab"), nullptr);
+    EXPECT_EQ(table.find(""), nullptr);
+    EXPECT_STREQ(table.intern("")->s_name, "");
+}
+
+// A reader never waits for the one thread that makes symbols, whatever it
+// finds is whole, and the table grows (several times over here) without
+// losing one.
+TEST(SymbolTable, ReadersLookUpWhileSymbolsAreMade) {
+    hostcommon::SymbolTable table;
+    constexpr int kNames = 20000;
+    std::atomic<int> made{0};
+    std::thread writer([&] {
+        for (int i = 0; i < kNames; ++i) {
+            table.intern("n" + std::to_string(i));
+            made.store(i + 1, std::memory_order_release);
+        }
+    });
+    int wrong = 0, missing = 0;
+    // Rounds until one that starts with every symbol made.
+    for (bool last = false; !last;) {
+        const int before = made.load(std::memory_order_acquire);
+        last = before == kNames;
+        for (int i = 0; i < kNames; i += 7) {
+            const std::string name = "n" + std::to_string(i);
+            if (t_symbol *s = table.find(name)) {
+                wrong += name != s->s_name;
+            } else {
+                missing += i < before;
+            }
+        }
+    }
+    writer.join();
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(missing, 0);
+}
+
+// --- the headless host ----------------------------------------------------------
+
+struct t_catchall {
+    t_object ob;
+};
+t_messlist *catchall_class;
+std::vector<std::string> caught;
+
+void *catchall_new(t_symbol *, short ac, t_atom *) {
+    caught.push_back("new " + std::to_string(ac));
+    return newobject(catchall_class);
+}
+void catchall_list(t_catchall *, t_symbol *s, short ac, t_atom *) {
+    caught.push_back(std::string(s->s_name) + " " + std::to_string(ac));
+}
+void catchall_anything(t_catchall *, t_symbol *s, short ac, t_atom *) {
+    caught.push_back(std::string("anything ") + s->s_name + " " + std::to_string(ac));
+}
+int catchall_main() {
+    setup(&catchall_class, (method)catchall_new, nullptr, sizeof(t_catchall), 0, A_GIMME, 0);
+    addmess((method)catchall_list, "list", A_GIMME, 0);
+    addmess((method)catchall_anything, "anything", A_GIMME, 0);
+    return 0;
+}
+
+std::vector<std::string> errors(const headless::Host &host) {
+    std::vector<std::string> out;
+    for (const auto &line : host.console)
+        if (line.kind == headless::ConsoleLine::Error) out.push_back(line.text);
+    return out;
+}
+
+TEST(HeadlessDispatch, MessagesWithoutAMethodOfTheirOwnReachTheCatchAll) {
+    headless::Host host;
+    ASSERT_TRUE(host.register_class("catchall", catchall_main));
+    headless::Box *b = host.new_box("c", "catchall");
+    ASSERT_NE(b, nullptr);
+    caught.clear();
+    host.send(b, std::vector<t_atom>{headless::sym_atom("frob"), headless::long_atom(1)});
+    host.send(b, std::vector<t_atom>{headless::long_atom(3)});
+    host.send(b, std::vector<t_atom>{headless::long_atom(1), headless::float_atom(2)});
+    EXPECT_EQ(caught, (std::vector<std::string>{"anything frob 1", "anything int 1", "list 2"}));
+    EXPECT_TRUE(errors(host).empty());
+}
+
+// new_gimme passes the count as a short: 65 539 would make a box of 3.
+TEST(HeadlessDispatch, CreationsTooLongForAShortCountAreRefused) {
+    headless::Host host;
+    ASSERT_TRUE(host.register_class("catchall", catchall_main));
+    caught.clear();
+    EXPECT_EQ(host.new_box("c", "catchall", std::vector<t_atom>(65539, headless::long_atom(1))), nullptr);
+    EXPECT_EQ(host.new_box("d", "catchall", std::vector<t_atom>(32768, headless::long_atom(1))), nullptr);
+    EXPECT_TRUE(caught.empty()) << caught.front();
+    EXPECT_EQ(errors(host),
+              (std::vector<std::string>{
+                  "catchall: message \"new\" of 65539 atoms refused: at most 32767 are taken",
+                  "catchall: message \"new\" of 32768 atoms refused: at most 32767 are taken"}));
+    EXPECT_NE(host.new_box("e", "catchall", std::vector<t_atom>(32767, headless::long_atom(1))), nullptr);
+    EXPECT_EQ(caught, std::vector<std::string>{"new 32767"});
 }
 
 }  // namespace

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -582,6 +585,137 @@ TEST_F(MaxAdapter, BoxFreedBeforeItsDeferredOpenRuns) {
     standin::run_queue();
     EXPECT_TRUE(standin::sent().empty());
     EXPECT_TRUE(standin::console().empty());
+}
+
+}  // namespace
+
+// --- the catch-all, long creations, and a signal box's messages from other threads -------
+
+namespace {
+
+// Allocations by the thread that delivers a message, counted while the
+// stand-in runs the external's method (set_delivery_hooks).
+std::atomic<long> allocations{0};
+thread_local bool counting = false;
+
+}  // namespace
+
+// Kept out of line, where the compiler would pair the standard new with
+// free and say so.
+[[gnu::noinline]] void *operator new(std::size_t n) {
+    if (counting) allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void *p = std::malloc(n > 0 ? n : 1)) return p;
+    throw std::bad_alloc();
+}
+[[gnu::noinline]] void operator delete(void *p) noexcept { std::free(p); }
+[[gnu::noinline]] void operator delete(void *p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+TEST_F(MaxAdapter, MessagesWithoutAMethodOfTheirOwnReachTheCatchAll) {
+    void *x = make("maxad_probe", {});
+    ASSERT_NE(x, nullptr);
+    standin::clear_logs();
+    standin::send(x, "frob", {l(1), s("x")});
+    standin::send(x, "bang", {});
+    standin::send(x, "list", {l(2)});  // the class's own list method
+    EXPECT_EQ(lines_of(standin::Line::Post),
+              (std::vector<std::string>{"anything frob L:1 S:x", "anything bang", "list L:2"}));
+    EXPECT_TRUE(lines_of(standin::Line::Error).empty());
+}
+
+// new_gimme passes the count as a short: 65 539 would make a box of 3.
+TEST_F(MaxAdapter, CreationsTooLongForAShortCountAreRefused) {
+    EXPECT_EQ(make("maxad_probe", std::vector<Value>(65539, l(1))), nullptr);
+    EXPECT_TRUE(lines_of(standin::Line::Post).empty()) << lines_of(standin::Line::Post).front();
+    EXPECT_EQ(lines_of(standin::Line::Error),
+              std::vector<std::string>{
+                  "maxad_probe: message \"new\" of 65539 atoms refused: at most 32767 are taken"});
+}
+
+class OffMainThread : public MaxAdapter {
+protected:
+    void SetUp() override {
+        MaxAdapter::SetUp();
+        standin::set_delivery_hooks([] { counting = true; }, [] { counting = false; });
+    }
+    void TearDown() override {
+        standin::set_delivery_hooks(nullptr, nullptr);
+        MaxAdapter::TearDown();
+    }
+    // A one-partial tessel~ in the chain, its gain inlet fed.
+    void *synth() {
+        void *x = make("tessel~", {l(1), l(1)});
+        if (x) standin::compile(x, 44100.0, 64, {1, 0, 0, 0});
+        return x;
+    }
+    // What the external allocated on another thread for one message.
+    static long sent_elsewhere(void *x, const std::string &selector, const std::vector<Value> &args) {
+        allocations = 0;
+        std::thread([&] { standin::send(x, selector, args); }).join();
+        return allocations.load();
+    }
+};
+
+TEST_F(OffMainThread, SignalBoxesGetTheirMessagesWithoutAnAllocation) {
+    void *known = synth();
+    void *unknown = synth();
+    void *in_order = synth();
+    void *long_list = synth();
+    void *refused = synth();
+    ASSERT_NE(refused, nullptr);
+    // A symbol made on the main thread, which delivers at once and makes it.
+    standin::send(known, "list", {l(1), f(100.0), f(0.0), s("made")});
+    // The count sees the external's allocations: a control box's message
+    // waits for the main thread in a queue that allocates.
+    void *control = make("brindle~", {});
+    EXPECT_GT(sent_elsewhere(control, "mode", {l(1)}), 0);
+    standin::run_queue();
+    standin::clear_logs();
+
+    EXPECT_EQ(sent_elsewhere(known, "list", {l(1), f(440.0), f(0.5), s("made")}), 0);
+    EXPECT_EQ(sent_elsewhere(unknown, "list", {l(1), f(440.0), f(0.5), s("never seen before")}), 0);
+    // A box's later messages follow one that waits: the list that silences
+    // comes last.
+    EXPECT_EQ(sent_elsewhere(in_order, "list", {l(1), f(440.0), f(0.5), s("never seen either")}), 0);
+    EXPECT_EQ(sent_elsewhere(in_order, "list", {l(1), f(440.0), f(0.0)}), 0);
+    std::vector<Value> forty{l(1), f(440.0), f(0.5)};
+    forty.resize(40, s("made"));
+    EXPECT_EQ(sent_elsewhere(long_list, "list", forty), 0);
+    EXPECT_EQ(sent_elsewhere(refused, "set_transpo", {s("made")}), 0);
+
+    EXPECT_GT(run(known, 2, 1.0).peak(), 0.4);
+    EXPECT_GT(run(long_list, 2, 1.0).peak(), 0.4);
+    EXPECT_EQ(run(unknown, 2, 1.0).peak(), 0.0) << "a new symbol was made off the main thread";
+    EXPECT_TRUE(standin::console().empty()) << "a line was posted off the main thread";
+
+    standin::run_queue();
+    EXPECT_GT(run(unknown, 2, 1.0).peak(), 0.4);
+    EXPECT_EQ(run(in_order, 2, 1.0).peak(), 0.0);
+    ASSERT_EQ(standin::console().size(), 1u);
+    EXPECT_EQ(standin::console()[0].text, "tessel~: bad arguments for message \"set_transpo\"");
+    EXPECT_EQ(standin::console()[0].object, refused);
+}
+
+TEST_F(OffMainThread, WhatAFullQueueCannotTakeIsCounted) {
+    void *x = synth();
+    ASSERT_NE(x, nullptr);
+    standin::send(x, "list", {l(1), f(100.0), f(0.0), s("made")});
+    standin::clear_logs();
+    std::thread([x] {
+        for (int i = 0; i < 600; ++i) standin::send(x, "set_transpo", {s("made")});
+    }).join();
+    standin::run_queue();
+    const auto errors = lines_of(standin::Line::Error);
+    ASSERT_EQ(errors.size(), 513u);
+    EXPECT_EQ(errors[511], "tessel~: bad arguments for message \"set_transpo\"");
+    EXPECT_EQ(errors[512],
+              "tessel~: Max host: the queue for the main thread was full: 88 message(s) or line(s) from "
+              "another thread were lost");
+    // Room again once the queue has run.
+    std::thread([x] { standin::send(x, "set_transpo", {s("made")}); }).join();
+    standin::run_queue();
+    EXPECT_EQ(lines_of(standin::Line::Error).size(), 514u);
 }
 
 }  // namespace

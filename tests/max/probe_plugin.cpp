@@ -18,6 +18,8 @@
 //   later ...          defer_low: the atoms come out of the left outlet
 //                      as "deferred ..." once the queue runs
 //   assist             "probe inlet N" / "probe outlet N"
+//   any other message  the catch-all (anything): posts "anything", the
+//                      selector and each atom as list does
 #include <cstdio>
 #include <cstring>
 
@@ -109,6 +111,12 @@ void probe_later(t_probe *x, t_symbol *s, short ac, t_atom *av) {
     defer_low(x, as_method(probe_deferred), s, ac, av);
 }
 
+void probe_anything(t_probe *, t_symbol *s, short ac, t_atom *av) {
+    char what[300];
+    std::snprintf(what, sizeof what, "anything %s", s->s_name);
+    post_atoms(what, ac, av);
+}
+
 void probe_assist(t_probe *, void *, int32_t msg, int32_t index, char *dst) {
     std::sprintf(dst, "probe %s %d", msg == 1 ? "inlet" : "outlet", static_cast<int>(index));
 }
@@ -131,5 +139,6 @@ int main() {
     addmess(as_method(probe_count), "count", 0);
     addmess(as_method(probe_later), "later", A_GIMME, 0);
     addmess(as_method(probe_assist), "assist", A_CANT, 0);
+    addmess(as_method(probe_anything), "anything", A_GIMME, 0);
     return 0;
 }

@@ -20,9 +20,27 @@
 #else
 #include <dlfcn.h>
 #include <pthread.h>
+#include <sched.h>
 #endif
 
 namespace standin {
+
+QueueGuard::QueueGuard() {
+    while (state().queue_lock.test_and_set(std::memory_order_acquire)) {
+#ifdef _WIN32
+        SwitchToThread();
+#else
+        sched_yield();
+#endif
+    }
+}
+
+QueueGuard::~QueueGuard() { state().queue_lock.clear(std::memory_order_release); }
+
+void set_delivery_hooks(void (*before)(), void (*after)()) {
+    state().before_delivery = before;
+    state().after_delivery = after;
+}
 
 uint64_t this_thread() {
 #ifdef _WIN32
@@ -210,10 +228,17 @@ std::string outlet_type(void *obj, int outlet) {
 int run_queue() {
     State &st = state();
     int runs = 0;
-    while (!st.pending.empty()) {
-        QelemRec *q = st.pending.front();
-        st.pending.pop_front();
-        q->set = false;
+    for (;;) {
+        QelemRec *q = nullptr;
+        {
+            QueueGuard guard;
+            q = st.first_set;
+            if (!q) break;
+            st.first_set = q->next_set;
+            if (!st.first_set) st.last_set = nullptr;
+            q->next_set = nullptr;
+            q->set = false;
+        }
         q->running = true;
         ++runs;
         q->fn(q->owner);
@@ -273,17 +298,30 @@ const std::string *path_folder(short id) {
 
 namespace {
 
-// A message as Max delivers it, by the types the method registered.
+// Brackets the call of an object's method (set_delivery_hooks).
+struct Delivering {
+    Delivering() {
+        if (state().before_delivery) state().before_delivery();
+    }
+    ~Delivering() {
+        if (state().after_delivery) state().after_delivery();
+    }
+};
+
+// A message as Max delivers it, by the types the method registered: to the
+// method of its selector, else to the object's catch-all.
 void *deliver(void *op, t_symbol *msg, long argc, t_atom *argp) {
     ObjectRec *rec = record_of(op);
     if (!rec || !msg) return nullptr;
     auto it = rec->cls->methods.find(msg->s_name);
+    if (it == rec->cls->methods.end()) it = rec->cls->methods.find("anything");
     if (it == rec->cls->methods.end()) {
         state().console.push_back(
             Line{Line::Error, op, rec->cls->name + ": doesn't understand \"" + msg->s_name + "\""});
         return nullptr;
     }
     const MethodRec &m = it->second;
+    Delivering delivering;
     if (m.types.empty()) return reinterpret_cast<void *(*)(void *)>(m.fn)(op);
     if (m.types.size() == 1 && m.types[0] == A_GIMME)
         return reinterpret_cast<void *(*)(void *, t_symbol *, long, t_atom *)>(m.fn)(op, msg, argc, argp);
@@ -550,18 +588,34 @@ void *qelem_new(void *obj, method fn) {
     return q;
 }
 
+// As Max's, callable from any thread, and allocating nothing.
 void qelem_set(t_qelem *x) {
     auto *q = static_cast<QelemRec *>(x);
-    if (!state().qelems.count(q) || q->freed || q->set) return;
+    State &st = state();
+    QueueGuard guard;
+    if (q->freed || q->set) return;
     q->set = true;
-    state().pending.push_back(q);
+    (st.last_set ? st.last_set->next_set : st.first_set) = q;
+    st.last_set = q;
 }
 
 void qelem_free(t_qelem *x) {
     auto *q = static_cast<QelemRec *>(x);
-    if (!state().qelems.count(q) || q->freed) return;
-    std::erase(state().pending, q);
-    q->freed = true;
+    State &st = state();
+    if (!st.qelems.count(q) || q->freed) return;
+    {
+        QueueGuard guard;
+        QelemRec *before = nullptr;
+        for (QelemRec *p = st.first_set; p; before = p, p = p->next_set) {
+            if (p != q) continue;
+            (before ? before->next_set : st.first_set) = q->next_set;
+            if (st.last_set == q) st.last_set = before;
+            break;
+        }
+        q->next_set = nullptr;
+        q->set = false;
+        q->freed = true;
+    }
     // One freed from inside its own function goes once the function is done.
     if (q->running) return;
     state().qelems.erase(q);

@@ -109,6 +109,11 @@ void set_samplerate(double sr);            // what sys_getsr answers
 int run_queue();
 int live_qelems();
 
+// Functions called on the delivering thread right before and right after
+// an object's method runs for a message; null for none.  A test counts
+// what the external alone does for a message.
+void set_delivery_hooks(void (*before)(), void (*after)());
+
 // --- files ------------------------------------------------------------------------
 
 // The search path: folders searched in order by locatefile_extended.

@@ -6,7 +6,7 @@
 #include "max-includes/ext_obex.h"
 #include "msp-includes/z_dsp.h"
 
-#include <deque>
+#include <atomic>
 #include <map>
 #include <memory>
 #include <set>
@@ -69,9 +69,19 @@ struct OutletRec {
 struct QelemRec {
     void *owner;
     void (*fn)(void *);
-    bool set = false;
+    bool set = false;              // under the queue's lock
+    QelemRec *next_set = nullptr;  // the next set after this one, likewise
     bool running = false;
     bool freed = false;
+};
+
+// Holds the lock of the qelems that are set, which qelem_set takes from
+// any thread.
+struct QueueGuard {
+    QueueGuard();
+    ~QueueGuard();
+    QueueGuard(const QueueGuard &) = delete;
+    QueueGuard &operator=(const QueueGuard &) = delete;
 };
 
 struct State {
@@ -84,8 +94,13 @@ struct State {
     std::vector<std::unique_ptr<char[]>> symbol_text;
     std::set<void *> blocks;
     std::set<QelemRec *> qelems;
-    std::deque<QelemRec *> pending;
     std::vector<KeptChain> kept_chains;
+    // The qelems set, in the order they were set, linked through next_set.
+    std::atomic_flag queue_lock = ATOMIC_FLAG_INIT;
+    QelemRec *first_set = nullptr;
+    QelemRec *last_set = nullptr;
+    void (*before_delivery)() = nullptr;
+    void (*after_delivery)() = nullptr;
     std::vector<Line> console;
     std::vector<Sent> sent;
     uint64_t main_thread = 0;  // the thread that made the state
