@@ -21,8 +21,14 @@ std::size_t hash_of(std::string_view name) {
     return static_cast<std::size_t>(h ^ (h >> 32));
 }
 
+// Never reads past the symbol's NUL, even for a name holding one.
 bool names(const t_symbol *sym, std::string_view name) {
-    return std::strncmp(sym->s_name, name.data(), name.size()) == 0 && sym->s_name[name.size()] == '\0';
+    const char *s = sym->s_name;
+    for (char c : name) {
+        if (*s == '\0' || *s != c) return false;
+        ++s;
+    }
+    return *s == '\0';
 }
 
 constexpr std::size_t kFirstSlots = 256;

@@ -14,6 +14,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <type_traits>
 #include <utility>
@@ -233,6 +234,9 @@ TEST(SymbolTable, FindsWithoutMaking) {
     EXPECT_EQ(table.intern("a"), a);
     EXPECT_EQ(table.find("ab"), nullptr);
     EXPECT_EQ(table.find(""), nullptr);
+    // A name holding a NUL names no symbol (nor is a symbol read past its
+    // end to say so).
+    EXPECT_EQ(table.find(std::string_view("a\0bcdefgh", 9)), nullptr);
     EXPECT_STREQ(table.intern("")->s_name, "");
 }
 
