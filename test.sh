@@ -56,7 +56,7 @@ scripts/install-deps.sh
 # compile; the Max phase waits for it.
 if [ $full -eq 1 ]; then
   deps_log=$(mktemp)
-  scripts/install-deps.sh g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 >"$deps_log" 2>&1 &
+  scripts/install-deps.sh g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 lld llvm-14 >"$deps_log" 2>&1 &
   deps_pid=$!
 fi
 
