@@ -80,8 +80,7 @@ void bridge_perform64(maxsdk::Object *, maxsdk::Object *, double **ins, long num
     const long n = br->n;
     const long m = frames < 0 ? 0 : frames < n ? frames : n;
     // Muting in Max (mute~, pcontrol) reaches the plug-in as its own flag.
-    std::atomic_ref<int32_t>(br->header->z_disabled)
-        .store(br->box->ob.z_disabled != 0 ? 1 : 0, std::memory_order_relaxed);
+    __atomic_store_n(&br->header->z_disabled, br->box->ob.z_disabled != 0 ? 1 : 0, __ATOMIC_RELAXED);
     for (int i = 0; i < br->inlets; ++i) {
         float *dst = br->vector(i);
         const double *src = i < numins ? ins[i] : nullptr;
