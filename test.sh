@@ -113,6 +113,9 @@ cmake -S . -B build-max-mac --toolchain cmake/macos-universal.cmake -G Ninja -DM
   "${launcher[@]}" >/dev/null
 cmake --build build-max-mac -j2
 (cd build-max-mac && ctest --output-on-failure)
+# Both systems' externals in one package (scripts/max-package.sh's last step).
+python3 host/maxad/macos/combine_package.py build-max/max-package/tessel-brindle \
+  build-max-mac/max-package/tessel-brindle build-max-package
 echo "macOS externals: $((SECONDS - mac_start)) s"
 
 # Only what the tests labelled "threads" need is built: target threads_tests.
