@@ -3,7 +3,8 @@
 # build (build/) and one under AddressSanitizer and UndefinedBehaviorSanitizer
 # (build-asan/), each with its tests.  ./test.sh --full adds what CI runs
 # (.ci/run): a format check, the Max externals cross-built for Windows and
-# run under Wine, a ThreadSanitizer build for the threaded tests, the
+# run under Wine, the Max externals cross-built for macOS and checked, a
+# ThreadSanitizer build for the threaded tests, the
 # parsers' fuzz harnesses, a WAVE file past 4 GiB, and tessel~'s AVX-512
 # path on an emulated processor when this one lacks the extension.
 #
@@ -19,7 +20,8 @@ Usage: ./test.sh [--full]
            UndefinedBehaviorSanitizer build and its tests (build-asan/)
   --full   the same, then what CI adds: a format check (clang-format 14),
            Max externals cross build and Wine run
-           (build-max/), ThreadSanitizer build of the threaded tests
+           (build-max/), the macOS Max externals cross-built with Zig and
+           checked (build-max-mac/), ThreadSanitizer build of the threaded tests
            (build-tsan/), each fuzz harness for a minute from its seeds in
            fuzz/corpus/ (build-fuzz/), a WAVE file past 4 GiB written and read
            back (needs some 5 GiB free in build/), and, on a processor without
@@ -51,12 +53,13 @@ command -v ccache >/dev/null &&
 
 phase "packages"
 scripts/install-deps.sh
-# What only the full run needs (mingw-w64 and Wine, minutes of downloads on
-# a fresh machine) installs in the background while the first two builds
-# compile; the Max phase waits for it.
+# What only the full run needs (mingw-w64 and Wine; ld64.lld, llvm-lipo and
+# Zig for macOS: minutes of downloads on a fresh machine) installs in the
+# background while the first two builds compile; the Max phase waits for it.
 if [ $full -eq 1 ]; then
   deps_log=$(mktemp)
-  scripts/install-deps.sh g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 >"$deps_log" 2>&1 &
+  { scripts/install-deps.sh g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 lld llvm-14 &&
+    scripts/install-zig.sh; } >"$deps_log" 2>&1 &
   deps_pid=$!
 fi
 
@@ -94,11 +97,26 @@ deps_status=0
 wait "$deps_pid" || deps_status=$?
 cat "$deps_log"
 rm -f "$deps_log"
-[ $deps_status -eq 0 ] || { echo "installing mingw-w64 and Wine failed (status $deps_status)" >&2; exit 1; }
+[ $deps_status -eq 0 ] || { echo "installing mingw-w64, Wine, lld and Zig failed (status $deps_status)" >&2; exit 1; }
 cmake -S . -B build-max --toolchain cmake/mingw-w64-x86_64.cmake -G Ninja -DMAXHOST_WERROR=ON \
   "${launcher[@]}" >/dev/null
 cmake --build build-max -j2
 tests/max/wine/run.sh build-max build
+
+# The Max externals for macOS: universal bundles (x86_64 and arm64)
+# cross-built with Zig and ld64.lld, each slice of each checked by the
+# build (exports, imports, minimum system, signature, Info.plist), then
+# the checker's own tests.  Nothing here runs them: no Mac, no Max.
+phase "Max externals for macOS: cross build and checks"
+mac_start=$SECONDS
+cmake -S . -B build-max-mac --toolchain cmake/macos-universal.cmake -G Ninja -DMAXHOST_WERROR=ON \
+  "${launcher[@]}" >/dev/null
+cmake --build build-max-mac -j2
+(cd build-max-mac && ctest --output-on-failure)
+# Both systems' externals in one package (scripts/max-package.sh's last step).
+python3 host/maxad/macos/combine_package.py build-max/max-package/tessel-brindle \
+  build-max-mac/max-package/tessel-brindle build-max-package
+echo "macOS externals: $((SECONDS - mac_start)) s"
 
 # Only what the tests labelled "threads" need is built: target threads_tests.
 phase "ThreadSanitizer build and threaded tests"

@@ -9,7 +9,6 @@
 // no multiply-add is fused.
 #pragma once
 
-#include <atomic>
 #include <cmath>
 #include <cstdint>
 
@@ -36,17 +35,21 @@ static_assert(sizeof(t_partial) == 12, "a partial is three 32-bit words");
 // Fields that one thread writes while the other reads them are single words
 // exchanged without a lock.  Relaxed atomic access makes that exchange
 // defined behaviour without changing the record's layout or adding fences.
-static_assert(std::atomic_ref<float>::is_always_lock_free && std::atomic_ref<int32_t>::is_always_lock_free &&
-              std::atomic_ref<float>::required_alignment == alignof(float) &&
-              std::atomic_ref<int32_t>::required_alignment == alignof(int32_t));
+// The compilers' generic atomic built-ins do it for any word, float
+// included, whatever the C++ library (libc++ 16 has no std::atomic_ref).
+static_assert(__atomic_always_lock_free(sizeof(float), 0) && __atomic_always_lock_free(sizeof(int32_t), 0));
 
 template <class T>
 inline T shared_load(T &field) {
-    return std::atomic_ref<T>(field).load(std::memory_order_relaxed);
+    static_assert(sizeof(T) == 4 && alignof(T) == 4, "a shared field is one aligned 32-bit word");
+    T value;
+    __atomic_load(&field, &value, __ATOMIC_RELAXED);
+    return value;
 }
 template <class T>
 inline void shared_store(T &field, T value) {
-    std::atomic_ref<T>(field).store(value, std::memory_order_relaxed);
+    static_assert(sizeof(T) == 4 && alignof(T) == 4, "a shared field is one aligned 32-bit word");
+    __atomic_store(&field, &value, __ATOMIC_RELAXED);
 }
 
 // Fills table[0..n) with one period of a sine, computed in double precision.

@@ -35,6 +35,25 @@ bool tessel_path_available(tessel_path path);
 // The path tessel_bank runs.
 tessel_path tessel_path_chosen();
 
+// What the choice of an x86 path rests on: the feature words of CPUID
+// leaves 1 (ECX) and 7 (EBX), XCR0 (the register state the system saves),
+// and, on macOS, whether the system turns the AVX-512 state on at a
+// thread's first use of it (XCR0 lacks it until then).
+struct tessel_x86_facts {
+    uint32_t leaf1_ecx;
+    uint32_t leaf7_ebx;
+    uint64_t xcr0;
+    bool avx512_on_demand;
+};
+#if defined(__x86_64__) || defined(__i386__)
+tessel_x86_facts tessel_x86_facts_here();
+// Whether a processor and system with those facts run the path.
+bool tessel_x86_runs(tessel_path path, const tessel_x86_facts &f);
+#endif
+// macOS's word on AVX-512 (hw.optional.avx512f, dq, bw and vl all set)
+// counts from macOS 12.2 on; os_version is kern.osproductversion, "12.2.1".
+bool tessel_macos_avx512_on_demand(bool advertised, const char *os_version);
+
 // Partials per batch.  A bank of more sounding partials runs as several
 // batches, one after the other, which keeps each buffer's order of
 // additions.

@@ -121,6 +121,15 @@ int16_t parse_resource_fork(std::span<const uint8_t> fork, std::vector<ResourceE
 }
 
 int16_t read_resource_fork(const std::string &folder, const std::string &name, std::vector<uint8_t> &fork) {
+#ifdef __APPLE__
+    // On a Mac the fork is the file's own, reached as a file of its own
+    // name; empty (or absent) on a file that has none.
+    auto own = read_whole(join(folder, name) + "/..namedfork/rsrc", kMaxForkRead);
+    if (own && !own->empty()) {
+        fork = std::move(*own);
+        return kResOk;
+    }
+#endif
     for (const auto &path : sidecar_paths(folder, name)) {
         auto bytes = read_whole(path, kMaxForkRead);
         if (!bytes) continue;

@@ -36,9 +36,10 @@ struct ResourceEntry {
 // or the map points outside the fork.
 int16_t parse_resource_fork(std::span<const uint8_t> fork, std::vector<ResourceEntry> &out);
 
-// Where the resource fork of folder/name lives off a Mac, tried in this
-// order: the AppleDouble sidecar "._name", the same in ".AppleDouble/", a
-// raw fork in "name.rsrc".  The first place that holds a non-empty fork
+// Where the resource fork of folder/name lives, tried in this order: on
+// macOS the file's own fork ("name/..namedfork/rsrc"); then, as off a Mac,
+// the AppleDouble sidecar "._name", the same in ".AppleDouble/", a raw
+// fork in "name.rsrc".  The first place that holds a non-empty fork
 // gives it; kResFileNotFound when none does.
 int16_t read_resource_fork(const std::string &folder, const std::string &name, std::vector<uint8_t> &fork);
 

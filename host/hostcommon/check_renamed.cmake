@@ -2,9 +2,10 @@
 # by their check scripts, which define fail(MESSAGE) first.
 #
 # renamed_names(NAMES OUT): the Max API names that api_names.h renames.
-# check_objects_renamed(NAMES OBJECTS NM WHAT): fails when an object of the
-# plug-in (OBJECTS, separated by |) refers to one of them unrenamed; the
-# call would bind to WHAT's own function of that name.
+# check_objects_renamed(NAMES OBJECTS NM WHAT [PREFIX]): fails when an
+# object of the plug-in (OBJECTS, separated by |) refers to one of them
+# unrenamed; the call would bind to WHAT's own function of that name.
+# PREFIX is what the object format puts before a C name (Mach-O: _).
 
 function(renamed_names names out)
   file(STRINGS ${names} defines REGEX "^#define [A-Za-z_0-9]+ MAXAPI_RENAMED")
@@ -29,7 +30,7 @@ function(check_objects_renamed names objects nm what)
     endif()
     string(REPLACE "\n" ";" lines "${text}")
     foreach(line IN LISTS lines)
-      if(line MATCHES "([^ \t]+)$" AND CMAKE_MATCH_1 IN_LIST max_names)
+      if(line MATCHES "${ARGV4}([^ \t]+)$" AND CMAKE_MATCH_1 IN_LIST max_names)
         fail("${object} calls ${CMAKE_MATCH_1} unrenamed: the call would bind to ${what}'s own function of that name")
       endif()
     endforeach()

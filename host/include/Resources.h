@@ -13,7 +13,11 @@ typedef uint32_t ResType;
 typedef int16_t ResID;
 
 enum {
+// On macOS the Max SDK's headers bring in the system's MacTypes.h, whose
+// noErr (also 0) stands.
+#ifndef __MACTYPES__
     noErr = 0,
+#endif
     resNotFound = -192,   // no resource of that type and id
     resFNotFound = -193,  // no resource fork, or an empty one
     mapReadErr = -199     // a map that does not hold together

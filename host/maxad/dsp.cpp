@@ -130,8 +130,7 @@ void silence(double **outs, long numouts, long frames) {
 void run_plugin(Bridge *br, double **ins, long numins, double **outs, long numouts) {
     const long n = br->n;
     // Muting in Max (mute~, pcontrol) reaches the plug-in as its own flag.
-    std::atomic_ref<int32_t>(br->header->z_disabled)
-        .store(br->box->ob.z_disabled != 0 ? 1 : 0, std::memory_order_relaxed);
+    __atomic_store_n(&br->header->z_disabled, br->box->ob.z_disabled != 0 ? 1 : 0, __ATOMIC_RELAXED);
     for (int i = 0; i < br->inlets; ++i) {
         float *dst = br->vector(i);
         const double *src = i < numins ? ins[i] : nullptr;

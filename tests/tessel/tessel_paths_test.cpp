@@ -290,4 +290,52 @@ TEST(TesselDispatch, AMissingPathFallsBackToThePortableOne) {
     if (missing == 0) GTEST_SKIP() << "this processor has every path";
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+// The bank reads CPUID and XGETBV itself (not every compiler's runtime has
+// GCC's processor model); GCC's own answer must be the same.
+#if defined(__GNUC__) && !defined(__clang__)
+TEST(TesselDispatch, ThisProcessorsPathsAsGccSeesThem) {
+    __builtin_cpu_init();
+    EXPECT_EQ(tessel_path_available(TESSEL_PATH_AVX2), __builtin_cpu_supports("avx2") != 0);
+    EXPECT_EQ(tessel_path_available(TESSEL_PATH_AVX512),
+              __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+                  __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl"));
+}
+#endif
+
+// A wider path needs its instructions and the system's saving of its
+// registers; macOS saves the AVX-512 ones only from a thread's first use.
+TEST(TesselDispatch, WiderPathsNeedTheirRegistersSaved) {
+    constexpr uint32_t osxsave_avx = (1u << 27) | (1u << 28), avx2 = 1u << 5;
+    constexpr uint32_t f = 1u << 16, dq = 1u << 17, bw = 1u << 30, vl = 1u << 31;
+    struct Row {
+        const char *what;
+        tessel_x86_facts facts;
+        bool avx2, avx512;
+    } rows[] = {
+        {"everything, every state saved", {osxsave_avx, avx2 | f | dq | bw | vl, 0xe7, false}, true, true},
+        {"no AVX state saved", {osxsave_avx, avx2 | f | dq | bw | vl, 0x03, false}, false, false},
+        {"XSAVE off", {1u << 28, avx2 | f | dq | bw | vl, 0xe7, false}, false, false},
+        {"no AVX-512 state saved", {osxsave_avx, avx2 | f | dq | bw | vl, 0x07, false}, true, false},
+        {"AVX-512 state on first use", {osxsave_avx, avx2 | f | dq | bw | vl, 0x07, true}, true, true},
+        {"AVX-512 without VL", {osxsave_avx, avx2 | f | dq | bw, 0xe7, true}, true, false},
+        {"AVX without AVX2", {osxsave_avx, 0, 0xe7, false}, false, false},
+    };
+    for (const Row &r : rows) {
+        EXPECT_EQ(tessel_x86_runs(TESSEL_PATH_AVX2, r.facts), r.avx2) << r.what;
+        EXPECT_EQ(tessel_x86_runs(TESSEL_PATH_AVX512, r.facts), r.avx512) << r.what;
+    }
+}
+#endif
+
+TEST(TesselDispatch, MacOSOffersAvx512FromVersion12_2) {
+    const struct {
+        const char *version;
+        bool on;
+    } rows[] = {{"12.2", true},    {"12.2.1", true}, {"12.10", true}, {"13.0", true}, {"15", true},
+                {"12.1.4", false}, {"12", false},    {"11.7", false}, {"", false},    {"x", false}};
+    for (const auto &r : rows) EXPECT_EQ(tessel_macos_avx512_on_demand(true, r.version), r.on) << r.version;
+    EXPECT_FALSE(tessel_macos_avx512_on_demand(false, "14.0"));
+}
+
 }  // namespace
