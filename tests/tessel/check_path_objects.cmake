@@ -7,7 +7,8 @@
 #   there could be the copy the linker keeps for every caller, and run
 #   instructions the processor lacks.  (Weak data, such as the exception
 #   personality reference of a debug build, holds no instructions.)
-# Arguments: -DOBJECTS=a.o|b.o|... -DOBJDUMP=... -DNM=...
+# Arguments: -DOBJECTS=a.o|b.o|... -DOBJDUMP=... -DNM=... -DPROCESSOR=the
+# build's CMAKE_SYSTEM_PROCESSOR
 string(REPLACE "|" ";" objects "${OBJECTS}")
 set(checked 0)
 foreach(object IN LISTS objects)
@@ -20,8 +21,9 @@ foreach(object IN LISTS objects)
   if(code MATCHES "vfn?m(add|sub)[0-9]|\t(fn?m(add|sub)|fml[as])[\t ]")
     message(SEND_ERROR "${object}: fused multiply-add instruction: ${CMAKE_MATCH_0}")
   endif()
-  if(object MATCHES "tessel_path_(avx2|avx512|neon)" AND NOT code MATCHES "\n[0-9a-f]+ <")
-    # A path of another architecture compiles to nothing here.
+  # A path of another architecture compiles to no path code here.
+  if((object MATCHES "tessel_path_avx" AND NOT PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i.86)$") OR
+     (object MATCHES "tessel_path_neon" AND NOT PROCESSOR MATCHES "^(aarch64|arm64|ARM64)$"))
     continue()
   endif()
   if(object MATCHES "tessel_path_(avx2|avx512|neon)")
