@@ -4,9 +4,10 @@
 # (build-asan/), each with its tests.  ./test.sh --full adds what CI runs
 # (.ci/run): a format check, the Max externals cross-built for Windows and
 # run under Wine, the Max externals cross-built for macOS and checked, a
-# ThreadSanitizer build for the threaded tests, the
-# parsers' fuzz harnesses, a WAVE file past 4 GiB, and tessel~'s AVX-512
-# path on an emulated processor when this one lacks the extension.
+# ThreadSanitizer build for the threaded tests, the parsers' fuzz
+# harnesses, a WAVE file past 4 GiB, tessel~'s AVX-512 path on an emulated
+# processor when this one lacks the extension, and the arm64 Linux build
+# with its tests on an emulated processor.
 #
 # Root (or sudo) is needed only to install missing packages.
 set -euo pipefail
@@ -24,8 +25,10 @@ Usage: ./test.sh [--full]
            checked (build-max-mac/), ThreadSanitizer build of the threaded tests
            (build-tsan/), each fuzz harness for a minute from its seeds in
            fuzz/corpus/ (build-fuzz/), a WAVE file past 4 GiB written and read
-           back (needs some 5 GiB free in build/), and, on a processor without
-           AVX-512, the AVX-512 path on an emulated one (build-avx512/)
+           back (needs some 5 GiB free in build/), on a processor without
+           AVX-512, the AVX-512 path on an emulated one (build-avx512/), and
+           the arm64 Linux cross build with its tests under qemu-user
+           (build-arm64/)
   --help   this text
 
 Packages missing from the machine are installed first (scripts/install-deps.sh,
@@ -61,6 +64,15 @@ if [ $full -eq 1 ]; then
   { scripts/install-deps.sh g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 lld llvm-14 &&
     scripts/install-zig.sh; } >"$deps_log" 2>&1 &
   deps_pid=$!
+  # The arm64 cross compiler, qemu-user, the arm64 libraries and Debian's
+  # arm64 pd, once the installs above are done (one apt at a time), for
+  # the arm64 phase at the end.
+  arm64_log=$(mktemp)
+  (
+    while kill -0 "$deps_pid" 2>/dev/null; do sleep 1; done
+    scripts/install-arm64-deps.sh "$PWD/build-arm64/pd-arm64"
+  ) >"$arm64_log" 2>&1 &
+  arm64_pid=$!
 fi
 
 # The 4 GiB file test (label "large") runs only in the full run.
@@ -160,4 +172,19 @@ if [ $avx_status -ne 0 ]; then
   echo "AVX-512 emulated run failed (status $avx_status); its log: $avx_log" >&2
   exit 1
 fi
+
+# Everything for 64-bit ARM Linux, cross-built with Debian's g++ for
+# aarch64 against its arm64 packages, and every test run under qemu-user
+# as ctest's emulator (Debian's arm64 pd for the Pd tests), without
+# sanitizers; the 4 GiB file (label "large") is left to the native build.
+phase "arm64 Linux: cross build and tests under qemu"
+arm64_status=0
+wait "$arm64_pid" || arm64_status=$?
+cat "$arm64_log"
+rm -f "$arm64_log"
+[ $arm64_status -eq 0 ] || { echo "installing the arm64 packages failed (status $arm64_status)" >&2; exit 1; }
+cmake -S . -B build-arm64 --toolchain cmake/aarch64-linux-gnu.cmake -G Ninja -DMAXHOST_WERROR=ON \
+  -DMAXHOST_PD_PROGRAM="$PWD/build-arm64/pd-arm64/pd" "${launcher[@]}" >/dev/null
+cmake --build build-arm64 -j2
+(cd build-arm64 && ctest --output-on-failure -j2 -LE large)
 phase "all passed"

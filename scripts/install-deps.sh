@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need, or
 # the ones named as arguments, when any is missing.  Needs root (or sudo).
+# A package named with an architecture of its own (libsndfile1-dev:arm64)
+# is a multiarch one: that architecture is added to dpkg's first.
 set -euo pipefail
 
 packages=(
@@ -22,5 +24,16 @@ done
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 echo "installing: ${missing[*]}"
+for p in "${missing[@]}"; do
+  case "$p" in
+    *:*)
+      arch=${p##*:}
+      if [ "$arch" != "$(dpkg --print-architecture)" ] &&
+        ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
+        $sudo dpkg --add-architecture "$arch"
+      fi
+      ;;
+  esac
+done
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null

@@ -31,6 +31,9 @@
 #if defined(__AVX2__) || defined(__AVX512F__)
 #include <immintrin.h>
 #endif
+#if defined(__ARM_NEON)
+#include <arm_neon.h>
+#endif
 
 namespace {
 
@@ -54,8 +57,15 @@ struct vector_types<16> {
     typedef int32_t vi __attribute__((vector_size(64)));
 };
 
-template <int W>
+// NEON: the layout for 64-bit ARM's own instructions (W == 4), which every
+// such processor has, so that on ARM the portable path (NEON false) and the
+// NEON path are built for the same instruction set and differ only here.
+template <int W, bool NEON = false>
 struct tessel_path_generic {
+    static_assert(!NEON || W == 4, "NEON vectors hold four floats");
+#if !defined(__ARM_NEON) || __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+    static_assert(!NEON, "the NEON layout is for little-endian ARM with NEON");
+#endif
     typedef typename vector_types<W>::vf vf;
     typedef typename vector_types<W>::vi vi;
 
@@ -104,6 +114,20 @@ struct tessel_path_generic {
             p = (vf)q;
             const vi t = __builtin_convertvector(p, vi);
             __builtin_memcpy(pos, &t, sizeof t);
+            return;
+        }
+#endif
+#if defined(__ARM_NEON)
+        // FRINTZ truncates in place, as AVX2's rounding does: one operation
+        // fewer than the conversions below.
+        if constexpr (NEON) {
+            const float32x4_t top = vdupq_n_f32(TOP);
+            const float32x4_t s = vaddq_f32((float32x4_t)p, (float32x4_t)d);
+            const uint32x4_t wrap = vcgeq_f32(s, top);
+            const float32x4_t q = vbslq_f32(wrap, vrndq_f32(vsubq_f32(s, top)), s);
+            p = (vf)q;
+            // Byte offsets into the table (see at).
+            vst1q_s32(pos, vshlq_n_s32(vcvtq_s32_f32(q), 2));
             return;
         }
 #endif
@@ -185,6 +209,26 @@ struct tessel_path_generic {
             return;
         }
 #endif
+#if defined(__ARM_NEON) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        // The positions are byte offsets here (see at).  The low one is cut
+        // out of the pair with an AND the empty asm keeps: left to itself,
+        // g++ 12.2.0 folds the cut into an add with a zero-extended operand,
+        // which llvm-mca's model of Apple's M1 runs on two units only where
+        // plain adds have four, and the sum waits on those two.
+        if constexpr (NEON) {
+            const char *base = reinterpret_cast<const char *>(table);
+#pragma GCC unroll 4
+            for (int e = 0; e < W; ++e) {
+                uint64_t two;
+                __builtin_memcpy(&two, pos + e * ROW, sizeof two);
+                uint64_t low = two & 0xffffffffu;
+                asm("" : "+r"(low));
+                v0[e] = *reinterpret_cast<const float *>(base + low);
+                v1[e] = *reinterpret_cast<const float *>(base + (two >> 32));
+            }
+            return;
+        }
+#endif
 #pragma GCC unroll 16
         for (int e = 0; e < W; ++e) {
             uint32_t f, s;
@@ -192,6 +236,16 @@ struct tessel_path_generic {
             v0[e] = table[f];
             v1[e] = table[s];
         }
+    }
+
+    // The table value at a position as the positions array holds it: an
+    // index into the table, or, on the NEON path, its byte offset, which
+    // the loads add to the table's address as it stands.
+    __attribute__((always_inline)) static inline float at(const float *table, int32_t position) {
+        if constexpr (NEON)
+            return *reinterpret_cast<const float *>(reinterpret_cast<const char *>(table) + position);
+        else
+            return table[position];
     }
 
     // acc[i] = acc[i] + amp[j] * table[pos[i][j]] for the slots j of
@@ -213,7 +267,7 @@ struct tessel_path_generic {
             if (j < last) {
                 vf v;
 #pragma GCC unroll 16
-                for (int e = 0; e < W; ++e) v[e] = table[row[e * ROW + j]];
+                for (int e = 0; e < W; ++e) v[e] = at(table, row[e * ROW + j]);
                 a = a + amp[j] * v;
             }
             __builtin_memcpy(acc + i, &a, sizeof a);
@@ -221,7 +275,7 @@ struct tessel_path_generic {
         for (; i < m; ++i) {
             float a = acc[i];
             const int32_t *row = pos + i * ROW;
-            for (int32_t j = first; j < last; ++j) a = a + amp[j] * table[row[j]];
+            for (int32_t j = first; j < last; ++j) a = a + amp[j] * at(table, row[j]);
             acc[i] = a;
         }
     }
@@ -318,8 +372,13 @@ struct tessel_path_generic {
             for (; g + 2 <= groups; g += 2) step<2>(phase, inc, pos, g, m);
             for (; g < groups; ++g) step<1>(phase, inc, pos, g, m);
             if (some_general) {
-                for (int32_t s = 0; s < count; ++s)
-                    if (general[s]) tessel_path_general_positions(ph[s], in[s], pos + s, ROW, m);
+                for (int32_t s = 0; s < count; ++s) {
+                    if (!general[s]) continue;
+                    tessel_path_general_positions(ph[s], in[s], pos + s, ROW, m);
+                    if constexpr (NEON)
+                        for (int32_t i = 0; i < m; ++i)
+                            pos[s + i * ROW] *= static_cast<int32_t>(sizeof(float));
+                }
             }
             for (int32_t k = 0; k < outputs; ++k) {
                 int32_t q = b.first_output + k;

@@ -87,6 +87,9 @@ bool runs_here(tessel_path path) {
         return tessel_x86_runs(path, facts);
     }
 #endif
+#if defined(__aarch64__)
+    case TESSEL_PATH_NEON: return true;
+#endif
     default: return false;
     }
 }
@@ -96,6 +99,9 @@ tessel_path_fn entry_of(tessel_path path) {
 #if defined(__x86_64__) || defined(__i386__)
     case TESSEL_PATH_AVX2: return tessel_path_avx2;
     case TESSEL_PATH_AVX512: return tessel_path_avx512;
+#endif
+#if defined(__aarch64__)
+    case TESSEL_PATH_NEON: return tessel_path_neon;
 #endif
     default: return tessel_path_portable;
     }
@@ -127,6 +133,7 @@ const char *tessel_path_name(tessel_path path) {
     case TESSEL_PATH_PORTABLE: return "portable";
     case TESSEL_PATH_AVX2: return "avx2";
     case TESSEL_PATH_AVX512: return "avx512";
+    case TESSEL_PATH_NEON: return "neon";
     default: return "none";
     }
 }

@@ -26,6 +26,7 @@ enum tessel_path : int32_t {
     TESSEL_PATH_PORTABLE,  // the compiler's generic vectors: any processor
     TESSEL_PATH_AVX2,      // x86 with AVX2
     TESSEL_PATH_AVX512,    // x86 with AVX-512 F, DQ, BW and VL
+    TESSEL_PATH_NEON,      // 64-bit ARM, whose every processor has NEON
     TESSEL_PATH_COUNT
 };
 
@@ -82,6 +83,9 @@ void tessel_path_portable(tessel_path_batch &b, const float *table, float *const
 #if defined(__x86_64__) || defined(__i386__)
 void tessel_path_avx2(tessel_path_batch &b, const float *table, float *const *acc, int32_t n);
 void tessel_path_avx512(tessel_path_batch &b, const float *table, float *const *acc, int32_t n);
+#endif
+#if defined(__aarch64__)
+void tessel_path_neon(tessel_path_batch &b, const float *table, float *const *acc, int32_t n);
 #endif
 
 // Advances one phase n samples with the full wrap and writes the table

@@ -11,8 +11,10 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,6 +27,34 @@ struct Result {
     int status = -1;  // the exit status, or -1 when the process did not exit
     std::string output;
 };
+
+// The emulator that runs the project's programs in a build for another
+// processor, which the build names in MAXHOST_TEST_EMULATOR (the program
+// and its options, separated by blanks); nothing in a native build.  No
+// kernel handler is relied on to find it by itself.
+inline std::vector<std::string> emulator() {
+    std::vector<std::string> words;
+    if (const char *e = std::getenv("MAXHOST_TEST_EMULATOR")) {
+        std::istringstream in(e);
+        for (std::string w; in >> w;) words.push_back(w);
+    }
+    return words;
+}
+
+// A shell command line's start that runs the program at path.
+inline std::string command_line(const std::string &path) {
+    std::string line;
+    for (const std::string &w : emulator()) line += w + " ";
+    return line + path;
+}
+
+// The argument vector that runs args[0], one of the project's programs,
+// with args[1...].
+inline std::vector<std::string> program_args(const std::vector<std::string> &args) {
+    std::vector<std::string> all = emulator();
+    all.insert(all.end(), args.begin(), args.end());
+    return all;
+}
 
 // Runs a shell command line; output is what it printed on the streams the
 // line sends to the pipe.
@@ -43,7 +73,7 @@ inline Result shell(const std::string &line) {
     return r;
 }
 
-// Starts a program in the background, standard output and error into one
+// Starts one of the project's programs in the background, standard output and error into one
 // file, with the stop signals at their default actions whatever the test
 // runner left them at.  -1 when it cannot be started.
 inline pid_t spawn(const std::vector<std::string> &args, const std::filesystem::path &output) {
@@ -60,8 +90,9 @@ inline pid_t spawn(const std::vector<std::string> &args, const std::filesystem::
     posix_spawnattr_setsigmask(&attr, &none);
     posix_spawnattr_setsigdefault(&attr, &stops);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    const std::vector<std::string> all = program_args(args);
     std::vector<char *> argv;
-    for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+    for (const std::string &a : all) argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
     pid_t pid = -1;
     if (posix_spawn(&pid, argv[0], &files, &attr, argv.data(), environ) != 0) pid = -1;

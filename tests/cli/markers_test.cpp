@@ -27,7 +27,8 @@ using examples::example_files;
 
 namespace {
 
-const std::string maxhost = MAXHOST_EXE;
+// The command that starts maxhost on a shell line.
+const std::string maxhost = cli_test::command_line(MAXHOST_EXE);
 const fs::path examples_dir = fs::path(MAXHOST_SOURCE_DIR) / "examples";
 
 void put(const fs::path &path, const Bytes &bytes) { ASSERT_TRUE(write_file(path.string(), bytes)); }
@@ -520,7 +521,7 @@ TEST(MaxhostMarkers, VerboseLogsWhereEachFormatsWalkStopped) {
     put(dir / "two.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("1000")}, {"sdML", 1000, sdml}}));
 
     const std::string files = " count.aif cut.wav two.sd2 2>&1";
-    const std::string cd = "cd " + dir.string() + " && " + std::string(MAXHOST_EXE) + " markers ";
+    const std::string cd = "cd " + dir.string() + " && " + cli_test::command_line(MAXHOST_EXE) + " markers ";
     cli_test::Result plain = shell(cd + files);
     cli_test::Result verbose = shell(cd + "--verbose" + files);
     EXPECT_EQ(verbose.status, plain.status);

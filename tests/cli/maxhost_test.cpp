@@ -27,7 +27,8 @@ namespace {
 using cli_test::Result;
 using cli_test::shell;
 
-const std::string maxhost = MAXHOST_EXE;
+// The command that starts maxhost on a shell line.
+const std::string maxhost = cli_test::command_line(MAXHOST_EXE);
 
 fs::path scratch_dir() { return cli_test::scratch_dir("maxhost-exe"); }
 
@@ -37,7 +38,8 @@ fs::path scratch_dir() { return cli_test::scratch_dir("maxhost-exe"); }
 // never ends.
 class Driven {
 public:
-    explicit Driven(std::vector<std::string> args) {
+    explicit Driven(const std::vector<std::string> &program) {
+        std::vector<std::string> args = cli_test::program_args(program);
         int in[2], out[2];
         if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) {
             ADD_FAILURE() << "no pipe";
@@ -262,7 +264,7 @@ TEST(MaxhostRun, ReadsAScriptFromStandardInput) {
 TEST(MaxhostRun, StandardInputRunsEachLineAsItArrives) {
     const fs::path dir = scratch_dir();
     const std::string wav = (dir / "t.wav").string();
-    Driven m({maxhost, "--quiet", "--plugins", CLI_TEST_PLUGIN_DIR, "run", "-"});
+    Driven m({MAXHOST_EXE, "--quiet", "--plugins", CLI_TEST_PLUGIN_DIR, "run", "-"});
     m.write_line("new p probe");
     m.write_line("send p 1");
     EXPECT_EQ(m.read_line(), "p 1: int 1");
@@ -292,7 +294,7 @@ TEST(MaxhostRun, StandardInputRunsEachLineAsItArrives) {
 // Ctrl-C while maxhost waits for its next line ends the wait, and the run
 // is stopped as one stopped between vectors is.
 TEST(MaxhostRun, ASignalEndsAWaitForStandardInput) {
-    Driven m({maxhost, "--quiet", "run", "-"});
+    Driven m({MAXHOST_EXE, "--quiet", "run", "-"});
     ASSERT_TRUE(m.wait_reading());
     m.send_signal(SIGINT);
     EXPECT_EQ(m.read_line(), "maxhost: <stdin>: stopped by SIGINT");

@@ -28,7 +28,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string maxhost = MAXHOST_EXE;
+// The command that starts maxhost on a shell line.
+const std::string maxhost = cli_test::command_line(MAXHOST_EXE);
 
 fs::path scratch(const std::string &what) { return cli_test::scratch_dir("record-" + what); }
 
@@ -231,7 +232,7 @@ TEST(RecordEnds, ASignalFinishesTheFileAndEndsMaxhostByIt) {
         const fs::path file = dir / c.file;
         write_text(dir / "s.txt", endless_script(file));
         const pid_t pid = cli_test::spawn(
-            {maxhost, "--quiet", "run", "--bits", c.bits, (dir / "s.txt").string()}, dir / "out.txt");
+            {MAXHOST_EXE, "--quiet", "run", "--bits", c.bits, (dir / "s.txt").string()}, dir / "out.txt");
         ASSERT_GT(pid, 0);
         const bool flac = fs::path(c.file).extension() == ".flac";
         // Until the header states some sound (FLAC's: until frames are out).

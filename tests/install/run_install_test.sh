@@ -17,8 +17,13 @@
 # Settings come from the environment (tests/install/CMakeLists.txt):
 # IT_CMAKE, IT_BUILD, IT_BUILD_TYPE, IT_VERSION, IT_MAXHOST (the build's),
 # IT_BINDIR, IT_PLUGINDIR, IT_DOCDIR (relative to the prefix); with Pd,
-# IT_PD_DIR and IT_DEKEN, and IT_PD (the pd program) with IT_PD_PRELOAD.
+# IT_PD_DIR and IT_DEKEN, and IT_PD (the pd program) with IT_PD_PRELOAD;
+# in a build for another processor, MAXHOST_TEST_EMULATOR (words separated
+# by blanks) runs maxhost.
 set -u
+
+# shellcheck disable=SC2206 # the emulator's words, split on purpose
+emulator=(${MAXHOST_TEST_EMULATOR:-})
 
 failed=0
 fail() {
@@ -69,14 +74,14 @@ done
 # --- the installed maxhost, from another folder -----------------------------
 
 installed() {
-  (cd "$tmp/work" && env -u LD_LIBRARY_PATH LD_DEBUG=files LD_DEBUG_OUTPUT="$tmp/loader" "$maxhost" "$@")
+  (cd "$tmp/work" && env -u LD_LIBRARY_PATH LD_DEBUG=files LD_DEBUG_OUTPUT="$tmp/loader" "${emulator[@]}" "$maxhost" "$@")
 }
 
 if ! installed run "$examples/demo.txt" >"$tmp/demo.out" 2>"$tmp/demo.err"; then
   cat "$tmp/demo.err"
   fail "the installed maxhost could not render the demo"
 fi
-(cd "$tmp/reference" && "$IT_MAXHOST" run "$examples/demo.txt" >/dev/null 2>&1) || fail "the build's maxhost could not render the demo"
+(cd "$tmp/reference" && "${emulator[@]}" "$IT_MAXHOST" run "$examples/demo.txt" >/dev/null 2>&1) || fail "the build's maxhost could not render the demo"
 if [ -s "$tmp/work/demo.wav" ]; then
   cmp -s "$tmp/work/demo.wav" "$tmp/reference/demo.wav" || fail "the installed maxhost's demo.wav differs from the build's"
 else
@@ -96,7 +101,7 @@ if installed markers "$examples/markers.wav" "$examples/markers.aif" "$examples/
   >"$tmp/markers.out" 2>"$tmp/markers.err"; then
   counted=$(grep -cE '^[^ ].*: (WAVE|AIFF|Sd2f), [0-9]+ Hz, count [1-9]' "$tmp/markers.out")
   [ "$counted" -eq 3 ] || fail "the markers of 3 files should show, $counted did: $(cat "$tmp/markers.out")"
-  (cd "$tmp/work" && "$IT_MAXHOST" markers "$examples/markers.wav" "$examples/markers.aif" "$examples/markers.sd2") \
+  (cd "$tmp/work" && "${emulator[@]}" "$IT_MAXHOST" markers "$examples/markers.wav" "$examples/markers.aif" "$examples/markers.sd2") \
     >"$tmp/markers.reference" 2>/dev/null
   cmp -s "$tmp/markers.out" "$tmp/markers.reference" || fail "the installed maxhost reads other markers than the build's"
 else

@@ -259,6 +259,7 @@ const Case kCases[] = {
     {"portable", TESSEL_PATH_PORTABLE, nullptr},
     {"avx2", TESSEL_PATH_AVX2, nullptr},
     {"avx512", TESSEL_PATH_AVX512, nullptr},
+    {"neon", TESSEL_PATH_NEON, nullptr},
     {"generic4_here", TESSEL_PATH_PORTABLE, &tessel_path_generic<4>::run},
     {"generic8_here", TESSEL_PATH_PORTABLE, &tessel_path_generic<8>::run},
     {"generic16_here", TESSEL_PATH_PORTABLE, &tessel_path_generic<16>::run},
