@@ -49,6 +49,16 @@ esac
 # so a slow one shows in CI's log.
 phase() { printf '== %s (at %dm%02ds)\n' "$1" $((SECONDS / 60)) $((SECONDS % 60)); }
 
+# Waits for an install started in the background, shows its log, and
+# stops the run if it failed: await_install PID LOG WHAT.
+await_install() {
+  local status=0
+  wait "$1" || status=$?
+  cat "$2"
+  rm -f "$2"
+  [ $status -eq 0 ] || { echo "installing $3 failed (status $status)" >&2; exit 1; }
+}
+
 # ccache, when the machine has it, makes a second run mostly links.
 launcher=()
 command -v ccache >/dev/null &&
@@ -105,11 +115,7 @@ git ls-files '*.cpp' '*.hpp' '*.h' '*.c' ':!third_party' | xargs clang-format-14
 # imports), packaged, then loaded under Wine into the stand-in for Max and
 # compared with the headless host's runs of the same scripts.
 phase "Max externals: cross build and Wine"
-deps_status=0
-wait "$deps_pid" || deps_status=$?
-cat "$deps_log"
-rm -f "$deps_log"
-[ $deps_status -eq 0 ] || { echo "installing mingw-w64, Wine, lld and Zig failed (status $deps_status)" >&2; exit 1; }
+await_install "$deps_pid" "$deps_log" "mingw-w64, Wine, lld and Zig"
 cmake -S . -B build-max --toolchain cmake/mingw-w64-x86_64.cmake -G Ninja -DMAXHOST_WERROR=ON \
   "${launcher[@]}" >/dev/null
 cmake --build build-max -j2
@@ -178,11 +184,7 @@ fi
 # as ctest's emulator (Debian's arm64 pd for the Pd tests), without
 # sanitizers; the 4 GiB file (label "large") is left to the native build.
 phase "arm64 Linux: cross build and tests under qemu"
-arm64_status=0
-wait "$arm64_pid" || arm64_status=$?
-cat "$arm64_log"
-rm -f "$arm64_log"
-[ $arm64_status -eq 0 ] || { echo "installing the arm64 packages failed (status $arm64_status)" >&2; exit 1; }
+await_install "$arm64_pid" "$arm64_log" "the arm64 packages"
 cmake -S . -B build-arm64 --toolchain cmake/aarch64-linux-gnu.cmake -G Ninja -DMAXHOST_WERROR=ON \
   -DMAXHOST_PD_PROGRAM="$PWD/build-arm64/pd-arm64/pd" "${launcher[@]}" >/dev/null
 cmake --build build-arm64 -j2
