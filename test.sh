@@ -6,7 +6,8 @@
 # run under Wine, the Max externals cross-built for macOS and checked, a
 # ThreadSanitizer build for the threaded tests, the parsers' fuzz
 # harnesses, a WAVE file past 4 GiB, tessel~'s AVX-512 path on an emulated
-# processor when this one lacks the extension, and the arm64 Linux build
+# processor when this one lacks the extension, the Max adapter and the
+# bank built by Zig's clang for this machine, and the arm64 Linux build
 # with its tests on an emulated processor.
 #
 # Root (or sudo) is needed only to install missing packages.
@@ -26,9 +27,10 @@ Usage: ./test.sh [--full]
            (build-tsan/), each fuzz harness for a minute from its seeds in
            fuzz/corpus/ (build-fuzz/), a WAVE file past 4 GiB written and read
            back (needs some 5 GiB free in build/), on a processor without
-           AVX-512, the AVX-512 path on an emulated one (build-avx512/), and
-           the arm64 Linux cross build with its tests under qemu-user
-           (build-arm64/)
+           AVX-512, the AVX-512 path on an emulated one (build-avx512/), the
+           Max adapter's and the bank's tests built by Zig's clang and libc++
+           (build-zig/), and the arm64 Linux cross build with its tests
+           under qemu-user (build-arm64/)
   --help   this text
 
 Packages missing from the machine are installed first (scripts/install-deps.sh,
@@ -152,16 +154,35 @@ cmake --build build-fuzz -j2 --target fuzzers
 # The AVX-512 path of tessel~'s bank, which no test above runs on a
 # processor without AVX-512: its tests on an emulated one.  The emulator
 # takes one core for some four minutes, so it runs in the background beside
-# the fuzzers, which take the other core one at a time; its log is shown
+# the fuzzers, which run for a set time, one at a time; its log is shown
 # and its status counted when they are done.
 avx_log=build/avx512-emulated.log
 phase "AVX-512 path on an emulated processor: started in the background"
 setsid tests/avx512-emulated/run.sh >"$avx_log" 2>&1 &
 avx_pid=$!
-# If a later phase fails, the emulator is not left running.  It runs in a
-# session of its own (setsid), and its timeout and pseudo-terminal put Bochs
-# in other process groups of that session: the whole session is ended.
-trap 'pkill -TERM -s "$avx_pid" 2>/dev/null || true' EXIT
+
+# The Max adapter in the stand-in and the bank's paths built by Zig's clang
+# and libc++ for this machine (the compiler of the macOS externals), with
+# its renders compared to the ones g++'s build made above.  In the
+# background beside the fuzzers too: they take a core for a set time
+# whatever they get of it.
+zig_log=build/zig-linux.log
+phase "Linux build by Zig's clang: started in the background"
+setsid bash -c '
+  set -euo pipefail
+  cmake -S . -B build-zig --toolchain cmake/zig-linux-x86_64.cmake -G Ninja -DMAXHOST_WERROR=ON \
+    -DMAXHOST_ZIG_CACHE_DIR="$PWD/build-max-mac/zig-cache" "$@" >/dev/null
+  cmake --build build-zig -j2 --target compiler_tests
+  (cd build-zig && ctest --output-on-failure -j2 -L compilers)
+  for file in bridge wide; do
+    build/tests/max/max_wavcmp build/tests/max/render/headless/$file.wav \
+      build-zig/tests/max/render/bridge/$file.wav
+  done' zig-linux "${launcher[@]}" >"$zig_log" 2>&1 &
+zig_pid=$!
+# If a later phase fails, neither is left running.  Each runs in a session
+# of its own (setsid), and the emulator's timeout and pseudo-terminal put
+# Bochs in other process groups of that session: the whole session is ended.
+trap 'pkill -TERM -s "$avx_pid" 2>/dev/null || true; pkill -TERM -s "$zig_pid" 2>/dev/null || true' EXIT
 
 phase "fuzz harnesses: one minute each"
 (cd build-fuzz && ctest --output-on-failure -L fuzz)
@@ -169,15 +190,22 @@ phase "fuzz harnesses: one minute each"
 phase "WAVE file past 4 GiB"
 (cd build && ctest --output-on-failure -L large)
 
+# Waits for a job started in the background above, shows its log, and
+# stops the run if it failed: await_background PID LOG NAME.
+await_background() {
+  local status=0
+  wait "$1" || status=$?
+  sed "s/^/  $3: /" "$2"
+  if [ $status -ne 0 ]; then
+    echo "$3 failed (status $status); its log: $2" >&2
+    exit 1
+  fi
+}
 phase "AVX-512 path on an emulated processor: waiting for it"
-avx_status=0
-wait "$avx_pid" || avx_status=$?
+await_background "$avx_pid" "$avx_log" avx512
+phase "Linux build by Zig's clang: waiting for it"
+await_background "$zig_pid" "$zig_log" zig-linux
 trap - EXIT
-sed 's/^/  avx512: /' "$avx_log"
-if [ $avx_status -ne 0 ]; then
-  echo "AVX-512 emulated run failed (status $avx_status); its log: $avx_log" >&2
-  exit 1
-fi
 
 # Everything for 64-bit ARM Linux, cross-built with Debian's g++ for
 # aarch64 against its arm64 packages, and every test run under qemu-user

@@ -68,16 +68,21 @@ bool read_float(std::string_view w, float &out) {
     if (p != w.size() || (!point && !exponent)) return false;
 
     std::string_view text = w[0] == '+' ? w.substr(1) : w;
+#if defined(__cpp_lib_to_chars)
     float v = 0.0f;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
     if (ec == std::errc() && end == text.data() + text.size()) {
         out = v;
         return true;
     }
+#endif
     // Out of float range: from_chars gives no value, strtof gives the
     // correctly rounded one (an infinity, zero or a subnormal).  The text has
     // been checked to be a plain decimal number, so strtof cannot read more
-    // or less of it than from_chars would have.
+    // or less of it than from_chars would have.  A C++ library without
+    // from_chars for floats (libc++ 16) takes this way for every number:
+    // strtof rounds the same, and the programs never leave the "C" locale,
+    // whose decimal point is the one checked for above.
     std::string copy(text);
     out = std::strtof(copy.c_str(), nullptr);
     return true;

@@ -52,7 +52,7 @@ foreach(arch IN LISTS arches)
   foreach(mode cc c++)
     set(ZIG ${MAXHOST_ZIG})
     set(ZIG_MODE ${mode})
-    set(ZIG_TRIPLE ${triple_${arch}})
+    set(ZIG_TARGET ${triple_${arch}})
     set(ZIG_CACHE_DIR ${MAXHOST_ZIG_CACHE_DIR})
     configure_file(${macos_dir}/zig-wrapper.sh.in ${CMAKE_BINARY_DIR}/zig-bin/${mode}-${arch} @ONLY
       FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

@@ -347,7 +347,18 @@ extern "C" {
 t_class *class_new(const char *name, const method mnew, const method mfree, long size, const method,
                    short type, ...) {
     va_list ap;
+    // Max declares the last named parameter a short, which va_start may not
+    // name in standard C or C++; every ABI Max runs on puts the variadic
+    // arguments after it all the same, and Max's own class_new has this
+    // signature.  clang says so, g++ does not.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wvarargs"
+#endif
     va_start(ap, type);
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
     std::vector<short> types;
     if (type != A_NOTHING) {
         types.push_back(type);
