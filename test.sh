@@ -51,14 +51,16 @@ esac
 # so a slow one shows in CI's log.
 phase() { printf '== %s (at %dm%02ds)\n' "$1" $((SECONDS / 60)) $((SECONDS % 60)); }
 
-# Waits for an install started in the background, shows its log, and
-# stops the run if it failed: await_install PID LOG WHAT.
-await_install() {
+# Waits for a job started in the background, shows its log, each line
+# after NAME, and stops the run if it failed: await_background PID LOG NAME.
+await_background() {
   local status=0
   wait "$1" || status=$?
-  cat "$2"
-  rm -f "$2"
-  [ $status -eq 0 ] || { echo "installing $3 failed (status $status)" >&2; exit 1; }
+  sed "s/^/  $3: /" "$2"
+  if [ $status -ne 0 ]; then
+    echo "$3 failed (status $status); its log: $2" >&2
+    exit 1
+  fi
 }
 
 # ccache, when the machine has it, makes a second run mostly links.
@@ -117,7 +119,7 @@ git ls-files '*.cpp' '*.hpp' '*.h' '*.c' ':!third_party' | xargs clang-format-14
 # imports), packaged, then loaded under Wine into the stand-in for Max and
 # compared with the headless host's runs of the same scripts.
 phase "Max externals: cross build and Wine"
-await_install "$deps_pid" "$deps_log" "mingw-w64, Wine, lld and Zig"
+await_background "$deps_pid" "$deps_log" "installing mingw-w64, Wine, lld and Zig"
 cmake -S . -B build-max --toolchain cmake/mingw-w64-x86_64.cmake -G Ninja -DMAXHOST_WERROR=ON \
   "${launcher[@]}" >/dev/null
 cmake --build build-max -j2
@@ -190,17 +192,6 @@ phase "fuzz harnesses: one minute each"
 phase "WAVE file past 4 GiB"
 (cd build && ctest --output-on-failure -L large)
 
-# Waits for a job started in the background above, shows its log, and
-# stops the run if it failed: await_background PID LOG NAME.
-await_background() {
-  local status=0
-  wait "$1" || status=$?
-  sed "s/^/  $3: /" "$2"
-  if [ $status -ne 0 ]; then
-    echo "$3 failed (status $status); its log: $2" >&2
-    exit 1
-  fi
-}
 phase "AVX-512 path on an emulated processor: waiting for it"
 await_background "$avx_pid" "$avx_log" avx512
 phase "Linux build by Zig's clang: waiting for it"
@@ -212,7 +203,7 @@ trap - EXIT
 # as ctest's emulator (Debian's arm64 pd for the Pd tests), without
 # sanitizers; the 4 GiB file (label "large") is left to the native build.
 phase "arm64 Linux: cross build and tests under qemu"
-await_install "$arm64_pid" "$arm64_log" "the arm64 packages"
+await_background "$arm64_pid" "$arm64_log" "installing the arm64 packages"
 cmake -S . -B build-arm64 --toolchain cmake/aarch64-linux-gnu.cmake -G Ninja -DMAXHOST_WERROR=ON \
   -DMAXHOST_PD_PROGRAM="$PWD/build-arm64/pd-arm64/pd" "${launcher[@]}" >/dev/null
 cmake --build build-arm64 -j2
