@@ -2,11 +2,13 @@
 // built here to reach the rate, count and naming cases, what the JSON holds
 // byte for byte, exit statuses, and brindle~'s messages through a script.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,7 +16,6 @@
 #include "byte_cursor.h"
 #include "cli_process.hpp"
 #include "host.hpp"
-#include "json_reader.hpp"
 #include "example_files.hpp"
 #include "markers.hpp"
 #include "script_lexer.hpp"
@@ -30,6 +31,22 @@ namespace {
 // The command that starts maxhost on a shell line.
 const std::string maxhost = cli_test::command_line(MAXHOST_EXE);
 const fs::path examples_dir = fs::path(MAXHOST_SOURCE_DIR) / "examples";
+
+// maxhost's JSON read by a strict parser: trailing text and invalid UTF-8
+// fail it.  Members stay in the order written.
+using Json = nlohmann::ordered_json;
+
+std::optional<Json> parse_json(const std::string &text) {
+    Json doc = Json::parse(text, nullptr, false);
+    if (doc.is_discarded()) return std::nullopt;
+    return doc;
+}
+
+std::vector<std::string> keys(const Json &object) {
+    std::vector<std::string> out;
+    for (const auto &member : object.items()) out.push_back(member.key());
+    return out;
+}
 
 void put(const fs::path &path, const Bytes &bytes) { ASSERT_TRUE(write_file(path.string(), bytes)); }
 
@@ -112,23 +129,23 @@ TEST(MarkerExamples, JsonWithPeakDropsOnlyTheAiffBlank) {
     cli_test::Result r = shell("cd " + examples_dir.string() + " && " + maxhost +
                                " markers --json --peak markers.aif markers.wav markers.sd2 2>&1");
     EXPECT_EQ(r.status, 0);
-    auto doc = json::parse(r.output);
+    auto doc = parse_json(r.output);
     ASSERT_TRUE(doc) << r.output;
-    ASSERT_EQ(doc->items.size(), 3u);
-    const json::Value &aif = (*doc)[0];
-    EXPECT_EQ(aif.keys,
+    ASSERT_EQ(doc->size(), 3u);
+    const Json &aif = (*doc)[0];
+    EXPECT_EQ(keys(aif),
               (std::vector<std::string>{"file", "type", "sampleRate", "count", "markers", "errors"}));
-    EXPECT_EQ(aif["file"].s, "markers.aif");
-    EXPECT_EQ(aif["type"].s, "AIFF");
-    EXPECT_EQ(aif["sampleRate"].n, 22050);
-    EXPECT_EQ(aif["count"].n, 3);
-    EXPECT_EQ(aif["markers"][1]["name"].s, "loop");
-    EXPECT_EQ(aif["markers"][1]["ms"].n, 20);
-    EXPECT_EQ(aif["markers"][1]["frames"].n, 441);
-    EXPECT_EQ((*doc)[1]["markers"][3]["name"].s, "beg loop");
-    EXPECT_EQ((*doc)[2]["type"].s, "Sd2f");
-    EXPECT_EQ((*doc)[2]["markers"][1]["ms"].n, 40);
-    for (const auto &o : doc->items) EXPECT_TRUE(o["errors"].items.empty());
+    EXPECT_EQ(aif["file"], "markers.aif");
+    EXPECT_EQ(aif["type"], "AIFF");
+    EXPECT_EQ(aif["sampleRate"], 22050);
+    EXPECT_EQ(aif["count"], 3);
+    EXPECT_EQ(aif["markers"][1]["name"], "loop");
+    EXPECT_EQ(aif["markers"][1]["ms"], 20);
+    EXPECT_EQ(aif["markers"][1]["frames"], 441);
+    EXPECT_EQ((*doc)[1]["markers"][3]["name"], "beg loop");
+    EXPECT_EQ((*doc)[2]["type"], "Sd2f");
+    EXPECT_EQ((*doc)[2]["markers"][1]["ms"], 40);
+    for (const auto &o : *doc) EXPECT_TRUE(o["errors"].empty());
 }
 
 // --- files built here ---------------------------------------------------------
@@ -147,13 +164,13 @@ TEST(MarkersRead, WaveWithoutFormatChunkGivesNullRateAndNonFiniteTimes) {
     EXPECT_TRUE(std::isinf(r.markers[1].ms));
     EXPECT_EQ(frames(r), (std::vector<int32_t>{0, 100, 200, 300}));
 
-    auto doc = json::parse(maxhost::format_marker_json({r}));
+    auto doc = parse_json(maxhost::format_marker_json({r}));
     ASSERT_TRUE(doc);
-    const json::Value &o = (*doc)[0];
+    const Json &o = (*doc)[0];
     EXPECT_TRUE(o["sampleRate"].is_null());
     for (std::size_t k = 0; k < 4; ++k) {
         EXPECT_TRUE(o["markers"][k]["ms"].is_null()) << k;
-        EXPECT_EQ(o["markers"][k]["frames"].kind, json::Value::Number) << k;
+        EXPECT_TRUE(o["markers"][k]["frames"].is_number()) << k;
     }
     const std::string header = r.file + ": WAVE, rate unknown, count 4\n";
     EXPECT_EQ(maxhost::format_marker_table(r).substr(0, header.size()), header);
@@ -282,11 +299,11 @@ TEST(MarkersJson, LabelBytesFromAFileSurviveTheDocument) {
     auto r = reader.read(dir / "bytes.wav");
     ASSERT_EQ(names(r), std::vector<std::string>{raw});
     const std::string text = maxhost::format_marker_json({r});
-    auto doc = json::parse(text);
+    auto doc = parse_json(text);
     ASSERT_TRUE(doc) << text;
     // The lone byte comes back as U+00E9, the UTF-8 one as it was.
-    EXPECT_EQ((*doc)[0]["markers"][0]["name"].s, "tab\there \"q\" \\ caf\xC3\xA9 caf\xC3\xA9");
-    EXPECT_EQ((*doc)[0]["file"].s, (dir / "bytes.wav").string());
+    EXPECT_EQ((*doc)[0]["markers"][0]["name"], "tab\there \"q\" \\ caf\xC3\xA9 caf\xC3\xA9");
+    EXPECT_EQ((*doc)[0]["file"], (dir / "bytes.wav").string());
     fs::remove_all(dir);
 }
 
@@ -355,9 +372,9 @@ TEST(MarkersText, ARateTextFromTheFileIsEscapedInTheLogAndTheJson) {
     const std::string text = maxhost::format_marker_json({r});
     EXPECT_EQ(text.find('\x1B'), std::string::npos);
     EXPECT_EQ(text.find("\xC2\x9B"), std::string::npos);
-    auto doc = json::parse(text);
+    auto doc = parse_json(text);
     ASSERT_TRUE(doc) << text;
-    EXPECT_EQ((*doc)[0]["log"][0].s, "STR  1001: \"\x1B[2J\xC2\x9B\" holds no number, no rate");
+    EXPECT_EQ((*doc)[0]["log"][0], "STR  1001: \"\x1B[2J\xC2\x9B\" holds no number, no rate");
     fs::remove_all(dir);
 }
 
@@ -390,10 +407,10 @@ TEST(MaxhostMarkers, ExitStatusAndLookup) {
     // With --json everything is in the document, and nothing on stderr.
     cli_test::Result json_out = shell(cd + " markers --json gone.wav a.wav 2>&1");
     EXPECT_EQ(json_out.status, 1);
-    auto doc = json::parse(json_out.output);
+    auto doc = parse_json(json_out.output);
     ASSERT_TRUE(doc) << json_out.output;
-    EXPECT_EQ((*doc)[0]["errors"].items.size(), 2u);
-    EXPECT_EQ((*doc)[1]["markers"][0]["name"].s, "x");
+    EXPECT_EQ((*doc)[0]["errors"].size(), 2u);
+    EXPECT_EQ((*doc)[1]["markers"][0]["name"], "x");
 
     for (const char *bad : {" markers", " markers --bogus a.wav"})
         EXPECT_EQ(shell(cd + bad + " 2>&1").status, 2) << bad;
@@ -419,16 +436,16 @@ TEST(MaxhostMarkers, ReadsEverySampleFile) {
     EXPECT_TRUE(text.status == 0 || text.status == 1) << text.output;
     cli_test::Result r = shell(env + maxhost + " markers --json --peak" + args + " 2>&1");
     ASSERT_TRUE(r.status == 0 || r.status == 1) << r.output;
-    auto doc = json::parse(r.output);
+    auto doc = parse_json(r.output);
     ASSERT_TRUE(doc) << r.output;
-    ASSERT_EQ(doc->items.size(), files.size());
+    ASSERT_EQ(doc->size(), files.size());
     int checked = 0;
-    for (const auto &o : doc->items) {
-        const double rate = o["sampleRate"].is_null() ? 0 : o["sampleRate"].n;
-        for (const auto &m : o["markers"].items) {
-            if (rate <= 0 || m["ms"].is_null() || m["frames"].n < 0) continue;
-            const double expected = m["frames"].n * 1000.0 / rate;
-            EXPECT_NEAR(m["ms"].n, expected, 1e-6 * expected) << o["file"].s << " " << m["name"].s;
+    for (const auto &o : *doc) {
+        const double rate = o["sampleRate"].is_null() ? 0 : o["sampleRate"].get<double>();
+        for (const auto &m : o["markers"]) {
+            if (rate <= 0 || m["ms"].is_null() || m["frames"].get<double>() < 0) continue;
+            const double expected = m["frames"].get<double>() * 1000.0 / rate;
+            EXPECT_NEAR(m["ms"].get<double>(), expected, 1e-6 * expected) << o["file"] << " " << m["name"];
             ++checked;
         }
     }
@@ -546,12 +563,12 @@ TEST(MaxhostMarkers, VerboseLogsWhereEachFormatsWalkStopped) {
                   "the walk ends"}));
 
     // In JSON the log is one more member, only when asked for.
-    auto doc = json::parse(shell(cd + "--json --verbose two.sd2").output);
+    auto doc = parse_json(shell(cd + "--json --verbose two.sd2").output);
     ASSERT_TRUE(doc);
-    EXPECT_EQ((*doc)[0]["log"].items.size(), 1u);
-    auto quiet = json::parse(shell(cd + "--json two.sd2").output);
+    EXPECT_EQ((*doc)[0]["log"].size(), 1u);
+    auto quiet = parse_json(shell(cd + "--json two.sd2").output);
     ASSERT_TRUE(quiet);
-    EXPECT_EQ((*quiet)[0].keys,
+    EXPECT_EQ(keys((*quiet)[0]),
               (std::vector<std::string>{"file", "type", "sampleRate", "count", "markers", "errors"}));
     fs::remove_all(dir);
 }
