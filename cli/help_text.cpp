@@ -237,104 +237,27 @@ const char kMarkers[] = R"(MARKERS
   the four types, or printed one; 2 for bad usage.
 )";
 
-const char kTessel[] = R"(TESSEL~
-  tessel~ [PARTIALS [OUTLETS]]
-
-  An additive synthesizer: a bank of sine partials, each with its own
-  frequency and amplitude, transposed and frequency-shifted as a whole,
-  dealt round-robin over the signal outlets (the highest-numbered sounding
-  partial to the first) and scaled sample by sample by the left inlet's
-  signal.
-
-  Arguments
-    PARTIALS   partials in use, 1 to 100; 0 or absent: 50
-    OUTLETS    signal outlets, 1 to 8; 0 or absent: 1
-    Out of range, the box is refused with "tessel~: number of partials
-    (outputs) must be between ...".
-
-  Inlets
-    0 (left)   signal: gain of every outlet, sample by sample; without a
-               signal here the object stays out of the chain and is silent.
-               Also every message.
-    1          signal: transposition in semitones, added to set_transpo
-               (its first sample, once per vector)
-    2          signal: frequency shift in Hz, added to set_shift (likewise)
-
-  Outlets
-    0 to OUTLETS-1  signal: the partials dealt to that outlet, times the gain
-
-  Messages
-    K FREQ AMP          (a list) partial K, 1 to PARTIALS, an integer: FREQ,
-                        a float, in Hz, and AMP, a float, its amplitude
-                        (any value; 0 silences it).  A partial that starts
-                        to sound starts at phase 0.  FREQ below 0 or at or
-                        above half the sample rate minus 1 Hz silences the
-                        partial.  Without AMP, or with an integer AMP, the
-                        amplitude stays as it was.  A float K or an integer
-                        FREQ voids the message.
-    reset               silence every partial
-    set_transpo T       transposition, semitones, -120 to 120 (clamped)
-    set_transpo_lfo_f F rate of the transposition LFO, Hz, 0 to 10000
-    set_transpo_lfo_depth D
-                        its depth, semitones, -120 to 120; 0 stops it
-    set_shift S         frequency shift, Hz, -10000 to 10000
-    set_shift_lfo_f F   rate of the frequency-shift LFO, Hz, 0 to 1000
-    set_shift_lfo_depth D
-                        its depth, Hz, -10000 to 10000; 0 stops it
-    reset_transpo_shift transposition, shift and both depths back to 0,
-                        both LFO rates to 5 Hz
-
-  A partial sounds at FREQ x 2^(T/12) + S Hz, T and S the stored values plus
-  the inlets' signals plus the LFOs (read once per vector).  Changes are
-  heard from the next vector on.  No message prints anything.
-)";
-
-const char kBrindle[] = R"(BRINDLE~
-  brindle~ [FILE]
-
-  Reads the markers of a sound file (AIFF, AIFC, WAVE or Sound Designer II)
-  and sends their count, then one name/time pair per marker.
-
-  Argument
-    FILE       a file to load when the box is made, silently: the first
-               bang sends its markers, and every open after that sends
-               them as soon as the file is loaded.  Without FILE, every
-               open sends them at once.
-
-  Inlet
-    0          messages
-
-  Outlets
-    0 (left)   one list per marker: NAME TIME (AIFF and AIFC markers, WAVE
-               cue points with labels, then two per WAVE sample loop: "beg
-               loop" and "end loop"; Sound Designer II markers).  An
-               unnamed marker is named by its number.
-    1 (right)  the number of markers, sent before the lists
-
-  Messages
-    open [FILE] load FILE, found along the search path, after the current
-                message; without FILE, choose one in the file dialog.
-                Errors: "File not found?", "Bad file type", and others
-                naming the format.
-    bang        send the markers of the file loaded (nothing when none is)
-    mode 0|1    times in milliseconds as floats (0, the default), or in
-                sample frames as integers (1)
-    peak 0|1    1: drop one blank that ends an AIFF or AIFC marker's name
-    Any other value of mode or peak is refused with an error and the
-    setting kept.
-)";
+// Each object's reference, made from docs/reference/OBJECT.json.
+struct ObjectHelp {
+    std::string_view name;
+    const char *text;
+};
+#include "object_help.inc"
 
 }  // namespace
 
 std::string help_all() {
-    return std::string(kOverview) + "\n" + kRun + "\n" + kMarkers + "\n" + kTessel + "\n" + kBrindle;
+    std::string all = std::string(kOverview) + "\n" + kRun + "\n" + kMarkers;
+    for (const ObjectHelp &o : kObjects) all += std::string("\n") + o.text;
+    return all;
 }
 
 std::optional<std::string> help_topic(std::string_view topic) {
     if (topic == "run") return kRun;
     if (topic == "markers") return kMarkers;
-    if (topic == "tessel~" || topic == "tessel") return kTessel;
-    if (topic == "brindle~" || topic == "brindle") return kBrindle;
+    for (const ObjectHelp &o : kObjects)
+        if (topic == o.name || (o.name.ends_with('~') && topic == o.name.substr(0, o.name.size() - 1)))
+            return o.text;
     if (topic == "help") return kOverview;
     return std::nullopt;
 }

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -174,6 +175,24 @@ TEST(MaxhostCommandLine, HelpDocumentsEveryCommandAndOption) {
                              "\\u00XX",
                              "Exit status of markers"})
         EXPECT_NE(r.output.find(item), std::string::npos) << item;
+}
+
+// The objects' help is made from their reference files at build time; what
+// it prints stays what it printed when it was written by hand (copies in
+// tests/cli/help/), alone and at the end of --help.
+TEST(MaxhostCommandLine, ObjectHelpIsTheSavedText) {
+    const Result all = shell(maxhost + " --help 2>/dev/null");
+    std::string objects;
+    for (const std::string object : {"tessel~", "brindle~"}) {
+        std::ifstream in(fs::path(MAXHOST_HELP_COPIES) / (object + ".txt"), std::ios::binary);
+        ASSERT_TRUE(in) << object;
+        const std::string saved{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        const Result r = shell(maxhost + " help " + object + " 2>&1");
+        EXPECT_EQ(r.status, 0) << object;
+        EXPECT_EQ(r.output, saved) << object;
+        objects += "\n" + saved;
+    }
+    EXPECT_TRUE(all.output.ends_with(objects));
 }
 
 TEST(MaxhostCommandLine, BadUsageExitsTwo) {

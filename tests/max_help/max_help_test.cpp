@@ -298,53 +298,75 @@ std::vector<Message> messages_into(const Help &help, const std::string &object) 
 // Why the object would ignore or refuse the message; empty when it takes it.
 using ArgCheck = std::function<std::string(const std::vector<std::string> &)>;
 
-std::string one_number(const std::vector<std::string> &a) {
-    if (a.size() != 1 || atom_kind(a[0]) == Atom::Symbol) return "takes one number";
-    return "";
+// One argument of a message as its object's reference states it: "float",
+// "int?" (optional), "int:1..PARTIALS" (a range), "int:0|1" (the values).
+struct ArgSpec {
+    std::string type;
+    bool optional = false;
+    std::optional<std::pair<double, double>> range;
+    std::vector<std::string> values;
+};
+
+ArgSpec arg_spec(const std::string &word, int partials) {
+    ArgSpec spec;
+    const size_t colon = word.find(':');
+    spec.type = word.substr(0, colon);
+    if (spec.type.ends_with('?')) {
+        spec.optional = true;
+        spec.type.pop_back();
+    }
+    if (colon == std::string::npos) return spec;
+    const std::string rest = word.substr(colon + 1);
+    const auto bound = [&](const std::string &b) { return b == "PARTIALS" ? partials : std::stod(b); };
+    if (const size_t dots = rest.find(".."); dots != std::string::npos) {
+        spec.range = std::pair(bound(rest.substr(0, dots)), bound(rest.substr(dots + 2)));
+    } else {
+        std::istringstream in(rest);
+        for (std::string v; std::getline(in, v, '|');) spec.values.push_back(v);
+    }
+    return spec;
 }
 
-std::string no_argument(const std::vector<std::string> &a) { return a.empty() ? "" : "takes no argument"; }
-
-std::string zero_or_one(const std::vector<std::string> &a) {
-    if (a.size() != 1) return "takes one integer";
-    if (atom_kind(a[0]) == Atom::Dollar) return "";
-    if (a[0] != "0" && a[0] != "1") return "takes 0 or 1";
-    return "";
-}
-
-// tessel~ reads a list as partial (an integer within the box's count),
-// frequency (a float) and optional amplitude (a float); any other typing
-// is ignored or keeps the old amplitude, so the help would show nothing.
-ArgCheck tessel_list(int partials) {
-    return [partials](const std::vector<std::string> &a) -> std::string {
-        if (a.size() < 2 || a.size() > 3) return "takes partial, frequency and amplitude";
-        const auto k = to_int(a[0]);
-        if (!k) return "partial number must be an integer";
-        if (*k < 1 || *k > partials) return "partial number outside 1.." + std::to_string(partials);
-        if (atom_kind(a[1]) != Atom::Float) return "frequency must be a float";
-        if (a.size() == 3 && atom_kind(a[2]) != Atom::Float) return "amplitude must be a float";
+// A message box's words as the object takes them.  A method declared with
+// a number takes an int or a float; a list's atoms keep their types
+// (tessel~ ignores a list whose frequency is an integer).
+ArgCheck check_args(const std::string &selector, const std::vector<ArgSpec> &specs) {
+    return [selector, specs](const std::vector<std::string> &a) -> std::string {
+        size_t required = 0;
+        for (const ArgSpec &s : specs) required += !s.optional;
+        if (a.size() < required || a.size() > specs.size())
+            return "takes " + std::to_string(required) + " to " + std::to_string(specs.size()) + " arguments";
+        for (size_t k = 0; k < a.size(); ++k) {
+            const ArgSpec &s = specs[k];
+            const Atom kind = atom_kind(a[k]);
+            if (kind == Atom::Dollar) continue;
+            const std::string which = "argument " + std::to_string(k + 1) + " ";
+            if (s.type == "symbol") continue;
+            if (kind == Atom::Symbol) return which + "must be a number";
+            if (selector == "list" && (kind == Atom::Int) != (s.type == "int"))
+                return which + "must be an " + s.type;
+            if (!s.values.empty() && std::find(s.values.begin(), s.values.end(), a[k]) == s.values.end())
+                return which + "is none of its values";
+            const double v = std::stod(a[k]);
+            if (s.range && (v < s.range->first || v > s.range->second)) return which + "is out of range";
+        }
         return "";
     };
 }
 
-std::map<std::string, ArgCheck> tessel_messages(int partials) {
-    return {
-        {"list", tessel_list(partials)},       {"reset", no_argument},
-        {"set_transpo", one_number},           {"set_transpo_lfo_f", one_number},
-        {"set_transpo_lfo_depth", one_number}, {"set_shift", one_number},
-        {"set_shift_lfo_f", one_number},       {"set_shift_lfo_depth", one_number},
-        {"reset_transpo_shift", no_argument},
-    };
-}
-
-std::map<std::string, ArgCheck> brindle_messages() {
-    return {
-        {"open",
-         [](const std::vector<std::string> &a) { return a.size() <= 1 ? "" : "takes at most a name"; }},
-        {"bang", no_argument},
-        {"peak", zero_or_one},
-        {"mode", zero_or_one},
-    };
+// The messages the object takes, from the list made from its reference
+// file (BUILD/reference/OBJECT.messages); empty when that cannot be read.
+std::map<std::string, ArgCheck> messages_taken(const std::string &object, int partials = 0) {
+    std::map<std::string, ArgCheck> taken;
+    std::ifstream in(fs::path(MAXHELP_REFERENCE_DIR) / (object + ".messages"));
+    for (std::string line; std::getline(in, line);) {
+        const auto w = words(line);
+        if (w.empty()) continue;
+        std::vector<ArgSpec> specs;
+        for (size_t k = 1; k < w.size(); ++k) specs.push_back(arg_spec(w[k], partials));
+        taken[w[0]] = check_args(w[0], specs);
+    }
+    return taken;
 }
 
 // Every message the object takes reaches it; every message sent is one it
@@ -551,7 +573,9 @@ TEST(TesselHelp, SendsEveryMessageAsTesselTakesIt) {
             const int n = args.empty() ? 0 : to_int(args[0]).value_or(0);
             partials = std::min(partials, n == 0 ? 50 : n);
         }
-    expect_messages(help, "tessel~", tessel_messages(partials));
+    const auto taken = messages_taken("tessel~", partials);
+    ASSERT_FALSE(taken.empty()) << "no message list of tessel~ in " << MAXHELP_REFERENCE_DIR;
+    expect_messages(help, "tessel~", taken);
 }
 
 // tessel~ is silent without a signal at its left inlet, and a help that
@@ -597,7 +621,9 @@ TEST(TesselHelp, SoundsThroughAGainIntoBothChannels) {
 TEST(BrindleHelp, SendsEveryMessageAsBrindleTakesIt) {
     const Help help = load_help("brindle~");
     ASSERT_EQ(help.error, "");
-    expect_messages(help, "brindle~", brindle_messages());
+    const auto taken = messages_taken("brindle~");
+    ASSERT_FALSE(taken.empty()) << "no message list of brindle~ in " << MAXHELP_REFERENCE_DIR;
+    expect_messages(help, "brindle~", taken);
     // Both settings must be shown both ways, or the help cannot undo them.
     std::set<std::string> shown;
     for (const Message &m : messages_into(help, "brindle~"))

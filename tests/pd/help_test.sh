@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # A help patch as a Pd user meets it, in real Pd (batch, no GUI):
 #
-#   help_test.sh PD PATH_DIR HELP_PATCH EXPECT
+#   help_test.sh PD PATH_DIR HELP_PATCH EXPECT MESSAGES
 #
+# First, every message of MESSAGES (the object's list made from its
+# reference file, one "SELECTOR ARGS..." a line) must be in the patch: a
+# message box of the main window sends it (a list: one starting with a
+# number), and a comment of the "reference" subpatch starts with it.  Then
 # Pd opens HELP_PATCH with PATH_DIR as its search path and audio on; a
 # driver patch then clicks every message box of the patch's main window,
 # one at a time, in reading order (top to bottom, then left to right), as
@@ -15,13 +19,13 @@
 # scripts/pd-help-screenshots.sh takes the pictures to look at.
 set -u
 
-if [ $# -ne 4 ]; then
-  echo "usage: help_test.sh PD PATH_DIR HELP_PATCH EXPECT" >&2
+if [ $# -ne 5 ]; then
+  echo "usage: help_test.sh PD PATH_DIR HELP_PATCH EXPECT MESSAGES" >&2
   exit 2
 fi
-pd=$1 path_dir=$2 help=$3 expect=$4
+pd=$1 path_dir=$2 help=$3 expect=$4 messages=$5
 here=$(cd "$(dirname "$0")" && pwd)
-for f in "$help" "$expect"; do
+for f in "$help" "$expect" "$messages"; do
   [ -r "$f" ] || { echo "FAIL: cannot read $f"; exit 1; }
 done
 # Pd runs in a folder of its own: every path is made absolute.
@@ -39,6 +43,21 @@ records() {
   awk '{ line = (line == "" ? $0 : line " " $0) }
        /(^|[^\\]);[ \t]*$/ { print line; line = "" }' "$1"
 }
+
+failed=0
+# What the patch shows of each message: "sent SELECTOR" for a message box
+# of the main window, "told SELECTOR" for a comment of the reference.
+records "$help" | awk '
+  /^#N canvas/ { depth++; reference[depth] = $7 == "reference"; next }
+  /^#X restore/ { depth--; next }
+  { w = $5; sub(/;$/, "", w) }
+  depth == 1 && $1 == "#X" && $2 == "msg" { print "sent", (w ~ /^[-+0-9.]/ ? "list" : w) }
+  depth == 2 && reference[2] && $1 == "#X" && $2 == "text" { print "told", w }' >"$work/shown"
+while read -r selector _; do
+  for how in sent told; do
+    grep -qxF "$how $selector" "$work/shown" || { echo "FAIL: $name: $selector is not $how"; failed=1; }
+  done
+done <"$messages"
 
 # The message boxes of the main window, "Y X" in reading order.
 records "$help" | awk '
@@ -78,7 +97,6 @@ fi
   echo "#X connect 0 0 1 0;"
 } >"$work/driver.pd"
 
-failed=0
 # Pd saves relative to its working folder, which holds no space.
 (cd "$work" && "$here/run_pd_test.sh" "$pd" "$path_dir" "$help" "$expect" -- -open "$work/driver.pd") || failed=1
 

@@ -33,6 +33,11 @@ def main():
         print(f"combine_package.py: no .mxe64 in {windows}/externals or no .mxo in {mac}/externals",
               file=sys.stderr)
         return 1
+    pages = [f"{e.stem}.maxref.xml" for e in bundles]
+    missing = [p for p in pages if not (windows / "docs" / p).is_file()]
+    if missing:
+        print(f"combine_package.py: no {', '.join(missing)} in {windows}/docs", file=sys.stderr)
+        return 1
     shutil.rmtree(package, ignore_errors=True)
     shutil.copytree(windows, package, symlinks=True)
     for bundle in bundles:
