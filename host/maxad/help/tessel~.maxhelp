@@ -321,7 +321,7 @@
                     "numinlets": 1,
                     "numoutlets": 0,
                     "patching_rect": [418.0, 503.0, 330.0, 20.0],
-                    "text": "all six back to 0, both LFO rates back to 5 Hz"
+                    "text": "transposition, shift and both depths to 0, both LFO rates to 5 Hz"
                 }
             },
             {
