@@ -320,7 +320,7 @@
                     "maxclass": "comment",
                     "numinlets": 1,
                     "numoutlets": 0,
-                    "patching_rect": [418.0, 503.0, 330.0, 20.0],
+                    "patching_rect": [418.0, 503.0, 390.0, 20.0],
                     "text": "transposition, shift and both depths to 0, both LFO rates to 5 Hz"
                 }
             },
