@@ -22,7 +22,8 @@ Usage: ./test.sh [--full]
   --full   the same, then what CI adds: a format check (clang-format 14),
            Max externals cross build and Wine run
            (build-max/), the macOS Max externals cross-built with Zig and
-           checked (build-max-mac/), ThreadSanitizer build of the threaded tests
+           checked (build-max-mac/), in both the Pd externals for that
+           system built, checked and packed, ThreadSanitizer build of the threaded tests
            (build-tsan/), each fuzz harness for a minute from its seeds in
            fuzz/corpus/ (build-fuzz/), a WAVE file past 4 GiB written and read
            back (needs some 5 GiB free in build/), on a processor without
