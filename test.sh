@@ -23,7 +23,8 @@ Usage: ./test.sh [--full]
   --full   the same, then what CI adds: a format check (clang-format 14),
            Max externals cross build and Wine run
            (build-max/), the macOS Max externals cross-built with Zig and
-           checked (build-max-mac/), ThreadSanitizer build of the threaded tests
+           checked (build-max-mac/), in both the Pd externals for that
+           system built, checked and packed, ThreadSanitizer build of the threaded tests
            (build-tsan/), each fuzz harness for a minute from its seeds in
            fuzz/corpus/ (build-fuzz/), a WAVE file past 4 GiB written and read
            back (needs some 5 GiB free in build/), on a processor without
@@ -117,23 +118,30 @@ git ls-files '*.cpp' '*.hpp' '*.h' '*.c' ':!third_party' | xargs clang-format-14
 # The Max externals for Windows x64: cross-built with mingw-w64 against the
 # SDK's import libraries (the build checks every .mxe64's exports and
 # imports), packaged, then loaded under Wine into the stand-in for Max and
-# compared with the headless host's runs of the same scripts.
+# compared with the headless host's runs of the same scripts.  The Pd
+# externals for Windows are built, checked (exports, imports against Pd's
+# headers) and packed beside them, and the check's own tests run; no
+# Windows Pd runs them.
 phase "Max externals: cross build and Wine"
 await_background "$deps_pid" "$deps_log" "installing mingw-w64, Wine, lld and Zig"
 cmake -S . -B build-max --toolchain cmake/mingw-w64-x86_64.cmake -G Ninja -DMAXHOST_WERROR=ON \
   "${launcher[@]}" >/dev/null
 cmake --build build-max -j2
+cmake --build build-max --target deken
+(cd build-max && ctest --output-on-failure)
 tests/max/wine/run.sh build-max build
 
 # The Max externals for macOS: universal bundles (x86_64 and arm64)
 # cross-built with Zig and ld64.lld, each slice of each checked by the
 # build (exports, imports, minimum system, signature, Info.plist), then
-# the checker's own tests.  Nothing here runs them: no Mac, no Max.
+# the checker's own tests; the Pd externals for macOS the same way, and
+# their deken archive.  Nothing here runs them: no Mac, no Max, no Pd.
 phase "Max externals for macOS: cross build and checks"
 mac_start=$SECONDS
 cmake -S . -B build-max-mac --toolchain cmake/macos-universal.cmake -G Ninja -DMAXHOST_WERROR=ON \
   "${launcher[@]}" >/dev/null
 cmake --build build-max-mac -j2
+cmake --build build-max-mac --target deken
 (cd build-max-mac && ctest --output-on-failure)
 # Both systems' externals in one package (scripts/max-package.sh's last step).
 python3 host/maxad/macos/combine_package.py build-max/max-package/tessel-brindle \

@@ -1,19 +1,35 @@
-# Checks a freshly linked Max external for Windows, and removes it when a
-# check fails, so that no package is ever made of it:
-# - it exports ext_main and nothing else;
-# - it imports only from MaxAPI.dll, MaxAudio.dll and the system's DLLs
+# Checks a freshly linked external for Windows, Max's or Pd's, and removes
+# it when a check fails, so that no package is ever made of it:
+# - it exports EXPORT (ext_main, the default) and nothing else;
+# - it imports only from the host's DLLs (HOST_DLLS: MaxAPI.dll and
+#   MaxAudio.dll, the default, or pd.dll) and the system's DLLs
 #   (KERNEL32.dll, the C runtime: msvcrt.dll or the UCRT), so it needs no
-#   DLL that Max does not ship;
+#   DLL that the host does not ship;
 # - it never imports DllMain (the SDK's MaxAudio.lib exports one);
-# - every name it imports from MaxAPI.dll or MaxAudio.dll is exported by the
-#   import library of that DLL, so Max has it;
+# - every name it imports from a host DLL is one the host has: exported by
+#   that DLL's import library (IMPORT_LIBS), or named in HOST_NAMES, a file
+#   of one name per line (Pd: what its headers declare EXTERN);
 # - no object of the plug-in refers to a Max API name unrenamed, which would
-#   bind to Max's function of that name, of another prototype.
+#   bind to the host's function of that name, of another prototype.
 #
-#   cmake -DMODULE=x.mxe64 -DNAMES=api_names.h -DPREFIX=maxad_
+#   cmake -DMODULE=x.mxe64 -DNAMES=api_names.h
 #         -DOBJECTS='a.obj|b.obj' -DIMPORT_LIBS='MaxAPI.lib|MaxAudio.lib'
 #         -DNM=nm -DOBJDUMP=objdump -P check_external.cmake
+#   cmake -DMODULE=x.dll -DEXPORT=x_setup -DHOST=Pd -DHOST_DLLS=pd.dll
+#         -DHOST_NAMES=pd-names.txt -DNAMES=... -DOBJECTS=... -DNM=... -DOBJDUMP=...
+#         -P check_external.cmake
 cmake_minimum_required(VERSION 3.20)
+
+if(NOT EXPORT)
+  set(EXPORT ext_main)
+endif()
+if(NOT HOST)
+  set(HOST Max)
+endif()
+if(NOT HOST_DLLS)
+  set(HOST_DLLS "MaxAPI.dll|MaxAudio.dll")
+endif()
+string(REPLACE "|" ";" host_dlls "${HOST_DLLS}")
 
 function(fail message)
   file(REMOVE ${MODULE})
@@ -44,7 +60,9 @@ foreach(line IN LISTS lines)
   elseif(line MATCHES "^The Import Tables")
     set(section imports)
     continue()
-  elseif(line MATCHES "^The " OR line MATCHES "^PE File Base Relocations")
+  elseif(line MATCHES "^The Function Table" OR line MATCHES "^PE File Base Relocations")
+    break()  # objdump prints the import and export tables first; tens of thousands of lines follow
+  elseif(line MATCHES "^The ")
     set(section "")
   endif()
   if(section STREQUAL "exports" AND line MATCHES "^[ \t]*\\[ *[0-9]+\\] ([^ \t]+)$")
@@ -60,20 +78,20 @@ foreach(line IN LISTS lines)
   endif()
 endforeach()
 
-if(NOT exports STREQUAL "ext_main")
-  fail("exports [${exports}]; it must export ext_main and nothing else")
+if(NOT exports STREQUAL EXPORT)
+  fail("exports [${exports}]; it must export ${EXPORT} and nothing else")
 endif()
 
 foreach(dll IN LISTS dlls)
   string(TOLOWER "${dll}" lower)
-  if(dll STREQUAL "MaxAPI.dll" OR dll STREQUAL "MaxAudio.dll")
+  if(dll IN_LIST host_dlls)
     continue()
   endif()
   if(lower STREQUAL "kernel32.dll" OR lower STREQUAL "msvcrt.dll" OR lower MATCHES "^api-ms-win-crt-.*\\.dll$"
      OR lower STREQUAL "ucrtbase.dll")
     continue()
   endif()
-  fail("imports from ${dll}, which Max does not ship")
+  fail("imports from ${dll}, which ${HOST} does not ship")
 endforeach()
 
 foreach(dll IN LISTS dlls)
@@ -99,9 +117,19 @@ foreach(lib IN LISTS import_libs)
     endif()
   endforeach()
 endforeach()
+if(HOST_NAMES)
+  file(STRINGS ${HOST_NAMES} declared)
+  foreach(dll IN LISTS host_dlls)
+    foreach(name IN LISTS imports_${dll})
+      if(NOT name IN_LIST declared)
+        fail("imports ${name} from ${dll}, which ${HOST}'s headers do not declare")
+      endif()
+    endforeach()
+  endforeach()
+endif()
 
 include(${CMAKE_CURRENT_LIST_DIR}/../hostcommon/check_renamed.cmake)
-check_objects_renamed(${NAMES} "${OBJECTS}" ${NM} "Max")
+check_objects_renamed(${NAMES} "${OBJECTS}" ${NM} ${HOST})
 
 list(JOIN dlls ", " dll_text)
-message(STATUS "${MODULE}: exports ext_main; imports from ${dll_text}")
+message(STATUS "${MODULE}: exports ${EXPORT}; imports from ${dll_text}")

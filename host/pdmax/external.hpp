@@ -7,7 +7,11 @@
 #include <span>
 
 // Exported from an external: its CLASS_setup and nothing else.
+#ifdef _WIN32
+#define PDMAX_EXPORT extern "C" __declspec(dllexport)
+#else
 #define PDMAX_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace pdmax {
 

@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
-"""Checks a macOS Max external (a CLASS.mxo bundle) as built here, where
-nothing verifies Mach-O files, and removes the bundle when a check fails,
-so that no package is ever made of it.
+"""Checks a macOS external as built here, where nothing verifies Mach-O
+files: a Max external (a CLASS.mxo bundle) or a Pd external
+(CLASS.pd_darwin), and removes it when a check fails, so that no package
+is ever made of it.
 
-  check_bundle.py BUNDLE --identifier ID --version V --flat-names c74_linker_flags.txt
+  check_bundle.py BUNDLE.mxo --identifier ID --version V --flat-names c74_linker_flags.txt
                   --framework MaxAudioAPI.framework/MaxAudioAPI --libsystem libSystem.11.tbd
                   [--keep]
+  check_bundle.py CLASS.pd_darwin --export _CLASS_setup --pd-names pd-names.txt
+                  --libsystem libSystem.11.tbd [--keep]
 
-For the bundle: Contents/Info.plist parses, names the executable, the
+For a Max bundle: Contents/Info.plist parses, names the executable, the
 identifier, the package type iLaX and the version; Contents/PkgInfo is the
 8 bytes iLaX????; the executable holds one x86_64 and one arm64 slice.
 For each slice:
@@ -19,8 +22,12 @@ For each slice:
   listed in its stub; it loads no other library;
 - its code signature covers everything before it, and every page's hash
   matches the page.
+A Pd external holds the same two slices, each checked the same way but
+that it exports its setup function alone (--export), every name it leaves
+to flat lookup (found in Pd) is one Pd's headers declare (--pd-names, one
+name per line, without the underscore), and it loads libSystem alone.
 Every failure is reported, not only the first.  --keep leaves a failing
-bundle in place (the checker's own tests use it).
+external in place (the checker's own tests use it).
 """
 
 import argparse
@@ -335,7 +342,9 @@ def tbd_exports(path, target):
     return names
 
 
-def check_slice(arch, macho, flat_ok, audio, libsystem):
+def check_slice(arch, macho, export, flat_ok, flat_list, allowed, allowed_what):
+    """allowed: {install name: names its stub exports} of the libraries
+    the slice may load, allowed_what says which they are."""
     problems = []
     if macho.filetype != MH_BUNDLE:
         problems.append(f"file type {macho.filetype}, not a bundle (MH_BUNDLE)")
@@ -345,19 +354,18 @@ def check_slice(arch, macho, flat_ok, audio, libsystem):
     if macho.chained_fixups:
         problems.append("chained fixups, which this checker does not read")
     exports = macho.exports()
-    if exports != {"_ext_main"}:
-        problems.append(f"exports {sorted(exports)[:8]}; it must export _ext_main and nothing else")
-    allowed = {LIBSYSTEM: libsystem, audio.install_name: audio.exports()}
+    if exports != {export}:
+        problems.append(f"exports {sorted(exports)[:8]}; it must export {export} and nothing else")
     for lib in macho.dylibs:
         if lib not in allowed:
-            problems.append(f"loads {lib}, which is neither libSystem nor MaxAudioAPI")
+            problems.append(f"loads {lib}, which is {allowed_what}")
     weak = macho.weak_names()
     if weak:
         problems.append(f"binds weak names, which any image could define: {sorted(weak)[:5]}")
     for ordinal, name in sorted(macho.bindings()):
         if ordinal == FLAT_LOOKUP:
             if name not in flat_ok:
-                problems.append(f"leaves {name} to flat lookup, and the SDK's list does not name it")
+                problems.append(f"leaves {name} to flat lookup, and {flat_list} does not name it")
         elif 1 <= ordinal <= len(macho.dylibs):
             lib = macho.dylibs[ordinal - 1]
             if lib in allowed and name not in allowed[lib]:
@@ -366,6 +374,36 @@ def check_slice(arch, macho, flat_ok, audio, libsystem):
             problems.append(f"binds {name} to library ordinal {ordinal}")
     problems += macho.signature_problems()
     return [f"{arch}: {p}" for p in problems]
+
+
+def check_slices(data, check):
+    """Runs check(arch, cputype, MachO) on the x86_64 and arm64 slices of
+    a universal file, which must hold those two and no other."""
+    problems = []
+    slices = slices_of(data)
+    for cputype in slices:
+        if cputype not in SLICES:
+            problems.append(f"a slice of CPU type {cputype:#x}")
+    for cputype, arch in SLICES.items():
+        if cputype not in slices:
+            problems.append(f"no {arch} slice")
+            continue
+        try:
+            problems += check(arch, cputype, MachO(slices[cputype]))
+        except (Broken, KeyError, struct.error) as e:
+            problems.append(f"{arch}: does not hold together: {e!r}")
+    return problems
+
+
+def check_pd_external(path, args):
+    try:
+        data = path.read_bytes()
+        declared = {"_" + n for n in Path(args.pd_names).read_text().split()}
+        return check_slices(data, lambda arch, _, macho: check_slice(
+            arch, macho, args.export, declared, "Pd's headers",
+            {LIBSYSTEM: tbd_exports(args.libsystem, f"{arch}-macos")}, "not libSystem"))
+    except (OSError, Broken) as e:
+        return [f"{e}"]
 
 
 def check_bundle(bundle, args):
@@ -399,46 +437,53 @@ def check_bundle(bundle, args):
     if not executable:
         return problems
     try:
-        slices = slices_of((contents / "MacOS" / executable).read_bytes())
+        data = (contents / "MacOS" / executable).read_bytes()
         audio_slices = slices_of(Path(args.framework).read_bytes())
         flat_ok = sdk_flat_names(args.flat_names)
+
+        def check(arch, cputype, macho):
+            audio = MachO(audio_slices[cputype])
+            allowed = {LIBSYSTEM: tbd_exports(args.libsystem, f"{arch}-macos"), audio.install_name: audio.exports()}
+            return check_slice(arch, macho, "_ext_main", flat_ok, "the SDK's list", allowed,
+                               "neither libSystem nor MaxAudioAPI")
+        return problems + check_slices(data, check)
     except (OSError, Broken) as e:
         return problems + [f"{e}"]
-    for cputype in slices:
-        if cputype not in SLICES:
-            problems.append(f"a slice of CPU type {cputype:#x}")
-    for cputype, arch in SLICES.items():
-        if cputype not in slices:
-            problems.append(f"no {arch} slice")
-            continue
-        try:
-            audio = MachO(audio_slices[cputype])
-            problems += check_slice(arch, MachO(slices[cputype]), flat_ok, audio,
-                                    tbd_exports(args.libsystem, f"{arch}-macos"))
-        except (Broken, KeyError, struct.error) as e:
-            problems.append(f"{arch}: does not hold together: {e!r}")
-    return problems
 
 
 def main():
     p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    p.add_argument("bundle", type=Path)
-    p.add_argument("--identifier", required=True)
-    p.add_argument("--version", required=True)
-    p.add_argument("--flat-names", required=True)
-    p.add_argument("--framework", required=True)
+    p.add_argument("external", type=Path)
+    pd = p.add_argument_group("a Pd external (CLASS.pd_darwin)")
+    pd.add_argument("--export")
+    pd.add_argument("--pd-names")
+    mx = p.add_argument_group("a Max external (CLASS.mxo)")
+    for option in ("--identifier", "--version", "--flat-names", "--framework"):
+        mx.add_argument(option)
     p.add_argument("--libsystem", required=True)
     p.add_argument("--keep", action="store_true")
     args = p.parse_args()
-    problems = check_bundle(args.bundle, args)
+    is_pd = args.external.name.endswith(".pd_darwin")
+    needed = ("export", "pd_names") if is_pd else ("identifier", "version", "flat_names", "framework")
+    missing = [n for n in needed if getattr(args, n) is None]
+    if missing:
+        p.error(f"{args.external.name} needs --{', --'.join(n.replace('_', '-') for n in missing)}")
+    problems = (check_pd_external if is_pd else check_bundle)(args.external, args)
     if problems:
         for line in problems:
-            print(f"{args.bundle}: {line}", file=sys.stderr)
+            print(f"{args.external}: {line}", file=sys.stderr)
         if not args.keep:
-            shutil.rmtree(args.bundle, ignore_errors=True)
+            if is_pd:
+                args.external.unlink(missing_ok=True)
+            else:
+                shutil.rmtree(args.external, ignore_errors=True)
         return 1
-    print(f"{args.bundle}: x86_64 and arm64 bundles for macOS 11, exporting _ext_main, "
-          f"signed; Info.plist and PkgInfo as Max expects")
+    if is_pd:
+        print(f"{args.external}: x86_64 and arm64 bundles for macOS 11, exporting {args.export}, "
+              f"signed; every name left to Pd declared by its headers")
+    else:
+        print(f"{args.external}: x86_64 and arm64 bundles for macOS 11, exporting _ext_main, "
+              f"signed; Info.plist and PkgInfo as Max expects")
     return 0
 
 

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """The bundle checker against real faults: each case copies a freshly
-built and checked tessel~.mxo, breaks one thing in it as a faulty build
-could, and expects the checker to name that fault.
+built and checked tessel~.mxo (or tessel~.pd_darwin), breaks one thing in
+it as a faulty build could, and expects the checker to name that fault.
 
-  check_bundle_test.py TESSEL.mxo CHECKER-OPTIONS...   (as the build passes them)
+  check_bundle_test.py TESSEL.mxo CHECKER-OPTIONS... [--pd TESSEL.pd_darwin PD-OPTIONS...]
+                                                     (as the build passes them)
 """
 
 import shutil
@@ -20,6 +21,8 @@ import check_bundle  # noqa: E402
 
 BUNDLE = None
 OPTIONS = []
+PD_EXTERNAL = None
+PD_OPTIONS = []
 CHECKER = Path(__file__).resolve().parent / "check_bundle.py"
 
 
@@ -37,7 +40,7 @@ def slice_offset(data, cputype):
 
 
 def edit(bundle, change):
-    path = executable(bundle)
+    path = executable(bundle) if bundle.is_dir() else bundle
     data = bytearray(path.read_bytes())
     change(data)
     path.write_bytes(bytes(data))
@@ -176,7 +179,38 @@ class CheckBundle(unittest.TestCase):
         self.assertTrue(any("CFBundleExecutable is 'tessel'" in p for p in self.problems()))
 
 
+class CheckPdExternal(unittest.TestCase):
+    def test_each_fault_is_named(self):
+        if PD_EXTERNAL is None:
+            self.skipTest("no Pd external built")
+        args = check_bundle.argparse.Namespace(export=PD_OPTIONS[PD_OPTIONS.index("--export") + 1],
+                                               pd_names=PD_OPTIONS[PD_OPTIONS.index("--pd-names") + 1],
+                                               libsystem=PD_OPTIONS[PD_OPTIONS.index("--libsystem") + 1])
+        cases = [
+            ("as built", None, None),
+            ("another name exported", rename(b"_tessel_tilde_setup", b"_tessel_tilde_setuq"),
+             "exports ['_tessel_tilde_setuq']"),
+            ("a name Pd's headers do not declare", rename(b"_gensym", b"_gensyn"), "leaves _gensyn to flat lookup"),
+            ("another library", rename(b"/usr/lib/libSystem.B.dylib", b"/usr/lib/libSystem.C.dylib"),
+             "loads /usr/lib/libSystem.C.dylib"),
+        ]
+        for what, change, expected in cases:
+            with self.subTest(what), tempfile.TemporaryDirectory() as tmp:
+                external = Path(tmp) / PD_EXTERNAL.name
+                shutil.copyfile(PD_EXTERNAL, external)
+                if change:
+                    edit(external, change)
+                problems = check_bundle.check_pd_external(external, args)
+                if expected is None:
+                    self.assertEqual(problems, [])
+                else:
+                    self.assertTrue(any(expected in p for p in problems), f"{expected!r} not in {problems}")
+
+
 if __name__ == "__main__":
     BUNDLE = Path(sys.argv[1])
     OPTIONS = sys.argv[2:]
+    if "--pd" in OPTIONS:
+        i = OPTIONS.index("--pd")
+        PD_EXTERNAL, PD_OPTIONS, OPTIONS = Path(OPTIONS[i + 1]), OPTIONS[i + 2:], OPTIONS[:i]
     unittest.main(argv=[sys.argv[0], "-v"])

@@ -1,9 +1,10 @@
 # Checks the objects of a plug-in linked into a macOS external: none refers
 # to a Max API name unrenamed (Mach-O names carry a leading underscore),
-# which would bind to Max's own function of that name.  Removes the
-# external when one does.
+# which would bind to the host's own function of that name (HOST: Max, the
+# default, or Pd).  Removes the external when one does.
 #
-#   cmake -DMODULE=x -DNAMES=api_names.h -DOBJECTS='a.o|b.a' -DNM=llvm-nm -P check_objects.cmake
+#   cmake -DMODULE=x -DNAMES=api_names.h -DOBJECTS='a.o|b.a' -DNM=llvm-nm [-DHOST=Pd]
+#         -P check_objects.cmake
 cmake_minimum_required(VERSION 3.20)
 
 function(fail message)
@@ -12,4 +13,7 @@ function(fail message)
 endfunction()
 
 include(${CMAKE_CURRENT_LIST_DIR}/../../hostcommon/check_renamed.cmake)
-check_objects_renamed(${NAMES} "${OBJECTS}" ${NM} "Max" _)
+if(NOT HOST)
+  set(HOST Max)
+endif()
+check_objects_renamed(${NAMES} "${OBJECTS}" ${NM} ${HOST} _)

@@ -9,7 +9,22 @@
 #     Contents/PkgInfo         iLaX????
 #
 # and each bundle is checked (check_bundle.py), removed when a check fails.
+# When Pd's headers are installed (puredata-dev), the Pd externals too:
+#
+#   pd/CLASS.pd_darwin         x86_64 + arm64, each slice signed ad hoc,
+#                              checked against Pd's headers
+#   tessel~-vVERSION-(Darwin-amd64-32)(Darwin-arm64-32)-externals.zip
+#                              their deken archive (target deken)
 include(ExternalProject)
+include(${PROJECT_SOURCE_DIR}/host/pdmax/deken.cmake)
+include(${PROJECT_SOURCE_DIR}/host/pdmax/pd_names.cmake)
+
+find_path(MAXHOST_PD_INCLUDE_DIR m_pd.h PATH_SUFFIXES pd)
+if(MAXHOST_PD_INCLUDE_DIR)
+  option(MAXHOST_PD "Build tessel~ and brindle~ as Pure Data externals" ON)
+else()
+  option(MAXHOST_PD "Build tessel~ and brindle~ as Pure Data externals" OFF)
+endif()
 
 set(MAXHOST_ZIG "" CACHE FILEPATH "zig 0.11.0 (empty: scripts/install-zig.sh installs it)")
 if(NOT MAXHOST_ZIG)
@@ -59,9 +74,16 @@ foreach(arch IN LISTS arches)
   endforeach()
   set(slice_dir ${CMAKE_BINARY_DIR}/slice-${arch})
   set(outputs "")
+  set(targets tessel_max brindle_max)
   foreach(class IN LISTS classes)
     list(APPEND outputs ${slice_dir}/max-adapter/${class})
+    if(MAXHOST_PD)
+      list(APPEND outputs ${slice_dir}/${class}.pd_darwin)
+    endif()
   endforeach()
+  if(MAXHOST_PD)
+    list(APPEND targets tessel_pd brindle_pd)
+  endif()
   ExternalProject_Add(slice_${arch}
     SOURCE_DIR ${PROJECT_SOURCE_DIR}
     BINARY_DIR ${slice_dir}
@@ -73,8 +95,10 @@ foreach(arch IN LISTS arches)
       -DMAXHOST_ZIG=${MAXHOST_ZIG}
       -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
       -DMAXHOST_WERROR=${MAXHOST_WERROR}
+      -DMAXHOST_PD=${MAXHOST_PD}
+      -DMAXHOST_PD_INCLUDE_DIR=${MAXHOST_PD_INCLUDE_DIR}
       ${launcher}
-    BUILD_COMMAND ${CMAKE_COMMAND} --build ${slice_dir} --target tessel_max brindle_max
+    BUILD_COMMAND ${CMAKE_COMMAND} --build ${slice_dir} --target ${targets}
     BUILD_ALWAYS ON
     BUILD_BYPRODUCTS ${outputs}
     INSTALL_COMMAND ""
@@ -124,9 +148,49 @@ foreach(class IN LISTS classes)
 endforeach()
 add_custom_target(max_bundles ALL DEPENDS ${bundles})
 
+# The Pd externals: each class's slices joined, checked against the names
+# Pd's headers declare, and packed into a deken archive with the help
+# patches and the example files.  Nothing may change them once joined:
+# they go into the archive as the linker signed them.
+if(MAXHOST_PD)
+  set(pd_names ${CMAKE_BINARY_DIR}/pd-names.txt)
+  pdmax_declared_names(${pd_names} ${MAXHOST_PD_INCLUDE_DIR}/m_pd.h
+    ${MAXHOST_PD_INCLUDE_DIR}/g_canvas.h ${MAXHOST_PD_INCLUDE_DIR}/m_imp.h)
+  set(pd_externals "")
+  set(pd_files "")
+  foreach(class IN LISTS classes)
+    string(REPLACE "~" "_tilde" setup "_${class}_setup")
+    set(external ${CMAKE_BINARY_DIR}/pd/${class}.pd_darwin)
+    set(slices "")
+    foreach(arch IN LISTS arches)
+      list(APPEND slices ${CMAKE_BINARY_DIR}/slice-${arch}/${class}.pd_darwin)
+    endforeach()
+    add_custom_command(OUTPUT ${external}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/pd
+      COMMAND ${MAXHOST_LIPO} -create ${slices} -output ${external}
+      COMMAND ${MAXHOST_PYTHON} ${macos_dir}/check_bundle.py ${external}
+        --export ${setup} --pd-names ${pd_names} --libsystem ${libsystem}
+      DEPENDS ${slices} ${pd_names} ${macos_dir}/check_bundle.py slice_x86_64 slice_arm64
+      COMMENT "Joining and checking ${class}.pd_darwin"
+      VERBATIM)
+    list(APPEND pd_externals ${external})
+    pdmax_help_files(${class} help)
+    list(APPEND pd_files ${help})
+    string(REPLACE "~" "" key ${class})
+    set(pd_check_options_${key} --export ${setup} --pd-names ${pd_names} --libsystem ${libsystem})
+  endforeach()
+  add_custom_target(pd_externals ALL DEPENDS ${pd_externals})
+  pdmax_deken_archive(deken SYSTEM Darwin PROCESSORS ${arches}
+    EXTERNALS ${pd_externals} FILES ${pd_files} DEPENDS pd_externals)
+endif()
+
 # The checker's own tests: faults put into a copy of the checked tessel~.mxo.
 enable_testing()
+set(pd_test_options "")
+if(MAXHOST_PD)
+  set(pd_test_options --pd ${CMAKE_BINARY_DIR}/pd/tessel~.pd_darwin ${pd_check_options_tessel})
+endif()
 add_test(NAME macos.check_bundle
   COMMAND ${MAXHOST_PYTHON} ${macos_dir}/check_bundle_test.py
-    ${package_dir}/externals/tessel~.mxo ${check_options_tessel})
+    ${package_dir}/externals/tessel~.mxo ${check_options_tessel} ${pd_test_options})
 set_tests_properties(macos.check_bundle PROPERTIES TIMEOUT 120)
