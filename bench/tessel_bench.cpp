@@ -65,7 +65,7 @@ struct Bank {
     // What the perform routine does between reading and writing the record.
     void render(tessel_path path) {
         for (auto *a : accp) std::fill(a, a + vec, 0.0f);
-        tessel_bank_on(path, c, table.data(), p.data(), partials, accp.data(), outputs);
+        tessel_bank_accumulate_on_path(path, c, table.data(), p.data(), partials, accp.data(), outputs);
         tessel_bank_scale(outputs, vol.data(), outp.data(), accp.data(), vec);
     }
 };

@@ -1,5 +1,6 @@
-// brindle~: registration, creation, release, help texts, the two settings,
-// bang and the choice of reader.
+// brindle~: registration, creation, help texts, the two settings, bang and
+// the choice of reader.  The release of what an open loads is the readers'
+// (brindle_readers.cpp).
 #include "brindle.h"
 
 #include <cstring>
@@ -82,34 +83,6 @@ void *brindle_new(t_symbol *s) {
         x->outputOnOpen = 1;
     }
     return x;
-}
-
-// Also the release step at the start of every open: whatever the previous
-// file left is given back once and marked empty.
-void brindle_free(t_brindle *x) {
-    freedynMemory(&x->cueChunk);
-    freedynMemory(&x->listChunk);
-    freedynMemory(&x->smplChunk);
-    if (x->info.markerChunk && x->info.markerChunkSize != 0) {
-        freebytes(x->info.markerChunk, static_cast<int16_t>(x->info.markerChunkSize & 0xFFFF));
-    }
-    x->info.markerChunkSize = 0;
-    x->info.markerChunk = nullptr;
-    if (x->rateResource) {
-        disposhandle(x->rateResource);
-        x->rateResource = nullptr;
-    }
-    if (x->markerResource) {
-        disposhandle(x->markerResource);
-        x->markerResource = nullptr;
-    }
-}
-
-void freedynMemory(t_dynMemory *d) {
-    if (d->size != 0) {
-        freebytes(d->ptr, d->size);
-        d->size = 0;
-    }
 }
 
 void brindle_assist(t_brindle *, void *, int32_t kind, int32_t index, char *dst) {

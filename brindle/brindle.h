@@ -63,12 +63,13 @@ void brindle_peakMode(t_brindle *x, int32_t v);
 void brindle_outputMode(t_brindle *x, int32_t v);
 void brindle_bang(t_brindle *x);
 void brindle_search(t_brindle *x);
-void freedynMemory(t_dynMemory *d);
 
 void brindle_open(t_brindle *x, t_symbol *s);
 void brindle_opendefered(t_brindle *x, t_symbol *s, short argc, t_atom *argv);
 
-// The readers: each sends the count and the markers of the data held.
+// The readers (brindle_readers.cpp): each sends the count and the markers
+// of the data held.  brindle_free, the class's free method, is theirs too:
+// it gives back what an open loaded.
 void brindle_aiff(t_brindle *x);
 void brindle_SDII(t_brindle *x);
 void brindle_wave(t_brindle *x);
@@ -78,3 +79,6 @@ void brindle_wave(t_brindle *x);
 int32_t LoadResources(const char *name, short pathId, Handle *rate, Handle *markers);
 // Walks the open WAVE file's chunks into the record.
 void brindle_loadwaveheader(t_brindle *x);
+// Gives a block back to the host's freebytes if one is held, and marks it
+// not held.
+void freedynMemory(t_dynMemory *d);

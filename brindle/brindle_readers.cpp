@@ -1,6 +1,7 @@
-// brindle~: the readers as the object runs them.  Each hands the data the
-// record holds to its format's walk (brindle_core) and connects the walk to
-// the outlets, the console and the host's memory.
+// brindle~: the readers as the object runs them, and the release of the
+// data they read.  Each hands the data the record holds to its format's walk
+// (brindle_core) and connects the walk to the outlets, the console and the
+// host's memory.
 #include "brindle.h"
 
 namespace {
@@ -27,11 +28,7 @@ void orphan_label(void *, uint32_t) { error("Inconsistance in the WAVE header))"
 
 brindle_sink outlets(t_brindle *x) { return brindle_sink{x, send_count, send_marker, orphan_label}; }
 
-// --- host memory -----------------------------------------------------------
-
-char *get_block(void *, int32_t size) { return getbytes(size); }
-void release_block(void *, char *p, int32_t size) { freebytes(p, size); }
-const brindle_memory host_memory{nullptr, get_block, release_block};
+// --- the data held -----------------------------------------------------------
 
 brindle_bytes held(const t_dynMemory &d) {
     if (d.size <= 0) return brindle_bytes{nullptr, 0};
@@ -53,7 +50,36 @@ short file_skip(void *ctx, int64_t offset) {
     return sysfile_setpos(static_cast<t_brindle *>(ctx)->fileHandle, SYSFILE_FROMMARK, offset);
 }
 
+// --- host memory -------------------------------------------------------------
+
+char *get_block(void *, int32_t size) { return getbytes(size); }
+void release_block(void *, char *p, int32_t size) { freebytes(p, size); }
+const brindle_memory host_memory{nullptr, get_block, release_block};
+
 }  // namespace
+
+void freedynMemory(t_dynMemory *d) { brindle_release_block(host_memory, *d); }
+
+// Also the release step at the start of every open: whatever the previous
+// file left is given back once and marked empty.
+void brindle_free(t_brindle *x) {
+    freedynMemory(&x->cueChunk);
+    freedynMemory(&x->listChunk);
+    freedynMemory(&x->smplChunk);
+    if (x->info.markerChunk && x->info.markerChunkSize != 0) {
+        freebytes(x->info.markerChunk, static_cast<int16_t>(x->info.markerChunkSize & 0xFFFF));
+    }
+    x->info.markerChunkSize = 0;
+    x->info.markerChunk = nullptr;
+    if (x->rateResource) {
+        disposhandle(x->rateResource);
+        x->rateResource = nullptr;
+    }
+    if (x->markerResource) {
+        disposhandle(x->markerResource);
+        x->markerResource = nullptr;
+    }
+}
 
 // --- AIFF and AIFC -------------------------------------------------------------
 

@@ -3,6 +3,7 @@
 #include "tessel_bank.h"
 
 #include "tessel_math.h"
+#include "tessel_wrap.h"
 
 #include <algorithm>
 #include <cmath>
@@ -53,8 +54,9 @@ void render_batch(tessel_path_fn run, tessel_path_batch &b, const int32_t *numbe
 
 }  // namespace
 
-void tessel_bank_with(tessel_path_fn run, tessel_bank_controls &c, const float *table, t_partial *partials,
-                      int32_t n_partials, float *const *acc, int32_t n_outputs) {
+void tessel_bank_accumulate_with_entry(tessel_path_fn run, tessel_bank_controls &c, const float *table,
+                                       t_partial *partials, int32_t n_partials, float *const *acc,
+                                       int32_t n_outputs) {
     const int32_t n = c.vec_size;
     const float step = modulator_step(c);
 
@@ -102,14 +104,17 @@ void tessel_bank_with(tessel_path_fn run, tessel_bank_controls &c, const float *
     }
 }
 
-void tessel_bank(tessel_bank_controls &c, const float *table, t_partial *partials, int32_t n_partials,
-                 float *const *acc, int32_t n_outputs) {
-    tessel_bank_with(tessel_path_entry(tessel_path_chosen()), c, table, partials, n_partials, acc, n_outputs);
+void tessel_bank_accumulate(tessel_bank_controls &c, const float *table, t_partial *partials,
+                            int32_t n_partials, float *const *acc, int32_t n_outputs) {
+    tessel_bank_accumulate_with_entry(tessel_path_entry(tessel_path_chosen()), c, table, partials, n_partials,
+                                      acc, n_outputs);
 }
 
-void tessel_bank_on(tessel_path path, tessel_bank_controls &c, const float *table, t_partial *partials,
-                    int32_t n_partials, float *const *acc, int32_t n_outputs) {
-    tessel_bank_with(tessel_path_entry(path), c, table, partials, n_partials, acc, n_outputs);
+void tessel_bank_accumulate_on_path(tessel_path path, tessel_bank_controls &c, const float *table,
+                                    t_partial *partials, int32_t n_partials, float *const *acc,
+                                    int32_t n_outputs) {
+    tessel_bank_accumulate_with_entry(tessel_path_entry(path), c, table, partials, n_partials, acc,
+                                      n_outputs);
 }
 
 void tessel_bank_scale(int32_t n_outputs, const float *vol, float *const *out, float *const *acc, int32_t n) {

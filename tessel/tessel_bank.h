@@ -1,7 +1,7 @@
-// The oscillator bank of tessel~, free of the host: a sine table, a phase
-// wrap, the per-vector rendering over plain pointers and counts, and a plain
-// scalar reference of the same arithmetic that faster paths are checked
-// against.
+// The oscillator bank of tessel~, free of the host: the partials' state, the
+// per-vector rendering over plain pointers and counts, and a plain scalar
+// reference of the same arithmetic that faster paths are checked against.
+// The sine table is tessel_table.h's, the phase wrap tessel_wrap.h's.
 //
 // Every result here is fixed to the bit: single precision throughout except
 // the power of two of the transposition ratio, truncating table lookups, and
@@ -9,13 +9,11 @@
 // no multiply-add is fused.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 
 #include "tessel_paths.h"
+#include "tessel_table.h"
 
-// TESSEL_TABLE_SIZE, the table's positions per cycle, comes from
-// tessel_paths.h: the paths wrap at it too.
 inline constexpr int32_t TESSEL_MAX_VECTOR = 2048;  // samples per accumulation buffer
 inline constexpr int32_t TESSEL_MAX_PARTIALS = 100;
 inline constexpr int32_t TESSEL_MAX_OUTPUTS = 8;
@@ -52,25 +50,6 @@ inline void shared_store(T &field, T value) {
     __atomic_store(&field, &value, __ATOMIC_RELAXED);
 }
 
-// Fills table[0..n) with one period of a sine, computed in double precision.
-void init_sin(float *table, int32_t n);
-
-// Brings a phase back into [0, 5000).  A phase already in range is kept with
-// its fraction; one at or past 5000 becomes its integer part modulo 5000,
-// by integer arithmetic while the integer part fits 32 bits and by fmodf
-// past that (fmodf of an integer-valued float is exact, so both give the
-// same).  A phase that is infinite or not a number restarts at 0; a
-// negative finite one (only a negative sample rate makes one) is folded up
-// the same way.
-inline float tessel_wrap_phase(float p) {
-    constexpr float top = TESSEL_TABLE_SIZE;
-    if (p >= 0.0f && p < top) return p;
-    if (p >= top && p < 2147483648.0f) return static_cast<float>(static_cast<int32_t>(p) % TESSEL_TABLE_SIZE);
-    if (!std::isfinite(p)) return 0.0f;
-    const float r = std::fmod(std::trunc(p), top);
-    return r < 0.0f ? r + top : r + 0.0f;  // + 0 turns -0 into 0
-}
-
 // The per-vector control values that the perform routine gathers from the
 // record.  The LFO phases are updated in place.
 struct tessel_bank_controls {
@@ -90,19 +69,21 @@ struct tessel_bank_controls {
 // highest number first, into the accumulation buffers acc[0..n_outputs),
 // dealt round-robin.  acc must already hold zeros over c.vec_size samples.
 // Runs on the code path chosen for this processor.
-void tessel_bank(tessel_bank_controls &c, const float *table, t_partial *partials, int32_t n_partials,
-                 float *const *acc, int32_t n_outputs);
+void tessel_bank_accumulate(tessel_bank_controls &c, const float *table, t_partial *partials,
+                            int32_t n_partials, float *const *acc, int32_t n_outputs);
 
-// tessel_bank on a given path; a path that is not available here falls back
-// to the portable one.
-void tessel_bank_on(tessel_path path, tessel_bank_controls &c, const float *table, t_partial *partials,
-                    int32_t n_partials, float *const *acc, int32_t n_outputs);
+// tessel_bank_accumulate on a given path; a path that is not available here
+// falls back to the portable one.
+void tessel_bank_accumulate_on_path(tessel_path path, tessel_bank_controls &c, const float *table,
+                                    t_partial *partials, int32_t n_partials, float *const *acc,
+                                    int32_t n_outputs);
 
-// tessel_bank with the partial loop given: what tessel_bank_on does with a
-// path's entry, open to the tests, which build the generic path code at
-// every width for their own instruction set.
-void tessel_bank_with(tessel_path_fn run, tessel_bank_controls &c, const float *table, t_partial *partials,
-                      int32_t n_partials, float *const *acc, int32_t n_outputs);
+// tessel_bank_accumulate with the partial loop given: what the two above do
+// with a path's entry, open to the tests, which build the generic path code
+// at every width for their own instruction set.
+void tessel_bank_accumulate_with_entry(tessel_path_fn run, tessel_bank_controls &c, const float *table,
+                                       t_partial *partials, int32_t n_partials, float *const *acc,
+                                       int32_t n_outputs);
 
 // out[j][i] = vol[i] * acc[j][i] for j < n_outputs, i < n.  Vol sample i is
 // read before any output sample i is written, so an output may share memory
@@ -111,7 +92,7 @@ void tessel_bank_scale(int32_t n_outputs, const float *vol, float *const *out, f
 
 // One whole vector written as plainly as possible, sample by sample: clear
 // the buffers, advance the LFOs, form the ratio, run every partial, scale.
-// It is the yardstick for tessel_bank and tessel_bank_scale.
+// It is the yardstick for tessel_bank_accumulate and tessel_bank_scale.
 void tessel_bank_reference(tessel_bank_controls &c, const float *table, t_partial *partials,
                            int32_t n_partials, float *const *acc, int32_t n_outputs, const float *vol,
                            float *const *out);

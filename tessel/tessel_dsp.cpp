@@ -93,7 +93,7 @@ t_int *tessel_perform(t_int *w) {
     c.shift_lfo_depth = shared_load(x->shift_lfo_depth);
     c.shift_lfo_phase = shared_load(x->shift_lfo_phase);
 
-    tessel_bank(c, x->sin_table, x->partials, x->n_partials, x->out_buf, n_outputs);
+    tessel_bank_accumulate(c, x->sin_table, x->partials, x->n_partials, x->out_buf, n_outputs);
 
     shared_store(x->transpo_lfo_phase, c.transpo_lfo_phase);
     shared_store(x->shift_lfo_phase, c.shift_lfo_phase);

@@ -1,11 +1,9 @@
 // The choice between the bank's code paths, made once when the code is
-// loaded, and the one piece of path code every path shares.  Built for the
-// baseline instruction set, so the checks run on any processor.
+// loaded.  Built for the baseline instruction set, so the checks run on any
+// processor.
 #include "tessel_paths.h"
 
 #include <cstdio>
-
-#include "tessel_bank.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
@@ -118,15 +116,6 @@ tessel_path choose_path() {
 const tessel_path chosen = choose_path();
 
 }  // namespace
-
-void tessel_path_general_positions(float &phase, float inc, int32_t *idx, int32_t stride, int32_t n) {
-    float p = phase;
-    for (int32_t i = 0; i < n; ++i) {
-        p = tessel_wrap_phase(p + inc);
-        idx[i * stride] = static_cast<int32_t>(p);
-    }
-    phase = p;
-}
 
 const char *tessel_path_name(tessel_path path) {
     switch (path) {

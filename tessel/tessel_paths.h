@@ -14,9 +14,7 @@
 
 #include <cstdint>
 
-// Positions per cycle of the sine table that every oscillator reads: the
-// bank's phases count them, and the paths wrap at them.
-inline constexpr int32_t TESSEL_TABLE_SIZE = 5000;
+#include "tessel_table.h"  // TESSEL_TABLE_SIZE, at which the paths wrap
 
 // The paths, slowest first.  They give the same bytes; they differ in how
 // many partials a step covers and in the instructions used.  The bank takes
@@ -33,7 +31,7 @@ enum tessel_path : int32_t {
 const char *tessel_path_name(tessel_path path);
 // Whether this build has the path and this processor can run it.
 bool tessel_path_available(tessel_path path);
-// The path tessel_bank runs.
+// The path tessel_bank_accumulate runs.
 tessel_path tessel_path_chosen();
 
 // What the choice of an x86 path rests on: the feature words of CPUID
@@ -89,6 +87,7 @@ void tessel_path_neon(tessel_path_batch &b, const float *table, float *const *ac
 #endif
 
 // Advances one phase n samples with the full wrap and writes the table
-// position of each sample to idx[0], idx[stride], ...  Built with the
-// portable code only; the paths call it for the rare general partials.
+// position of each sample to idx[0], idx[stride], ...  Built for the
+// baseline instruction set only (tessel_path_general.cpp); the paths call it
+// for the rare general partials.
 void tessel_path_general_positions(float &phase, float inc, int32_t *idx, int32_t stride, int32_t n);

@@ -9,57 +9,13 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <vector>
 
 #include "brindle_core.h"
+#include "brindle_driver.h"
 #include "marker_check.hpp"
 
 namespace {
-
-struct File {
-    const uint8_t *data;
-    std::size_t size;
-    std::size_t pos = 0;
-};
-
-short file_read(void *c, int64_t *count, void *buf) {
-    auto *f = static_cast<File *>(c);
-    if (*count < 0) std::abort();
-    const auto want = static_cast<std::size_t>(*count);
-    const std::size_t n = std::min(want, f->size - f->pos);
-    if (n) std::memcpy(buf, f->data + f->pos, n);
-    f->pos += n;
-    *count = static_cast<int64_t>(n);
-    return n == want ? 0 : 1;
-}
-
-short file_skip(void *c, int64_t offset) {
-    auto *f = static_cast<File *>(c);
-    const int64_t to = static_cast<int64_t>(f->pos) + offset;
-    if (offset < 0 || to > static_cast<int64_t>(f->size)) return 1;
-    f->pos = static_cast<std::size_t>(to);
-    return 0;
-}
-
-struct Blocks {
-    std::map<char *, int32_t> held;
-};
-
-char *get(void *c, int32_t size) {
-    if (size < 0 || size > 32767) return nullptr;
-    auto *p = static_cast<char *>(std::malloc(size > 0 ? static_cast<std::size_t>(size) : 1));
-    static_cast<Blocks *>(c)->held[p] = size;
-    return p;
-}
-
-void release(void *c, char *p, int32_t size) {
-    auto &held = static_cast<Blocks *>(c)->held;
-    auto it = held.find(p);
-    if (it == held.end() || it->second != size) std::abort();
-    held.erase(it);
-    std::free(p);
-}
 
 // What a build sent, folded into one 64-bit FNV-1a digest with a count of
 // each kind, so that a second build can be compared with the first without
@@ -114,15 +70,14 @@ brindle_bytes bytes(const t_dynMemory &d) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     std::vector<uint8_t> copy(data, data + size);
     // The object opens the file past its 12-byte RIFF header, unread.
-    File file{copy.data(), copy.size(), std::min<std::size_t>(12, copy.size())};
-    Blocks blocks;
-    const brindle_memory mem{&blocks, get, release};
+    brindle_byte_file file{copy.data(), copy.size(), std::min<std::size_t>(12, copy.size())};
+    brindle_heap blocks;
+    const brindle_memory mem = brindle_heap_memory(blocks);
     int32_t rate = -1;
     t_dynMemory cue{nullptr, 0}, list{nullptr, 0}, smpl{nullptr, 0};
 
-    const brindle_walk_end end =
-        brindle_wave_header_walk(brindle_stream{&file, file_read, file_skip}, mem,
-                                 brindle_wave_data{&rate, &cue, &list, &smpl}, checked_log());
+    const brindle_walk_end end = brindle_wave_header_walk(
+        brindle_byte_stream(file), mem, brindle_wave_data{&rate, &cue, &list, &smpl}, checked_log());
     if (blocks.held.size() > 3 || cue.size < 0 || list.size < 0 || smpl.size < 0) std::abort();
     if (end == BRINDLE_WALK_END_OF_FILE && (cue.size == 0) != (list.size == 0)) std::abort();
     if (end == BRINDLE_WALK_CUE_TOO_LONG && (cue.size != 0 || list.size != 0)) std::abort();
@@ -137,6 +92,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     brindle_release_block(mem, cue);
     brindle_release_block(mem, list);
     brindle_release_block(mem, smpl);
-    if (!blocks.held.empty()) std::abort();
+    if (!blocks.held.empty() || blocks.bad_releases != 0) std::abort();
     return 0;
 }

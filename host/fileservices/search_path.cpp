@@ -37,13 +37,25 @@ std::optional<FourCC> type_from_sidecar(const std::string &folder, const std::st
     return std::nullopt;
 }
 
-// The file's type if it is one of those listed.
-std::optional<Located> accept(const std::string &folder, const std::string &name,
-                              std::span<const FourCC> types) {
-    if (!is_regular_file(join(folder, name))) return std::nullopt;
+bool is_folder(const std::string &path) {
+    std::error_code ec;
+    return std::filesystem::is_directory(path, ec);
+}
+
+// One place the host looks: the file if it is one of a listed type, else
+// what stands there, noted for an explanation.
+void look_at(const std::string &folder, const std::string &name, std::span<const FourCC> types, Lookup &out) {
+    const std::string path = join(folder, name);
+    if (!is_regular_file(path)) {
+        if (is_folder(path)) out.folder = true;
+        return;
+    }
     const FourCC t = file_type(folder, name);
-    if (std::find(types.begin(), types.end(), t) == types.end()) return std::nullopt;
-    return Located{absolute_folder(folder), name, t};
+    Located here{absolute_folder(folder), name, t};
+    if (std::find(types.begin(), types.end(), t) != types.end())
+        out.found = std::move(here);
+    else if (!out.other)
+        out.other = std::move(here);
 }
 
 }  // namespace
@@ -98,27 +110,41 @@ std::string join(const std::string &folder, const std::string &name) {
     return folder + "/" + name;
 }
 
-std::optional<Located> locate(std::string_view name, const SearchPath &search,
-                              std::span<const FourCC> types) {
-    if (name.empty() || name.size() > kMaxNameChars) return std::nullopt;
-    if (name.find('\0') != std::string_view::npos) return std::nullopt;
+std::vector<std::string> search_folders(const SearchPath &search) {
+    std::vector<std::string> folders = search.dirs;
+    if (!search.script_dir.empty()) folders.push_back(search.script_dir);
+    folders.push_back(".");
+    return folders;
+}
+
+Lookup look_up(std::string_view name, const SearchPath &search, std::span<const FourCC> types) {
+    Lookup out;
+    if (name.empty() || name.size() > kMaxNameChars) return out;
+    if (name.find('\0') != std::string_view::npos) return out;
 
     const auto slash = name.rfind('/');
     if (slash != std::string_view::npos) {
         std::string file(name.substr(slash + 1));
-        if (file.empty()) return std::nullopt;
+        if (file.empty()) {
+            out.folder = is_folder(std::string(name));
+            return out;
+        }
         std::string folder(slash == 0 ? std::string_view("/") : name.substr(0, slash));
-        return accept(folder, file, types);
+        look_at(folder, file, types, out);
+        return out;
     }
 
     const std::string file(name);
-    for (const auto &dir : search.dirs) {
-        if (auto found = accept(dir, file, types)) return found;
+    for (const auto &folder : search_folders(search)) {
+        look_at(folder, file, types, out);
+        if (out.found) break;
     }
-    if (!search.script_dir.empty()) {
-        if (auto found = accept(search.script_dir, file, types)) return found;
-    }
-    return accept(".", file, types);
+    return out;
+}
+
+std::optional<Located> locate(std::string_view name, const SearchPath &search,
+                              std::span<const FourCC> types) {
+    return look_up(name, search, types).found;
 }
 
 }  // namespace fileservices

@@ -55,12 +55,32 @@ struct Located {
     FourCC type;
 };
 
-// Finds a file among files of the listed types.  A name with a slash names
-// its file directly (a relative one from the current folder); a bare name
-// is looked for along the search path, and a file of an unlisted type is
-// passed over for one further on.  An empty name, or one of more than
-// kMaxNameChars characters, is refused.
+// What a name stands for where the host looks for it, found in one walk:
+// the file locate gives, and, for a caller explaining why there is none,
+// what stood in its place.
+struct Lookup {
+    std::optional<Located> found;  // the first file of a listed type
+    // The first file of another type passed over (its type 0 when nothing
+    // tells it).
+    std::optional<Located> other;
+    // The name stands for a folder where the host looked.
+    bool folder = false;
+};
+
+// Looks a name up as the host does.  A name with a slash names its file
+// directly (a relative one from the current folder); a bare name is looked
+// for in each of search_folders in turn, and a file of an unlisted type is
+// passed over for one further on.  An empty name, one of more than
+// kMaxNameChars characters or one holding a NUL is refused: nothing found,
+// nothing in its place.  A name that ends in a slash names no file, but
+// may name a folder.
+Lookup look_up(std::string_view name, const SearchPath &search, std::span<const FourCC> types);
+
+// The file look_up finds.
 std::optional<Located> locate(std::string_view name, const SearchPath &search, std::span<const FourCC> types);
+
+// The folders a bare name is looked for in, in the order of the search.
+std::vector<std::string> search_folders(const SearchPath &search);
 
 // The path of a file in a folder.
 std::string join(const std::string &folder, const std::string &name);

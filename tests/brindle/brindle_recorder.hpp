@@ -1,17 +1,16 @@
-// A sink and a memory provider that record what brindle~'s walks do, for
-// driving them on memory buffers without a host.
+// A sink that records what brindle~'s walks do, and the driver's blocks and
+// streams as the tests use them, for driving the walks on memory buffers
+// without a host.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "brindle_core.h"
+#include "brindle_driver.h"
 
 namespace brindle_test {
 
@@ -50,67 +49,22 @@ struct Recorder {
     }
 };
 
-// getbytes as the host gives it: at most 32767 bytes, freed with the size
-// asked for.  Checks both, and that nothing is left at the end.
-struct Blocks {
-    std::map<char *, int32_t> held;
-    int32_t refuse_above = 32767;
-    int gets = 0;
-
-    brindle_memory memory() {
-        return brindle_memory{this,
-                              [](void *c, int32_t size) -> char * {
-                                  auto *b = static_cast<Blocks *>(c);
-                                  if (size < 0 || size > b->refuse_above) return nullptr;
-                                  ++b->gets;
-                                  auto *p = static_cast<char *>(std::malloc(size > 0 ? size : 1));
-                                  b->held[p] = size;
-                                  return p;
-                              },
-                              [](void *c, char *p, int32_t size) {
-                                  auto *b = static_cast<Blocks *>(c);
-                                  auto it = b->held.find(p);
-                                  ASSERT_NE(it, b->held.end()) << "release of a block not held";
-                                  EXPECT_EQ(it->second, size) << "released with another size";
-                                  std::free(p);
-                                  b->held.erase(it);
-                              }};
-    }
-    ~Blocks() {
-        for (auto &[p, size] : held) std::free(p);
-    }
+// getbytes as the host gives it (brindle_driver.h), checked at the end for
+// a block released that was not held or with another size.
+struct Blocks : brindle_heap {
+    brindle_memory memory() { return brindle_heap_memory(*this); }
+    ~Blocks() { EXPECT_EQ(bad_releases, 0) << "a block released that was not held, or with another size"; }
 };
 
 inline brindle_bytes bytes_of(const std::vector<uint8_t> &v) { return brindle_bytes{v.data(), v.size()}; }
 
-// A file read the way the host's sysfile calls read one: a move past the end
-// fails and stays put; a read at the end gives what is there.
+// A file read the way the host's sysfile calls read one, from byte 12 on:
+// the open has stepped over the RIFF header.
 struct MemFile {
     std::vector<uint8_t> bytes;
-    std::size_t pos = 12;  // the open has stepped over the RIFF header
-    std::size_t largest_read = 0;
+    brindle_byte_file file{bytes.data(), bytes.size(), 12};
 
-    brindle_stream stream() {
-        return brindle_stream{this,
-                              [](void *c, int64_t *count, void *buf) -> short {
-                                  auto *f = static_cast<MemFile *>(c);
-                                  const auto want = static_cast<std::size_t>(*count);
-                                  const std::size_t n = std::min(want, f->bytes.size() - f->pos);
-                                  std::copy_n(f->bytes.begin() + static_cast<long>(f->pos), n,
-                                              static_cast<uint8_t *>(buf));
-                                  f->pos += n;
-                                  f->largest_read = std::max(f->largest_read, want);
-                                  *count = static_cast<int64_t>(n);
-                                  return n == want ? 0 : 1;
-                              },
-                              [](void *c, int64_t offset) -> short {
-                                  auto *f = static_cast<MemFile *>(c);
-                                  const int64_t to = static_cast<int64_t>(f->pos) + offset;
-                                  if (to < 0 || to > static_cast<int64_t>(f->bytes.size())) return 1;
-                                  f->pos = static_cast<std::size_t>(to);
-                                  return 0;
-                              }};
-    }
+    brindle_stream stream() { return brindle_byte_stream(file); }
 };
 
 }  // namespace brindle_test

@@ -39,7 +39,7 @@ std::unique_ptr<Walked> walk(const Bytes &file) {
     MemFile f{file};
     w->end = brindle_wave_header_walk(f.stream(), w->blocks.memory(),
                                       brindle_wave_data{&w->rate, &w->cue, &w->list, &w->smpl});
-    w->largest_read = f.largest_read;
+    w->largest_read = f.file.largest_read;
     return w;
 }
 

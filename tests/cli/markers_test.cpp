@@ -262,6 +262,8 @@ TEST(MarkersRead, FilesBrindleCannotRead) {
 
     auto long_name = reader.read(dir / std::string(300, 'x'));
     EXPECT_EQ(long_name.errors.back(), "maxhost: not found (a name holds at most 255 bytes)");
+    // The host looks for no empty name, in whatever folder.
+    EXPECT_EQ(reader.read("").errors, (std::vector<std::string>{"maxhost: no such file"}));
     for (const auto *r : {&missing, &text, &voice, &nofork, &long_name}) EXPECT_TRUE(r->failed()) << r->file;
     fs::remove_all(dir);
 }

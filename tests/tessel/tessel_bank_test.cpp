@@ -10,6 +10,8 @@
 
 #include "tessel_math.h"
 #include "tessel_bank.h"
+#include "tessel_table.h"
+#include "tessel_wrap.h"
 
 namespace {
 

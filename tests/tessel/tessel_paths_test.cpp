@@ -160,9 +160,10 @@ void run_case(const Case &k, Scene &s, const float *table) {
     for (auto *a : acc) std::fill(a, a + n, 0.0f);
     const auto count = static_cast<int32_t>(s.partials.size());
     if (k.generic)
-        tessel_bank_with(k.generic, s.c, table, s.partials.data(), count, acc.data(), s.n_outputs);
+        tessel_bank_accumulate_with_entry(k.generic, s.c, table, s.partials.data(), count, acc.data(),
+                                          s.n_outputs);
     else
-        tessel_bank_on(k.path, s.c, table, s.partials.data(), count, acc.data(), s.n_outputs);
+        tessel_bank_accumulate_on_path(k.path, s.c, table, s.partials.data(), count, acc.data(), s.n_outputs);
     tessel_bank_scale(s.n_outputs, s.vol.data(), out.data(), acc.data(), n);
 }
 

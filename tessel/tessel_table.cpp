@@ -1,6 +1,7 @@
 // The sine table every oscillator of an instance reads.
+#include "tessel_table.h"
+
 #include "tessel_math.h"
-#include "tessel_bank.h"
 
 void init_sin(float *table, int32_t n) {
     // 2π/n and each angle in double precision, so that every entry is the
