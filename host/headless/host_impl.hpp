@@ -1,5 +1,7 @@
-// Inner working of the headless host, shared by the Host class and the C
-// entry points.  Not for plug-ins.
+// Inner working of the headless host, shared by the Host class (host.cpp)
+// and the C entry points, which are split by concern as in the adapters:
+// classes.cpp, outlets.cpp, dsp.cpp, defer.cpp and files.cpp.  Not for
+// plug-ins.
 #pragma once
 
 #include <deque>
@@ -77,10 +79,10 @@ struct ChainEntry {
 using Deferred = hostcommon::DeferredCall<Box>;
 
 // Handle blocks of the Resource Manager come from the host's block
-// accounting (api_files.cpp), so that a handle never disposed shows.
+// accounting (files.cpp), so that a handle never disposed shows.
 fileservices::BlockHooks handle_hooks(Host::Impl *impl);
 
-// The file services' state is the shared FileHost's (api_files.cpp).
+// The file services' state is the shared FileHost's (files.cpp).
 struct Host::Impl final : hostcommon::FileHost {
     Impl() : FileHost("host", headless::handle_hooks(this)) {}
 
@@ -105,17 +107,21 @@ struct Host::Impl final : hostcommon::FileHost {
     std::string script_dir;
     std::optional<std::string> dialog_answer;
 
+    // The console, outlets and blocks (outlets.cpp).
     void console(ConsoleLine::Kind kind, std::string text);
     void host_line(const std::string &text) { console(ConsoleLine::Host, "host: " + text); }
     void message(Outlet *o, t_symbol *sel, short ac, const t_atom *av);
-    Box *box_of(void *x) const;
-    void build_chain();
-    // Registers the version information a plug-in's build wrote beside it.
-    void register_bundle_info(const std::string &info_path);
-    void remove_from_chain(Box *b);
     void *alloc(int32_t size, bool large);
     void release(void *p, int32_t size, bool large);
-    // What the file services ask of the host (api_files.cpp).
+    // The box of an instance record (classes.cpp).
+    Box *box_of(void *x) const;
+    // The chain (dsp.cpp).
+    void build_chain();
+    void remove_from_chain(Box *b);
+    // Registers the version information a plug-in's build wrote beside it
+    // (files.cpp).
+    void register_bundle_info(const std::string &info_path);
+    // What the file services ask of the host (files.cpp).
     void file_error(const std::string &text) override;
     std::optional<fileservices::Located> find_file(const char *name,
                                                    std::span<const t_fourcc> types) override;
@@ -128,5 +134,13 @@ struct Host::Impl final : hostcommon::FileHost {
         ~Scope() { impl.active = saved; }
     };
 };
+
+// The current host's inner working, which the C entry points route to; null
+// when no host is current (host.cpp).
+Host::Impl *impl();
+
+// The box of an instance record: the one being created, or the one it
+// belongs to; null for anything else (classes.cpp).
+Box *box_for(Host::Impl *I, void *x);
 
 }  // namespace headless

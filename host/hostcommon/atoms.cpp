@@ -1,6 +1,12 @@
 // Atoms, symbols and text as every host makes them; compiled into each host
-// with its own host_api.hpp, so that inside a Pd external these are the
-// external's functions.
+// with its own host_api.hpp, so that inside a Pd or Max external these are
+// the external's functions.
+//
+// host_api.hpp is not in this folder: each host's folder has its own, and
+// this source reads the one of the host it is compiled into, found through
+// the include path that host's target gives it (its own folder; see
+// host/CMakeLists.txt).  No host_api.hpp on the path, no build; two, and the
+// first wins, silently.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>

@@ -5,9 +5,15 @@
 // state and the few host-specific answers come from the host's FileHost.
 //
 // Each host compiles this source with its own host_api.hpp, so that inside
-// a Pd external the functions get the external's names and getbytes is the
-// external's own.  open_dialog stays with each host: waiting for a user is
-// what hosts do differently.
+// a Pd or Max external the functions get the external's names and getbytes
+// is the external's own.  open_dialog stays with each host: waiting for a
+// user is what hosts do differently.
+//
+// host_api.hpp is not in this folder: each host's folder has its own, and
+// this source reads the one of the host it is compiled into, found through
+// the include path that host's target gives it (its own folder; see
+// host/CMakeLists.txt).  No host_api.hpp on the path, no build; two, and the
+// first wins, silently.
 #include <cstdlib>
 #include <cstring>
 #include <optional>

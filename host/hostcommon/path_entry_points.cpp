@@ -4,6 +4,12 @@
 // (Max) calls its own and leaves this source out.
 //
 // Compiled, like file_entry_points.cpp, with the host's own host_api.hpp.
+//
+// host_api.hpp is not in this folder: each host's folder has its own, and
+// this source reads the one of the host it is compiled into, found through
+// the include path that host's target gives it (its own folder; see
+// host/CMakeLists.txt).  No host_api.hpp on the path, no build; two, and the
+// first wins, silently.
 #include <optional>
 #include <span>
 #include <string>

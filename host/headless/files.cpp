@@ -11,13 +11,9 @@
 #include "host_impl.hpp"
 
 using headless::Host;
+using headless::impl;
 
 namespace {
-
-Host::Impl *impl() {
-    Host *h = Host::current();
-    return h ? &h->impl() : nullptr;
-}
 
 void *handle_alloc(void *ctx, std::size_t bytes) {
     auto *I = static_cast<Host::Impl *>(ctx);
