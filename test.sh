@@ -144,7 +144,7 @@ cmake --build build-max-mac -j2
 cmake --build build-max-mac --target deken
 (cd build-max-mac && ctest --output-on-failure)
 # Both systems' externals in one package (scripts/max-package.sh's last step).
-python3 host/maxad/macos/combine_package.py build-max/max-package/tessel-brindle \
+python3 host/max/macos/combine_package.py build-max/max-package/tessel-brindle \
   build-max-mac/max-package/tessel-brindle build-max-package
 echo "macOS externals: $((SECONDS - mac_start)) s"
 

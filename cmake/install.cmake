@@ -1,5 +1,5 @@
 # What `cmake --install BUILD --prefix PREFIX` puts where (the Pd externals'
-# rules are in host/pdmax/CMakeLists.txt):
+# rules are in host/pd/CMakeLists.txt):
 #
 #   PREFIX/bin/maxhost
 #   PREFIX/lib/maxhost/                  libheadless.so and the plug-ins beside it:
@@ -56,6 +56,6 @@ foreach(target maxhost ${MAXHOST_INSTALLED_PLUGINS})
   endif()
 endforeach()
 if(MAXHOST_PD)
-  # Defined once the whole project has been read (host/pdmax/CMakeLists.txt).
+  # Defined once the whole project has been read (host/pd/CMakeLists.txt).
   add_dependencies(demo_programs tessel_pd brindle_pd)
 endif()

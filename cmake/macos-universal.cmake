@@ -8,7 +8,7 @@
 # This build compiles nothing itself: it builds each processor's slice in a
 # build folder of its own inside it (slice-x86_64/, slice-arm64/, with
 # cmake/macos-slice.cmake), joins the slices with llvm-lipo, lays out the
-# .mxo bundles and checks them (host/maxad/macos/universal.cmake).  Zig comes from
+# .mxo bundles and checks them (host/max/macos/universal.cmake).  Zig comes from
 # scripts/install-zig.sh, run at configure time unless -DMAXHOST_ZIG=PATH
 # names a zig 0.11.0.
 set(MAXHOST_MACOS_UNIVERSAL ON)

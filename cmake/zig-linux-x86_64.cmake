@@ -33,7 +33,7 @@ if(NOT MAXHOST_ZIG_CXX)
   set(ZIG_CACHE_DIR ${MAXHOST_ZIG_CACHE_DIR})
   foreach(mode cc c++)
     set(ZIG_MODE ${mode})
-    configure_file(${CMAKE_CURRENT_LIST_DIR}/../host/maxad/macos/zig-wrapper.sh.in
+    configure_file(${CMAKE_CURRENT_LIST_DIR}/../host/max/macos/zig-wrapper.sh.in
       ${CMAKE_BINARY_DIR}/zig-bin/${mode} @ONLY
       FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
   endforeach()

@@ -18,5 +18,5 @@ cmake -S . -B build-max --toolchain cmake/mingw-w64-x86_64.cmake
 cmake --build build-max
 cmake -S . -B build-max-mac --toolchain cmake/macos-universal.cmake
 cmake --build build-max-mac
-python3 host/maxad/macos/combine_package.py build-max/max-package/tessel-brindle \
+python3 host/max/macos/combine_package.py build-max/max-package/tessel-brindle \
   build-max-mac/max-package/tessel-brindle build-max-package

@@ -1,6 +1,6 @@
 // Every name the Max API declarations give a function or a global, each
 // renamed through MAXAPI_RENAMED, which the host that forces this list into
-// the plug-in sources defines first (host/pdmax/names.h, host/maxad/names.h).
+// the plug-in sources defines first (host/pd/names.h, host/max/names.h).
 // Inside a Pd external or a Max external, a plug-in's call to post or
 // gensym must reach the adapter's own function, never the one of the same
 // name that the application exports.  The builds read this list to check

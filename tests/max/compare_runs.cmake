@@ -7,7 +7,7 @@
 # MAX_SIDE names the run through the Max adapter.  Max's lists start with a
 # number: the adapter sends a list that starts with a symbol as that
 # symbol's message, unless the symbol is one of Max's message keywords or
-# empty (host/maxad/outlets.cpp).  So the other run's "BOX N: list NAME ATOMS..."
+# empty (host/max/outlets.cpp).  So the other run's "BOX N: list NAME ATOMS..."
 # is compared as the "BOX N: NAME ATOMS..." that Max receives.
 cmake_minimum_required(VERSION 3.20)
 

@@ -1,7 +1,7 @@
 # One processor's slice of the macOS externals (cmake/macos-slice.cmake):
 # what linking a bundle's executable needs, found when the slice is
 # configured, and maxad_macos_link(), which the externals' definition
-# (host/maxad/CMakeLists.txt) calls for each.
+# (host/max/CMakeLists.txt) calls for each.
 
 # The C++ runtime Zig builds for the target, linked into each external: a
 # first C++ link through zig builds libc++, libc++abi and compiler-rt into

@@ -16,8 +16,8 @@
 #   tessel~-vVERSION-(Darwin-amd64-32)(Darwin-arm64-32)-externals.zip
 #                              their deken archive (target deken)
 include(ExternalProject)
-include(${PROJECT_SOURCE_DIR}/host/pdmax/deken.cmake)
-include(${PROJECT_SOURCE_DIR}/host/pdmax/pd_names.cmake)
+include(${PROJECT_SOURCE_DIR}/host/pd/deken.cmake)
+include(${PROJECT_SOURCE_DIR}/host/pd/pd_names.cmake)
 
 find_path(MAXHOST_PD_INCLUDE_DIR m_pd.h PATH_SUFFIXES pd)
 if(MAXHOST_PD_INCLUDE_DIR)

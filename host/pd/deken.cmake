@@ -1,5 +1,5 @@
 # The deken archive, Pd's package format, for every system the Pd
-# externals are built for (pdmax/CMakeLists.txt for Linux and Windows, the
+# externals are built for (pd/CMakeLists.txt for Linux and Windows, the
 # macOS universal build for macOS): one folder, tessel~/, holding both
 # externals, their help patches, the example files and the documents,
 # named LIBRARY-vVERSION-(OS-CPU-FLOATSIZE)...-externals.zip, one
@@ -11,7 +11,7 @@
 # pdmax_help_files(CLASS OUT): the files that go beside CLASS's external,
 # its help patch first; brindle~'s help patch opens the example files.
 function(pdmax_help_files class out)
-  set(files ${PROJECT_SOURCE_DIR}/host/pdmax/help/${class}-help.pd)
+  set(files ${PROJECT_SOURCE_DIR}/host/pd/help/${class}-help.pd)
   if(class STREQUAL "brindle~")
     file(GLOB examples CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/markers.*)
     list(APPEND files ${examples})
