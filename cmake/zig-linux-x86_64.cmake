@@ -18,15 +18,7 @@
 # The compiler wrappers are written once, at the first configure; the
 # try_compile projects CMake makes inside it are handed their paths.
 if(NOT MAXHOST_ZIG_CXX)
-  set(MAXHOST_ZIG "" CACHE FILEPATH "zig 0.11.0 (empty: scripts/install-zig.sh installs it)")
-  if(NOT MAXHOST_ZIG)
-    execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/install-zig.sh
-      OUTPUT_VARIABLE zig OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE rc)
-    if(NOT rc EQUAL 0)
-      message(FATAL_ERROR "scripts/install-zig.sh failed; -DMAXHOST_ZIG=PATH names a zig 0.11.0 instead")
-    endif()
-    set(MAXHOST_ZIG ${zig} CACHE FILEPATH "zig 0.11.0 (empty: scripts/install-zig.sh installs it)" FORCE)
-  endif()
+  include(${CMAKE_CURRENT_LIST_DIR}/zig.cmake)
   set(MAXHOST_ZIG_CACHE_DIR ${CMAKE_BINARY_DIR}/zig-cache CACHE PATH "Zig's cache")
   set(ZIG ${MAXHOST_ZIG})
   set(ZIG_TARGET "native -mcpu=baseline")
