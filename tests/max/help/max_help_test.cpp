@@ -26,7 +26,7 @@ using nlohmann::json;
 namespace {
 
 const fs::path source_dir = MAXHELP_SOURCE_DIR;
-const fs::path help_dir = source_dir / "host" / "maxad" / "help";
+const fs::path help_dir = source_dir / "host" / "max" / "help";
 const fs::path examples_dir = source_dir / "examples";
 
 struct Point {
@@ -665,7 +665,7 @@ TEST(BrindleHelp, OpensTheExampleFiles) {
 
 TEST(PackageInfo, DescribesTheWindowsPackageAndItsHelp) {
     std::string error;
-    const auto info = parse_file(source_dir / "host" / "maxad" / "package-info.json.in", error);
+    const auto info = parse_file(source_dir / "host" / "max" / "package-info.json.in", error);
     ASSERT_TRUE(info) << error;
     ASSERT_TRUE(info->is_object());
     EXPECT_EQ(info->value("name", ""), "tessel-brindle");
