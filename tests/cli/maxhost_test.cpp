@@ -19,6 +19,7 @@
 
 #include "cli_process.hpp"
 #include "scratch_dir.hpp"
+#include "script_session.hpp"
 
 extern char **environ;
 
@@ -292,11 +293,7 @@ TEST(MaxhostRun, StandardInputRunsEachLineAsItArrives) {
     m.write_line("write t " + wav);
     m.write_line("send p 2");
     EXPECT_EQ(m.read_line(), "p 1: int 2");
-    SF_INFO info{};
-    SNDFILE *f = sf_open(wav.c_str(), SFM_READ, &info);
-    ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
-    EXPECT_EQ(info.frames, 3 * 64);
-    sf_close(f);
+    EXPECT_EQ(cli_test::read_sound(wav).info.frames, 3 * 64);
 
     // A NUL byte ends the run at once, with the input still open.
     m.write_line(std::string_view("send p 3\0", 9));
