@@ -48,8 +48,6 @@ std::vector<std::string> keys(const Json &object) {
     return out;
 }
 
-void put(const fs::path &path, const Bytes &bytes) { ASSERT_TRUE(write_file(path.string(), bytes)); }
-
 Bytes read_bytes(const fs::path &path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), {});
@@ -152,7 +150,7 @@ TEST(MarkerExamples, JsonWithPeakDropsOnlyTheAiffBlank) {
 
 TEST(MarkersRead, WaveWithoutFormatChunkGivesNullRateAndNonFiniteTimes) {
     const test_support::ScratchDir dir("markers");
-    put(dir / "norate.wav", wave_file({cue_chunk({{1, 0, 0}, {2, 100, 100}}), adtl_list({{1, "a"}, {2, "b"}}),
+    dir.write("norate.wav", wave_file({cue_chunk({{1, 0, 0}, {2, 100, 100}}), adtl_list({{1, "a"}, {2, "b"}}),
                                        smpl_chunk({{200, 300}}, {}, {0, 0, 0})}));
     Reader reader;
     auto r = reader.read(dir / "norate.wav");
@@ -182,14 +180,14 @@ TEST(MarkersRead, StatedRateIsTheOneTheTimesUse) {
     const test_support::ScratchDir dir("markers");
     // An odd-sized chunk (and its pad byte) before the first format chunk, a
     // format chunk too short to hold a rate, and a second one that wins.
-    put(dir / "two-fmt.wav", labelled_wave({riff_chunk("junk", Bytes(3, 7)), fmt_chunk(8000),
+    dir.write("two-fmt.wav", labelled_wave({riff_chunk("junk", Bytes(3, 7)), fmt_chunk(8000),
                                             riff_chunk("fmt ", Bytes(4, 1)), fmt_chunk(32000)},
                                            {{"half", 16000}}));
-    put(dir / "c.aifc",
-        form_file("AIFC", {iff_chunk("FVER", {0xA2, 0x80, 0x51, 0x40}), comm_chunk(11025, 10, 1, 16, "NONE"),
-                           mark_chunk({{4, 11025, "one"}})}));
-    put(dir / "frac.sd2", sd2_data(std::vector<int16_t>(8)));
-    put(dir / "frac.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("22050.9")},
+    dir.write("c.aifc",
+              form_file("AIFC", {iff_chunk("FVER", {0xA2, 0x80, 0x51, 0x40}),
+                                 comm_chunk(11025, 10, 1, 16, "NONE"), mark_chunk({{4, 11025, "one"}})}));
+    dir.write("frac.sd2", sd2_data(std::vector<int16_t>(8)));
+    dir.write("frac.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("22050.9")},
                                               {"sdML", 1000, sdml_data({{22050, 12, "", {}, 0}})}},
                                              true));
     struct Case {
@@ -219,7 +217,7 @@ TEST(MarkersRead, RowsPairTheTwoReadsAndErrorsShowOnce) {
     const test_support::ScratchDir dir("markers");
     // Labels in another order than their cue points, one without text, and
     // one naming a cue point that does not exist.
-    put(dir / "odd.wav", wave_file({fmt_chunk(1000), cue_chunk({{1, 10, 10}, {2, 20, 20}, {3, 30, 30}}),
+    dir.write("odd.wav", wave_file({fmt_chunk(1000), cue_chunk({{1, 10, 10}, {2, 20, 20}, {3, 30, 30}}),
                                     adtl_list({{3, "three"}, {9, "orphan"}, {1, ""}})}));
     Reader reader;
     auto r = reader.read(dir / "odd.wav");
@@ -234,9 +232,9 @@ TEST(MarkersRead, RowsPairTheTwoReadsAndErrorsShowOnce) {
 
 TEST(MarkersRead, FilesBrindleCannotRead) {
     const test_support::ScratchDir dir("markers");
-    std::ofstream(dir / "notes.txt") << "not a sound\n";
-    put(dir / "voice.iff", form_file("8SVX", {iff_chunk("VHDR", Bytes(20, 0))}));
-    put(dir / "nofork.sd2", sd2_data(std::vector<int16_t>(8)));
+    dir.write("notes.txt", "not a sound\n");
+    dir.write("voice.iff", form_file("8SVX", {iff_chunk("VHDR", Bytes(20, 0))}));
+    dir.write("nofork.sd2", sd2_data(std::vector<int16_t>(8)));
     Reader reader;
 
     auto missing = reader.read(dir / "missing.wav");
@@ -292,7 +290,7 @@ TEST(MarkersJson, StringsEscapeWhatJsonForbidsAndKeepEveryByte) {
 TEST(MarkersJson, LabelBytesFromAFileSurviveTheDocument) {
     const test_support::ScratchDir dir("markers");
     const std::string raw = "tab\there \"q\" \\ caf\xC3\xA9 caf\xE9";
-    put(dir / "bytes.wav", labelled_wave({fmt_chunk(44100)}, {{raw, 0}}));
+    dir.write("bytes.wav", labelled_wave({fmt_chunk(44100)}, {{raw, 0}}));
     Reader reader;
     auto r = reader.read(dir / "bytes.wav");
     ASSERT_EQ(names(r), std::vector<std::string>{raw});
@@ -357,8 +355,8 @@ TEST(MarkersText, BytesThatATerminalObeysAreEscaped) {
 // A Sound Designer II rate text that clears the screen, read with the log on.
 TEST(MarkersText, ARateTextFromTheFileIsEscapedInTheLogAndTheJson) {
     const test_support::ScratchDir dir("markers");
-    put(dir / "esc.sd2", sd2_data(std::vector<int16_t>(8)));
-    put(dir / "esc.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("\x1B[2J\xC2\x9B")},
+    dir.write("esc.sd2", sd2_data(std::vector<int16_t>(8)));
+    dir.write("esc.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("\x1B[2J\xC2\x9B")},
                                              {"sdML", 1000, sdml_data({{100, 1, "m", {}, 0}})}}));
     Reader reader;
     const auto r = maxhost::read_markers(reader.host, reader.search, (dir / "esc.sd2").string(), false, true);
@@ -378,9 +376,8 @@ TEST(MarkersText, ARateTextFromTheFileIsEscapedInTheLogAndTheJson) {
 
 TEST(MaxhostMarkers, ExitStatusAndLookup) {
     const test_support::ScratchDir dir("markers");
-    fs::create_directories(dir / "sub");
-    put(dir / "a.wav", labelled_wave({fmt_chunk(1000)}, {{"x", 5}}));
-    put(dir / "sub" / "b.wav", labelled_wave({fmt_chunk(1000)}, {{"y", 7}}));
+    dir.write("a.wav", labelled_wave({fmt_chunk(1000)}, {{"x", 5}}));
+    dir.write("sub/b.wav", labelled_wave({fmt_chunk(1000)}, {{"y", 7}}));
     const std::string cd = "cd " + dir.string() + " && " + maxhost;
 
     EXPECT_EQ(shell(cd + " markers a.wav 2>&1").status, 0);
@@ -454,10 +451,10 @@ TEST(MaxhostMarkers, ReadsEverySampleFile) {
 // states none.
 TEST(MarkersRead, RateWhereBrindleStopsAndRateTextWithoutANumber) {
     const test_support::ScratchDir dir("markers");
-    put(dir / "long-cue.wav",
-        wave_file({fmt_chunk(8000), riff_chunk("cue ", Bytes(40000, 0)), fmt_chunk(32000)}));
-    put(dir / "words.sd2", sd2_data(std::vector<int16_t>(8)));
-    put(dir / "words.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("fast")},
+    dir.write("long-cue.wav",
+              wave_file({fmt_chunk(8000), riff_chunk("cue ", Bytes(40000, 0)), fmt_chunk(32000)}));
+    dir.write("words.sd2", sd2_data(std::vector<int16_t>(8)));
+    dir.write("words.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("fast")},
                                                {"sdML", 1000, sdml_data({{100, 1, "m", {}, 0}})}}));
     Reader reader;
     auto wave = reader.read(dir / "long-cue.wav");
@@ -479,17 +476,17 @@ TEST(MaxhostMarkers, VerboseLogsWhereEachFormatsWalkStopped) {
     const auto mark = std::search(aif.begin(), aif.end(), std::begin("MARK"), std::end("MARK") - 1);
     ASSERT_NE(mark, aif.end());
     mark[9] = 2;
-    put(dir / "count.aif", aif);
+    dir.write("count.aif", aif);
     // WAVE: the label list cut three bytes short.
     Bytes wav = wave_file({fmt_chunk(1000), cue_chunk({{1, 10}}), adtl_list({{1, "one"}})});
     const std::size_t list_at = wav.size() - adtl_list({{1, "one"}}).size();
     wav.resize(wav.size() - 3);
-    put(dir / "cut.wav", wav);
+    dir.write("cut.wav", wav);
     // Sound Designer II: two markers promised, one held.
     Bytes sdml = sdml_data({{100, 1, "m", {}, 0}});
     sdml[7] = 2;
-    put(dir / "two.sd2", sd2_data(std::vector<int16_t>(8)));
-    put(dir / "two.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("1000")}, {"sdML", 1000, sdml}}));
+    dir.write("two.sd2", sd2_data(std::vector<int16_t>(8)));
+    dir.write("two.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("1000")}, {"sdML", 1000, sdml}}));
 
     const std::string files = " count.aif cut.wav two.sd2 2>&1";
     const std::string cd = "cd " + dir.string() + " && " + cli_test::command_line(MAXHOST_EXE) + " markers ";
