@@ -5,17 +5,16 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "brindle.h"
 #include "file_writers.hpp"
 #include "host.hpp"
+#include "scratch_dir.hpp"
 
 namespace brindle_test {
 
@@ -38,7 +37,7 @@ using Lines = std::vector<std::string>;
 
 struct BrindleHost : ::testing::Test {
     headless::Host host;
-    std::filesystem::path dir;
+    const test_support::ScratchDir dir{"brindle"};
     std::vector<std::string> host_lines;
     std::vector<std::string> names;  // boxes made, freed at the end
 
@@ -47,11 +46,6 @@ struct BrindleHost : ::testing::Test {
             if (l.kind == headless::ConsoleLine::Host) host_lines.push_back(l.text);
         };
         ASSERT_TRUE(host.load_class("brindle~"));
-        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = std::filesystem::temp_directory_path() /
-              ("brindle-" + std::to_string(getpid()) + "-" + info->test_suite_name() + "-" + info->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
         host.add_search_dir(dir.string());
         host.console.clear();
     }
@@ -61,7 +55,6 @@ struct BrindleHost : ::testing::Test {
             if (auto *b = host.find(n)) host.free_box(b);
         EXPECT_EQ(host.blocks_held(), 0u);
         EXPECT_EQ(host_lines, Lines{});
-        std::filesystem::remove_all(dir);
     }
 
     headless::Box *make(const std::string &name, const std::string &file = "") {
@@ -74,8 +67,7 @@ struct BrindleHost : ::testing::Test {
     t_brindle &rec(headless::Box *b) { return *static_cast<t_brindle *>(host.instance(b)); }
 
     std::string put(const std::string &name, const Bytes &bytes) {
-        std::ofstream(dir / name, std::ios::binary)
-            .write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        dir.write(name, bytes);
         return name;
     }
     std::string path(const std::string &name) const { return (dir / name).string(); }

@@ -34,8 +34,7 @@ TEST(BrindleBanner, VersionFromTheBundleOrTheFallback) {
         EXPECT_EQ(host.console[0].text, "brindle~ " BRINDLE_VERSION " - " + CREDIT);
     }
     // The same bundle without its version information.
-    const auto plain = std::filesystem::temp_directory_path() / ("brindle-plain-" + std::to_string(getpid()));
-    std::filesystem::create_directories(plain);
+    const test_support::ScratchDir plain("brindle-plain");
     std::filesystem::copy_file(std::string(MAXHOST_PLUGIN_DIR) + "/brindle~.so", plain / "brindle~.so",
                                std::filesystem::copy_options::overwrite_existing);
     {
@@ -45,7 +44,6 @@ TEST(BrindleBanner, VersionFromTheBundleOrTheFallback) {
         ASSERT_EQ(host.console.size(), 1u);
         EXPECT_EQ(host.console[0].text, "brindle~ (unknown version!) - " + CREDIT);
     }
-    std::filesystem::remove_all(plain);
 }
 
 TEST_F(BrindleHost, HelpTexts) {

@@ -87,118 +87,107 @@ TEST(BrindleWaveWalk, KeepsRateCueAndLabelsInAnyOrder) {
     } while (std::next_permutation(order.begin(), order.end()));
 }
 
-TEST(BrindleWaveWalk, CueDataIsKeptOnlyWithLabelData) {
-    const Bytes smpl = smpl_data({{10, 20}});
-    auto w = walk(wave_file({riff_chunk("cue ", cue_data({{1, 5}})), riff_chunk("smpl", smpl)}));
-    EXPECT_EQ(w->cue_s(), "-");
-    EXPECT_EQ(w->smpl_s(), str(smpl));
-    EXPECT_EQ(w->blocks.held.size(), 1u);
-    w = walk(wave_file({riff_chunk("LIST", adtl_data({{1, "x"}}))}));
-    EXPECT_EQ(w->list_s(), "-");
-    EXPECT_TRUE(w->blocks.held.empty());
-}
-
-TEST(BrindleWaveWalk, OnlyAssociatedDataListsAreKept) {
+// What the walk keeps of each chunk, and where it ends.  Every block it
+// holds at the end is one of the three it keeps: any other was given back.
+TEST(BrindleWaveWalk, WhatEachFileKeeps) {
+    const Bytes cue_d = cue_data({{1, 5}}), adtl_d = adtl_data({{1, "x"}}), smpl_d = smpl_data({{10, 20}});
+    const Bytes cue = riff_chunk("cue ", cue_d), adtl = riff_chunk("LIST", adtl_d),
+                smpl = riff_chunk("smpl", smpl_d);
+    const auto fmt = [](uint32_t rate) { return riff_chunk("fmt ", fmt_data(rate)); };
     const Bytes info =
         riff_chunk("LIST", Bytes{}.text("INFO").append(riff_chunk("INAM", Bytes{}.text("song"))));
     const Bytes big_info = riff_chunk("LIST", Bytes{}.text("INFO").zeros(40000));
-    const Bytes cue = riff_chunk("cue ", cue_data({{1, 5}}));
-    const Bytes adtl = riff_chunk("LIST", adtl_data({{1, "x"}}));
-    const Bytes adtl2 = riff_chunk("LIST", adtl_data({{1, "second"}}));
-    const Bytes fmt = riff_chunk("fmt ", fmt_data(8000));
-    for (const auto &file : {wave_file({cue, info, adtl, fmt}), wave_file({cue, adtl, info, fmt}),
-                             wave_file({cue, adtl, big_info, fmt})}) {
-        auto w = walk(file);
-        EXPECT_EQ(w->end, BRINDLE_WALK_END_OF_FILE);
-        EXPECT_EQ(w->list_s(), str(adtl_data({{1, "x"}})));
-        EXPECT_EQ(w->rate, 8000) << "the walk went on past the INFO list";
-        EXPECT_LT(w->largest_read, 40000u);
-    }
-    // Two adtl lists: the second holds, and the first is given back.
-    auto w = walk(wave_file({cue, adtl, adtl2}));
-    EXPECT_EQ(w->list_s(), str(adtl_data({{1, "second"}})));
-    EXPECT_EQ(w->blocks.held.size(), 2u);
-}
-
-TEST(BrindleWaveWalk, OnlyTheFirstSampleLoopChunkIsKept) {
-    const Bytes first = smpl_data({{1, 2}}), second = smpl_data({{3, 4}, {5, 6}});
-    auto w = walk(wave_file(
-        {riff_chunk("smpl", first), riff_chunk("smpl", second), riff_chunk("fmt ", fmt_data(22050))}));
-    EXPECT_EQ(w->smpl_s(), str(first));
-    EXPECT_EQ(w->rate, 22050);
-}
-
-TEST(BrindleWaveWalk, OddSizedChunksAreFollowedByTheirPadByte) {
-    // An odd-sized chunk, its pad byte, then the chunks that matter.  A walk
-    // that ignored the pad would read "\0cue" as an id and lose the rest.
+    const Bytes adtl2_d = adtl_data({{1, "second"}});
+    const Bytes other_smpl = riff_chunk("smpl", smpl_data({{3, 4}, {5, 6}}));
+    // An odd-sized chunk and its pad byte: a walk that ignored the pad
+    // would read "\0cue" as an id and lose the rest.
     const Bytes odd = riff_chunk("junk", Bytes{}.text("abc"));
-    const Bytes odd_list =
+    const Bytes odd_info =
         riff_chunk("LIST", Bytes{}.text("INFO").append(riff_chunk("INAM", Bytes{}.text("x"))));
-    auto w =
-        walk(wave_file({odd, riff_chunk("cue ", cue_data({{1, 5}})), odd_list,
-                        riff_chunk("LIST", adtl_data({{1, "odd"}})), riff_chunk("fmt ", fmt_data(11025))}));
-    EXPECT_EQ(w->rate, 11025);
-    EXPECT_NE(w->cue_s(), "-");
-    EXPECT_NE(w->list_s(), "-");
-    // A kept chunk of odd size keeps exactly its size.
-    Bytes odd_adtl = adtl_data({{1, "odd"}});
-    odd_adtl.u8('!');
-    w = walk(wave_file({riff_chunk("cue ", cue_data({{1, 5}})), riff_chunk("LIST", odd_adtl),
-                        riff_chunk("fmt ", fmt_data(32000))}));
-    EXPECT_EQ(w->list_s(), str(odd_adtl));
-    EXPECT_EQ(w->rate, 32000);
-}
+    Bytes odd_adtl_d = adtl_data({{1, "odd"}});
+    odd_adtl_d.u8('!');
+    const Bytes big = Bytes{}.zeros(40000), largest = Bytes{}.zeros(32767);
+    const Bytes none;
+    const brindle_walk_end eof = BRINDLE_WALK_END_OF_FILE;
 
-TEST(BrindleWaveWalk, ShortFormatChunksNeverMoveBackwards) {
-    for (uint32_t size : {0u, 1u, 4u, 7u}) {
-        auto w =
-            walk(wave_file({riff_chunk("fmt ", Bytes{}.zeros(size)), riff_chunk("fmt ", fmt_data(96000))}));
-        EXPECT_EQ(w->end, BRINDLE_WALK_END_OF_FILE);
-        EXPECT_EQ(w->rate, 96000) << size;
+    struct Case {
+        const char *what;
+        std::vector<Bytes> chunks;
+        brindle_walk_end end;
+        int32_t rate;
+        Bytes cue, list, smpl;
+        std::size_t most_read = SIZE_MAX;
+    };
+    std::vector<Case> cases = {
+        {"cue points without labels", {cue, smpl}, eof, 0, none, none, smpl_d},
+        {"labels without cue points", {adtl}, eof, 0, none, none, none},
+        {"INFO before adtl", {cue, info, adtl, fmt(8000)}, eof, 8000, cue_d, adtl_d, none},
+        {"INFO after adtl", {cue, adtl, info, fmt(8000)}, eof, 8000, cue_d, adtl_d, none},
+        {"a large INFO list unread", {cue, adtl, big_info, fmt(8000)}, eof, 8000, cue_d, adtl_d, none, 39999},
+        {"the second of two adtl lists",
+         {cue, adtl, riff_chunk("LIST", adtl2_d)},
+         eof,
+         0,
+         cue_d,
+         adtl2_d,
+         none},
+        {"the first of two smpl chunks", {smpl, other_smpl, fmt(22050)}, eof, 22050, none, none, smpl_d},
+        {"odd chunks padded", {odd, cue, odd_info, adtl, fmt(11025)}, eof, 11025, cue_d, adtl_d, none},
+        {"an odd chunk kept at its size",
+         {cue, riff_chunk("LIST", odd_adtl_d), fmt(32000)},
+         eof,
+         32000,
+         cue_d,
+         odd_adtl_d,
+         none},
+        {"no chunk", {}, eof, 0, none, none, none},
+        {"no format chunk", {cue, adtl}, eof, 0, cue_d, adtl_d, none},
+        // A chunk too large for a block ends the walk: the format chunk
+        // after it is never read.
+        {"cue too long",
+         {smpl, adtl, riff_chunk("cue ", big), fmt(44100)},
+         BRINDLE_WALK_CUE_TOO_LONG,
+         0,
+         none,
+         none,
+         smpl_d},
+        {"adtl too long",
+         {cue, riff_chunk("LIST", Bytes{}.text("adtl").zeros(40000)), fmt(44100)},
+         BRINDLE_WALK_LIST_TOO_LONG,
+         0,
+         none,
+         none,
+         none},
+        {"smpl too long",
+         {cue, adtl, riff_chunk("smpl", big), fmt(44100)},
+         BRINDLE_WALK_SMPL_TOO_LONG,
+         0,
+         cue_d,
+         adtl_d,
+         none},
+        {"the largest block there is", {riff_chunk("smpl", largest)}, eof, 0, none, none, largest},
+    };
+    // Format chunks too short to hold a rate never move the walk backwards.
+    for (uint32_t size : {0u, 1u, 4u, 7u})
+        cases.push_back({"a short format chunk",
+                         {riff_chunk("fmt ", Bytes{}.zeros(size)), fmt(96000)},
+                         eof,
+                         96000,
+                         none,
+                         none,
+                         none});
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        auto w = walk(wave_file(c.chunks));
+        EXPECT_EQ(w->end, c.end);
+        EXPECT_EQ(w->rate, c.rate);
+        const auto kept = [](const Bytes &b) { return b.empty() ? std::string("-") : str(b); };
+        EXPECT_EQ(w->cue_s(), kept(c.cue));
+        EXPECT_EQ(w->list_s(), kept(c.list));
+        EXPECT_EQ(w->smpl_s(), kept(c.smpl));
+        EXPECT_EQ(w->blocks.held.size(), !c.cue.empty() + !c.list.empty() + !c.smpl.empty());
+        EXPECT_LE(w->largest_read, c.most_read);
     }
-}
-
-TEST(BrindleWaveWalk, TheRateIsZeroWithoutAFormatChunk) {
-    auto w = walk(wave_file({}));
-    EXPECT_EQ(w->rate, 0);
-    EXPECT_TRUE(w->blocks.held.empty());
-    w = walk(wave_file({riff_chunk("cue ", cue_data({{1, 5}})), riff_chunk("LIST", adtl_data({{1, "x"}}))}));
-    EXPECT_EQ(w->rate, 0);
-}
-
-TEST(BrindleWaveWalk, ChunksTooLargeForABlock) {
-    const Bytes smpl = riff_chunk("smpl", smpl_data({{1, 2}}));
-    const Bytes cue = riff_chunk("cue ", cue_data({{1, 5}}));
-    const Bytes adtl = riff_chunk("LIST", adtl_data({{1, "x"}}));
-    const Bytes fmt = riff_chunk("fmt ", fmt_data(44100));
-    const Bytes big = Bytes{}.zeros(40000);
-
-    // A cue chunk of 40000 bytes ends the walk: no cue, no labels, and the
-    // format chunk after it is never read.
-    auto w = walk(wave_file({smpl, adtl, riff_chunk("cue ", big), fmt}));
-    EXPECT_EQ(w->end, BRINDLE_WALK_CUE_TOO_LONG);
-    EXPECT_EQ(w->cue_s(), "-");
-    EXPECT_EQ(w->list_s(), "-");
-    EXPECT_NE(w->smpl_s(), "-");
-    EXPECT_EQ(w->rate, 0);
-
-    Bytes big_adtl = Bytes{}.text("adtl").zeros(40000);
-    w = walk(wave_file({cue, riff_chunk("LIST", big_adtl), fmt}));
-    EXPECT_EQ(w->end, BRINDLE_WALK_LIST_TOO_LONG);
-    EXPECT_EQ(w->cue_s(), "-");
-    EXPECT_EQ(w->list_s(), "-");
-    EXPECT_TRUE(w->blocks.held.empty());
-
-    w = walk(wave_file({cue, adtl, riff_chunk("smpl", big), fmt}));
-    EXPECT_EQ(w->end, BRINDLE_WALK_SMPL_TOO_LONG);
-    EXPECT_NE(w->cue_s(), "-");
-    EXPECT_NE(w->list_s(), "-");
-    EXPECT_EQ(w->smpl_s(), "-");
-
-    // 32767 bytes is the largest block there is.
-    w = walk(wave_file({riff_chunk("smpl", Bytes{}.zeros(32767))}));
-    EXPECT_EQ(w->end, BRINDLE_WALK_END_OF_FILE);
-    EXPECT_EQ(w->smpl.size, 32767);
 }
 
 TEST(BrindleWaveWalk, LargeAudioDataIsSteppedOverUnread) {
@@ -228,17 +217,42 @@ TEST(BrindleWaveWalk, AChunkRunningPastTheEndEndsTheWalk) {
     EXPECT_EQ(w->end, BRINDLE_WALK_END_OF_FILE);
     EXPECT_NE(w->cue_s(), "-");
     EXPECT_EQ(w->rate, 0);
-    // Every truncation of a full file ends, keeping nothing it should not.
-    Bytes full =
-        wave_file({riff_chunk("fmt ", fmt_data(44100)), riff_chunk("cue ", cue_data({{1, 5}})),
-                   riff_chunk("LIST", adtl_data({{1, "x"}})), riff_chunk("smpl", smpl_data({{1, 2}}))});
+}
+
+TEST(BrindleWaveWalk, EveryTruncationEndsAndSendsWholeLoopsOrZeros) {
+    // Cue points count only with their labels; a chunk cut short is kept
+    // with zeros for what is missing, so a label cut off is lost but the
+    // loops (the smpl chunk comes first) always follow.
+    const Bytes full =
+        wave_file({riff_chunk("fmt ", fmt_data(1000)), riff_chunk("smpl", smpl_data({{1, 2}, {3, 4}})),
+                   riff_chunk("cue ", cue_data({{1, 10}, {2, 20}})),
+                   riff_chunk("LIST", adtl_data({{1, "one"}, {2, "two"}}))});
     for (std::size_t cut = 12; cut <= full.size(); ++cut) {
+        SCOPED_TRACE(cut);
         Bytes part;
         part.assign(full.begin(), full.begin() + static_cast<long>(cut));
-        auto p = walk(part);
-        EXPECT_EQ(p->end, BRINDLE_WALK_END_OF_FILE);
-        EXPECT_EQ(p->cue.size != 0, p->list.size != 0) << cut;
+        auto w = walk(part);
+        EXPECT_EQ(w->end, BRINDLE_WALK_END_OF_FILE);
+        EXPECT_EQ(w->cue.size != 0, w->list.size != 0);
+        const Recorder r = w->build();
+        ASSERT_EQ(r.counts.size(), 1u);
+        const int32_t count = r.counts[0];
+        if (count == 0) {
+            EXPECT_TRUE(r.markers.empty());
+            continue;
+        }
+        ASSERT_TRUE(count == 4 || count == 6) << count;
+        ASSERT_GE(r.markers.size(), 4u);
+        EXPECT_LE(r.markers.size(), static_cast<std::size_t>(count));
+        const auto at = r.positions();
+        for (std::size_t k = 0; k < 4; ++k) {
+            const uint32_t got = at[at.size() - 4 + k];
+            EXPECT_TRUE(got == k + 1 || got == 0) << got;
+        }
     }
+    auto w = walk(full);
+    EXPECT_EQ(w->build().names(),
+              (std::vector<std::string>{"one", "two", "beg loop", "end loop", "beg loop", "end loop"}));
 }
 
 // --- the marker builder --------------------------------------------------

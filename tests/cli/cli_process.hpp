@@ -1,5 +1,4 @@
-// Running maxhost as a process from the tests, and the scratch folders the
-// tests write into.
+// Running maxhost as a process from the tests.
 #pragma once
 
 #include <fcntl.h>
@@ -121,16 +120,6 @@ inline int wait_for(pid_t pid) {
         waitpid(pid, &status, 0);
     }
     return status;
-}
-
-// A fresh folder named after the running test.
-inline std::filesystem::path scratch_dir(const std::string &prefix) {
-    const auto *info = testing::UnitTest::GetInstance()->current_test_info();
-    std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                (prefix + "-" + std::string(info->name()) + "-" + std::to_string(getpid()));
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    return dir;
 }
 
 }  // namespace cli_test

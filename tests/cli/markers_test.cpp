@@ -1,6 +1,6 @@
 // maxhost markers against the real brindle~: the shipped examples, files
 // built here to reach the rate, count and naming cases, what the JSON holds
-// byte for byte, exit statuses, and brindle~'s messages through a script.
+// byte for byte, and exit statuses.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -19,7 +19,7 @@
 #include "example_files.hpp"
 #include "markers.hpp"
 #include "script_lexer.hpp"
-#include "script_runner.hpp"
+#include "scratch_dir.hpp"
 
 namespace fs = std::filesystem;
 using namespace writers;
@@ -47,8 +47,6 @@ std::vector<std::string> keys(const Json &object) {
     for (const auto &member : object.items()) out.push_back(member.key());
     return out;
 }
-
-void put(const fs::path &path, const Bytes &bytes) { ASSERT_TRUE(write_file(path.string(), bytes)); }
 
 Bytes read_bytes(const fs::path &path) {
     std::ifstream in(path, std::ios::binary);
@@ -151,8 +149,8 @@ TEST(MarkerExamples, JsonWithPeakDropsOnlyTheAiffBlank) {
 // --- files built here ---------------------------------------------------------
 
 TEST(MarkersRead, WaveWithoutFormatChunkGivesNullRateAndNonFiniteTimes) {
-    fs::path dir = cli_test::scratch_dir("markers");
-    put(dir / "norate.wav", wave_file({cue_chunk({{1, 0, 0}, {2, 100, 100}}), adtl_list({{1, "a"}, {2, "b"}}),
+    const test_support::ScratchDir dir("markers");
+    dir.write("norate.wav", wave_file({cue_chunk({{1, 0, 0}, {2, 100, 100}}), adtl_list({{1, "a"}, {2, "b"}}),
                                        smpl_chunk({{200, 300}}, {}, {0, 0, 0})}));
     Reader reader;
     auto r = reader.read(dir / "norate.wav");
@@ -174,23 +172,22 @@ TEST(MarkersRead, WaveWithoutFormatChunkGivesNullRateAndNonFiniteTimes) {
     }
     const std::string header = r.file + ": WAVE, rate unknown, count 4\n";
     EXPECT_EQ(maxhost::format_marker_table(r).substr(0, header.size()), header);
-    fs::remove_all(dir);
 }
 
 // The rate shown must be the one brindle~ divided by: checked against its
 // own milliseconds for each format's way of stating it.
 TEST(MarkersRead, StatedRateIsTheOneTheTimesUse) {
-    fs::path dir = cli_test::scratch_dir("markers");
+    const test_support::ScratchDir dir("markers");
     // An odd-sized chunk (and its pad byte) before the first format chunk, a
     // format chunk too short to hold a rate, and a second one that wins.
-    put(dir / "two-fmt.wav", labelled_wave({riff_chunk("junk", Bytes(3, 7)), fmt_chunk(8000),
+    dir.write("two-fmt.wav", labelled_wave({riff_chunk("junk", Bytes(3, 7)), fmt_chunk(8000),
                                             riff_chunk("fmt ", Bytes(4, 1)), fmt_chunk(32000)},
                                            {{"half", 16000}}));
-    put(dir / "c.aifc",
-        form_file("AIFC", {iff_chunk("FVER", {0xA2, 0x80, 0x51, 0x40}), comm_chunk(11025, 10, 1, 16, "NONE"),
-                           mark_chunk({{4, 11025, "one"}})}));
-    put(dir / "frac.sd2", sd2_data(std::vector<int16_t>(8)));
-    put(dir / "frac.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("22050.9")},
+    dir.write("c.aifc",
+              form_file("AIFC", {iff_chunk("FVER", {0xA2, 0x80, 0x51, 0x40}),
+                                 comm_chunk(11025, 10, 1, 16, "NONE"), mark_chunk({{4, 11025, "one"}})}));
+    dir.write("frac.sd2", sd2_data(std::vector<int16_t>(8)));
+    dir.write("frac.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("22050.9")},
                                               {"sdML", 1000, sdml_data({{22050, 12, "", {}, 0}})}},
                                              true));
     struct Case {
@@ -212,16 +209,15 @@ TEST(MarkersRead, StatedRateIsTheOneTheTimesUse) {
         EXPECT_EQ(r.markers[0].name, c.name);
         EXPECT_EQ(r.markers[0].ms, c.ms) << c.file;
     }
-    fs::remove_all(dir);
 }
 
 // The count is what brindle~ announced, the rows what it sent, each row's
 // milliseconds and frames from the same marker of the two reads.
 TEST(MarkersRead, RowsPairTheTwoReadsAndErrorsShowOnce) {
-    fs::path dir = cli_test::scratch_dir("markers");
+    const test_support::ScratchDir dir("markers");
     // Labels in another order than their cue points, one without text, and
     // one naming a cue point that does not exist.
-    put(dir / "odd.wav", wave_file({fmt_chunk(1000), cue_chunk({{1, 10, 10}, {2, 20, 20}, {3, 30, 30}}),
+    dir.write("odd.wav", wave_file({fmt_chunk(1000), cue_chunk({{1, 10, 10}, {2, 20, 20}, {3, 30, 30}}),
                                     adtl_list({{3, "three"}, {9, "orphan"}, {1, ""}})}));
     Reader reader;
     auto r = reader.read(dir / "odd.wav");
@@ -232,14 +228,13 @@ TEST(MarkersRead, RowsPairTheTwoReadsAndErrorsShowOnce) {
     EXPECT_EQ(r.markers[1].ms, 10.0f);
     EXPECT_EQ(r.errors, (std::vector<std::string>{"error: Inconsistance in the WAVE header))"}));
     EXPECT_TRUE(r.failed());
-    fs::remove_all(dir);
 }
 
 TEST(MarkersRead, FilesBrindleCannotRead) {
-    fs::path dir = cli_test::scratch_dir("markers");
-    std::ofstream(dir / "notes.txt") << "not a sound\n";
-    put(dir / "voice.iff", form_file("8SVX", {iff_chunk("VHDR", Bytes(20, 0))}));
-    put(dir / "nofork.sd2", sd2_data(std::vector<int16_t>(8)));
+    const test_support::ScratchDir dir("markers");
+    dir.write("notes.txt", "not a sound\n");
+    dir.write("voice.iff", form_file("8SVX", {iff_chunk("VHDR", Bytes(20, 0))}));
+    dir.write("nofork.sd2", sd2_data(std::vector<int16_t>(8)));
     Reader reader;
 
     auto missing = reader.read(dir / "missing.wav");
@@ -265,7 +260,6 @@ TEST(MarkersRead, FilesBrindleCannotRead) {
     // The host looks for no empty name, in whatever folder.
     EXPECT_EQ(reader.read("").errors, (std::vector<std::string>{"maxhost: no such file"}));
     for (const auto *r : {&missing, &text, &voice, &nofork, &long_name}) EXPECT_TRUE(r->failed()) << r->file;
-    fs::remove_all(dir);
 }
 
 // --- JSON strings ---------------------------------------------------------------
@@ -294,9 +288,9 @@ TEST(MarkersJson, StringsEscapeWhatJsonForbidsAndKeepEveryByte) {
 }
 
 TEST(MarkersJson, LabelBytesFromAFileSurviveTheDocument) {
-    fs::path dir = cli_test::scratch_dir("markers");
+    const test_support::ScratchDir dir("markers");
     const std::string raw = "tab\there \"q\" \\ caf\xC3\xA9 caf\xE9";
-    put(dir / "bytes.wav", labelled_wave({fmt_chunk(44100)}, {{raw, 0}}));
+    dir.write("bytes.wav", labelled_wave({fmt_chunk(44100)}, {{raw, 0}}));
     Reader reader;
     auto r = reader.read(dir / "bytes.wav");
     ASSERT_EQ(names(r), std::vector<std::string>{raw});
@@ -306,7 +300,6 @@ TEST(MarkersJson, LabelBytesFromAFileSurviveTheDocument) {
     // The lone byte comes back as U+00E9, the UTF-8 one as it was.
     EXPECT_EQ((*doc)[0]["markers"][0]["name"], "tab\there \"q\" \\ caf\xC3\xA9 caf\xC3\xA9");
     EXPECT_EQ((*doc)[0]["file"], (dir / "bytes.wav").string());
-    fs::remove_all(dir);
 }
 
 // --- bytes from a file on a terminal ----------------------------------------------
@@ -361,9 +354,9 @@ TEST(MarkersText, BytesThatATerminalObeysAreEscaped) {
 
 // A Sound Designer II rate text that clears the screen, read with the log on.
 TEST(MarkersText, ARateTextFromTheFileIsEscapedInTheLogAndTheJson) {
-    fs::path dir = cli_test::scratch_dir("markers");
-    put(dir / "esc.sd2", sd2_data(std::vector<int16_t>(8)));
-    put(dir / "esc.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("\x1B[2J\xC2\x9B")},
+    const test_support::ScratchDir dir("markers");
+    dir.write("esc.sd2", sd2_data(std::vector<int16_t>(8)));
+    dir.write("esc.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("\x1B[2J\xC2\x9B")},
                                              {"sdML", 1000, sdml_data({{100, 1, "m", {}, 0}})}}));
     Reader reader;
     const auto r = maxhost::read_markers(reader.host, reader.search, (dir / "esc.sd2").string(), false, true);
@@ -377,16 +370,14 @@ TEST(MarkersText, ARateTextFromTheFileIsEscapedInTheLogAndTheJson) {
     auto doc = parse_json(text);
     ASSERT_TRUE(doc) << text;
     EXPECT_EQ((*doc)[0]["log"][0], "STR  1001: \"\x1B[2J\xC2\x9B\" holds no number, no rate");
-    fs::remove_all(dir);
 }
 
 // --- the command ------------------------------------------------------------------
 
 TEST(MaxhostMarkers, ExitStatusAndLookup) {
-    fs::path dir = cli_test::scratch_dir("markers");
-    fs::create_directories(dir / "sub");
-    put(dir / "a.wav", labelled_wave({fmt_chunk(1000)}, {{"x", 5}}));
-    put(dir / "sub" / "b.wav", labelled_wave({fmt_chunk(1000)}, {{"y", 7}}));
+    const test_support::ScratchDir dir("markers");
+    dir.write("a.wav", labelled_wave({fmt_chunk(1000)}, {{"x", 5}}));
+    dir.write("sub/b.wav", labelled_wave({fmt_chunk(1000)}, {{"y", 7}}));
     const std::string cd = "cd " + dir.string() + " && " + maxhost;
 
     EXPECT_EQ(shell(cd + " markers a.wav 2>&1").status, 0);
@@ -416,7 +407,6 @@ TEST(MaxhostMarkers, ExitStatusAndLookup) {
 
     for (const char *bad : {" markers", " markers --bogus a.wav"})
         EXPECT_EQ(shell(cd + bad + " 2>&1").status, 2) << bad;
-    fs::remove_all(dir);
 }
 
 // Whatever the files in the repository's sample folder hold, every one is read
@@ -454,57 +444,17 @@ TEST(MaxhostMarkers, ReadsEverySampleFile) {
     EXPECT_GT(checked, 0);
 }
 
-// --- brindle~'s messages in a script ---------------------------------------------
-
-// open and bang in one send arrive before the deferred open runs: the bang
-// reads the file loaded before and sets outputOnOpen, so the open then
-// sends the new file's markers.
-TEST(MarkersScript, OpenAndBangInOneEventThenTheDialog) {
-    fs::path dir = cli_test::scratch_dir("markers");
-    put(dir / "a.wav", labelled_wave({fmt_chunk(44100)}, {{"a1", 441}}));
-    put(dir / "b.wav", labelled_wave({fmt_chunk(44100)}, {{"b1", 4410}}));
-    put(dir / "c.aif", form_file("AIFF", {comm_chunk(8000, 0), mark_chunk({{1, 8, "c "}})}));
-    headless::Host host;
-    std::ostringstream out, err;
-    std::istringstream script("path " + dir.string() +
-                              "\n"
-                              "new m brindle~ a.wav\n"
-                              "send m mode 0\n"
-                              "send m open b.wav, bang\n"
-                              "send m mode 1, bang\n"
-                              "dialog " +
-                              (dir / "c.aif").string() +
-                              "\n"
-                              "send m peak 1, open\n"
-                              "dialog cancel\n"
-                              "send m open\n"
-                              "send m bang\n");
-    maxhost::ScriptRunner runner(host, out, err);
-    EXPECT_EQ(runner.run(script, "s.txt"), 0) << err.str();
-    EXPECT_EQ(out.str(),
-              "m 1: int 1\n"
-              "m 0: list a1 10.\n"
-              "m 1: int 1\n"
-              "m 0: list b1 100.\n"
-              "m 1: int 1\n"
-              "m 0: list b1 4410\n"
-              "m 1: int 1\n"
-              "m 0: list c 8\n"
-              "m 1: int 0\n");
-    fs::remove_all(dir);
-}
-
 }  // namespace
 
 // The rate shown comes from brindle~'s own readers: where they stop, a rate
 // further on is not the one the times use, and a text without a number
 // states none.
 TEST(MarkersRead, RateWhereBrindleStopsAndRateTextWithoutANumber) {
-    fs::path dir = cli_test::scratch_dir("markers");
-    put(dir / "long-cue.wav",
-        wave_file({fmt_chunk(8000), riff_chunk("cue ", Bytes(40000, 0)), fmt_chunk(32000)}));
-    put(dir / "words.sd2", sd2_data(std::vector<int16_t>(8)));
-    put(dir / "words.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("fast")},
+    const test_support::ScratchDir dir("markers");
+    dir.write("long-cue.wav",
+              wave_file({fmt_chunk(8000), riff_chunk("cue ", Bytes(40000, 0)), fmt_chunk(32000)}));
+    dir.write("words.sd2", sd2_data(std::vector<int16_t>(8)));
+    dir.write("words.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("fast")},
                                                {"sdML", 1000, sdml_data({{100, 1, "m", {}, 0}})}}));
     Reader reader;
     auto wave = reader.read(dir / "long-cue.wav");
@@ -515,29 +465,28 @@ TEST(MarkersRead, RateWhereBrindleStopsAndRateTextWithoutANumber) {
     EXPECT_FALSE(sd2.sample_rate);
     ASSERT_EQ(sd2.markers.size(), 1u);
     EXPECT_TRUE(std::isinf(sd2.markers[0].ms));
-    fs::remove_all(dir);
 }
 
 // --verbose: each format's walk says why a file gives fewer markers than it
 // seems to hold; the rest of the output is what it is without the option.
 TEST(MaxhostMarkers, VerboseLogsWhereEachFormatsWalkStopped) {
-    fs::path dir = cli_test::scratch_dir("markers");
+    const test_support::ScratchDir dir("markers");
     // AIFF: a marker count of 2 over one marker.
     Bytes aif = form_file("AIFF", {comm_chunk(1000, 10), mark_chunk({{1, 10, "a"}})});
     const auto mark = std::search(aif.begin(), aif.end(), std::begin("MARK"), std::end("MARK") - 1);
     ASSERT_NE(mark, aif.end());
     mark[9] = 2;
-    put(dir / "count.aif", aif);
+    dir.write("count.aif", aif);
     // WAVE: the label list cut three bytes short.
     Bytes wav = wave_file({fmt_chunk(1000), cue_chunk({{1, 10}}), adtl_list({{1, "one"}})});
     const std::size_t list_at = wav.size() - adtl_list({{1, "one"}}).size();
     wav.resize(wav.size() - 3);
-    put(dir / "cut.wav", wav);
+    dir.write("cut.wav", wav);
     // Sound Designer II: two markers promised, one held.
     Bytes sdml = sdml_data({{100, 1, "m", {}, 0}});
     sdml[7] = 2;
-    put(dir / "two.sd2", sd2_data(std::vector<int16_t>(8)));
-    put(dir / "two.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("1000")}, {"sdML", 1000, sdml}}));
+    dir.write("two.sd2", sd2_data(std::vector<int16_t>(8)));
+    dir.write("two.sd2.rsrc", resource_fork({{"STR ", 1001, pascal_string("1000")}, {"sdML", 1000, sdml}}));
 
     const std::string files = " count.aif cut.wav two.sd2 2>&1";
     const std::string cd = "cd " + dir.string() + " && " + cli_test::command_line(MAXHOST_EXE) + " markers ";
@@ -572,5 +521,4 @@ TEST(MaxhostMarkers, VerboseLogsWhereEachFormatsWalkStopped) {
     ASSERT_TRUE(quiet);
     EXPECT_EQ(keys((*quiet)[0]),
               (std::vector<std::string>{"file", "type", "sampleRate", "count", "markers", "errors"}));
-    fs::remove_all(dir);
 }

@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "cli_process.hpp"
+#include "scratch_dir.hpp"
+#include "script_session.hpp"
 
 extern char **environ;
 
@@ -30,8 +32,6 @@ using cli_test::shell;
 
 // The command that starts maxhost on a shell line.
 const std::string maxhost = cli_test::command_line(MAXHOST_EXE);
-
-fs::path scratch_dir() { return cli_test::scratch_dir("maxhost-exe"); }
 
 // maxhost at the other end of two pipes, as a program driving it sees it:
 // one to its standard input, one from its standard output and error.
@@ -196,7 +196,7 @@ TEST(MaxhostCommandLine, ObjectHelpIsTheSavedText) {
 }
 
 TEST(MaxhostCommandLine, BadUsageExitsTwo) {
-    fs::path dir = scratch_dir();
+    const test_support::ScratchDir dir("maxhost-exe");
     std::ofstream(dir / "ok.txt") << "# nothing\n";
     const std::string ok = (dir / "ok.txt").string();
     for (const std::string &args :
@@ -210,11 +210,10 @@ TEST(MaxhostCommandLine, BadUsageExitsTwo) {
     }
     EXPECT_EQ(shell(maxhost + " run " + ok + " 2>&1").status, 0);
     EXPECT_EQ(shell(maxhost + " run --max-errors 0 " + ok + " 2>&1").status, 0);
-    fs::remove_all(dir);
 }
 
 TEST(MaxhostRun, StreamsKeepTheirOrderThroughOnePipe) {
-    fs::path dir = scratch_dir();
+    const test_support::ScratchDir dir("maxhost-exe");
     std::ofstream(dir / "s.txt") << "new p probe\n"
                                     "send p say hi, 1\n"
                                     "send q 1\n"
@@ -238,11 +237,10 @@ TEST(MaxhostRun, StreamsKeepTheirOrderThroughOnePipe) {
     Result out_only = shell("cd " + dir.string() + " && " + maxhost + " run --plugins " +
                             CLI_TEST_PLUGIN_DIR + " s.txt 2>/dev/null");
     EXPECT_EQ(out_only.output, "p 1: int 1\np 1: int 2\n");
-    fs::remove_all(dir);
 }
 
 TEST(MaxhostRun, RelativeNamesFollowTheCurrentDirectory) {
-    fs::path dir = scratch_dir();
+    const test_support::ScratchDir dir("maxhost-exe");
     auto write = [&](const fs::path &rel, const std::string &text) {
         fs::create_directories((dir / rel).parent_path());
         std::ofstream(dir / rel) << text;
@@ -268,7 +266,6 @@ TEST(MaxhostRun, RelativeNamesFollowTheCurrentDirectory) {
               "p 0: found opt.wav opt\n"
               "p 0: found far.wav far\n"
               "p 0: chose far.wav far\n");
-    fs::remove_all(dir);
 }
 
 TEST(MaxhostRun, ReadsAScriptFromStandardInput) {
@@ -281,7 +278,7 @@ TEST(MaxhostRun, ReadsAScriptFromStandardInput) {
 // replies before it writes the next: each line must run as it arrives,
 // its output flushed, without waiting for the end of the input.
 TEST(MaxhostRun, StandardInputRunsEachLineAsItArrives) {
-    const fs::path dir = scratch_dir();
+    const test_support::ScratchDir dir("maxhost-exe");
     const std::string wav = (dir / "t.wav").string();
     Driven m({MAXHOST_EXE, "--quiet", "--plugins", CLI_TEST_PLUGIN_DIR, "run", "-"});
     m.write_line("new p probe");
@@ -296,18 +293,13 @@ TEST(MaxhostRun, StandardInputRunsEachLineAsItArrives) {
     m.write_line("write t " + wav);
     m.write_line("send p 2");
     EXPECT_EQ(m.read_line(), "p 1: int 2");
-    SF_INFO info{};
-    SNDFILE *f = sf_open(wav.c_str(), SFM_READ, &info);
-    ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
-    EXPECT_EQ(info.frames, 3 * 64);
-    sf_close(f);
+    EXPECT_EQ(cli_test::read_sound(wav).info.frames, 3 * 64);
 
     // A NUL byte ends the run at once, with the input still open.
     m.write_line(std::string_view("send p 3\0", 9));
     EXPECT_EQ(m.read_line(), "maxhost: <stdin>:10: not a script: it holds a NUL byte");
     EXPECT_EQ(m.read_line(), std::nullopt);
     EXPECT_EQ(m.wait(), 2);
-    fs::remove_all(dir);
 }
 
 // Ctrl-C while maxhost waits for its next line ends the wait, and the run

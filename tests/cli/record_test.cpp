@@ -19,6 +19,7 @@
 
 #include "cli_process.hpp"
 #include "script_session.hpp"
+#include "scratch_dir.hpp"
 
 using cli_test::read_sound;
 using cli_test::Session;
@@ -30,8 +31,6 @@ namespace {
 
 // The command that starts maxhost on a shell line.
 const std::string maxhost = cli_test::command_line(MAXHOST_EXE);
-
-fs::path scratch(const std::string &what) { return cli_test::scratch_dir("record-" + what); }
 
 // ramp~ N sends input x (j + 1) out of outlet j; the gain changes between
 // stretches, so that every stretch of the file is told from the others.
@@ -47,7 +46,7 @@ std::string ramp_script(const fs::path &dir, const std::string &first_lines) {
 }
 
 TEST(Record, StreamsWhatWriteWritesSampleForSample) {
-    const fs::path dir = scratch("same");
+    const test_support::ScratchDir dir("record-same");
     Session s;
     ASSERT_EQ(s.run(ramp_script(dir, "record r " + (dir / "streamed.wav").string() + "\n")), 0)
         << s.err.str();
@@ -62,7 +61,7 @@ TEST(Record, StreamsWhatWriteWritesSampleForSample) {
 }
 
 TEST(Record, StopFreeAndTheEndFinishTheFileWhereTheyCome) {
-    const fs::path dir = scratch("stop");
+    const test_support::ScratchDir dir("record-stop");
     Session s;
     const std::string a = (dir / "a.wav").string();
     const std::string b = (dir / "b.aif").string();
@@ -80,7 +79,7 @@ TEST(Record, StopFreeAndTheEndFinishTheFileWhereTheyCome) {
 }
 
 TEST(Record, FormatsFollowTheExtensionAndTheBits) {
-    const fs::path dir = scratch("formats");
+    const test_support::ScratchDir dir("record-formats");
     struct Case {
         const char *file;
         maxhost::SampleFormat bits;
@@ -107,7 +106,7 @@ TEST(Record, FormatsFollowTheExtensionAndTheBits) {
 }
 
 TEST(Record, MistakesFailTheirLineAndTheRunGoesOn) {
-    const fs::path dir = scratch("mistakes");
+    const test_support::ScratchDir dir("record-mistakes");
     Session s;
     const std::string ok = (dir / "ok.wav").string();
     EXPECT_EQ(s.run("new p probe\nnew r ramp~ 1\n"
@@ -154,7 +153,7 @@ TEST(Record, MistakesFailTheirLineAndTheRunGoesOn) {
 // not grow (the benchmark measures it); the host keeps a box's outlets only
 // while told to, and a script run line by line from outside keeps them all.
 TEST(Record, MemoryIsKeptOnlyWhereAWriteCanAskForIt) {
-    const fs::path dir = scratch("memory");
+    const test_support::ScratchDir dir("record-memory");
     Session s;
     ASSERT_EQ(s.run("new kept ramp~ 1\nnew streamed ramp~ 1\nsignal kept 0 1\nsignal streamed 0 1\n"
                     "record streamed " +
@@ -218,7 +217,7 @@ std::string endless_script(const fs::path &file) {
 // update, which comes about once a second of sound (FLAC's cannot, so only
 // a caught signal promises a whole .flac).
 TEST(RecordEnds, ASignalFinishesTheFileAndEndsMaxhostByIt) {
-    const fs::path dir = scratch("signal");
+    const test_support::ScratchDir dir("record-signal");
     struct Case {
         int sig;
         const char *file;
@@ -260,7 +259,6 @@ TEST(RecordEnds, ASignalFinishesTheFileAndEndsMaxhostByIt) {
         const std::string out = read_text(dir / "out.txt");
         EXPECT_NE(out.find(":6: stopped by SIG"), std::string::npos) << c.file << ": " << out;
     }
-    fs::remove_all(dir);
 }
 
 // AIFF's sizes are 32 bits: a file stops at the last whole frame within a
@@ -268,7 +266,7 @@ TEST(RecordEnds, ASignalFinishesTheFileAndEndsMaxhostByIt) {
 // size counts every byte after its first 8: a header of 54 bytes (104 for
 // AIFC floats, with FVER and PEAK) and the sound, padded to an even length.
 TEST(RecordEnds, AnAiffFileStopsWholeAtItsSizeLimit) {
-    const fs::path dir = scratch("limit");
+    const test_support::ScratchDir dir("record-limit");
     struct Case {
         maxhost::SampleFormat bits;
         std::uint64_t limit;
@@ -331,7 +329,7 @@ TEST(RecordEnds, AnAiffFileStopsWholeAtItsSizeLimit) {
 // header, written only when the file is finished (here at the end of the
 // script), fail there, where libsndfile itself says nothing.
 TEST(RecordEnds, AFileSizeLimitIsAFailedWriteThatIsReported) {
-    const fs::path dir = scratch("ulimit");
+    const test_support::ScratchDir dir("record-ulimit");
     auto run = [&](const fs::path &file, const char *bits, const std::string &blocks) {
         write_text(dir / "s.txt",
                    "new s tessel~ 8 2\nsignal s 0 0.5\n"
@@ -368,7 +366,7 @@ TEST(RecordEnds, AFileSizeLimitIsAFailedWriteThatIsReported) {
 // recording's or write's: the second is refused, whatever path names the
 // file; --record-all moves a name made again to NAME-2.wav, NAME-3.wav...
 TEST(RecordEnds, OneFileTakesOneRecording) {
-    const fs::path dir = scratch("twice");
+    const test_support::ScratchDir dir("record-twice");
     fs::create_directories(dir / "sub");
     const std::string f = (dir / "f.wav").string();
     const std::string w = (dir / "w.wav").string();
@@ -476,7 +474,7 @@ TEST(MaxhostWords, VersionHelpTopicsAndQuiet) {
         EXPECT_NE(t.output.find(item), std::string::npos) << item;
     EXPECT_EQ(cli_test::shell(maxhost + " help nothing 2>/dev/null").status, 2);
 
-    const fs::path dir = scratch("quiet");
+    const test_support::ScratchDir dir("record-quiet");
     std::ofstream(dir / "q.txt") << "new t tessel~\nnew b brindle~\nsend b peak 3\n";
     cli_test::Result loud = cli_test::shell(maxhost + " run " + (dir / "q.txt").string() + " 2>&1");
     cli_test::Result quiet = cli_test::shell(maxhost + " --quiet run " + (dir / "q.txt").string() + " 2>&1");
@@ -486,7 +484,7 @@ TEST(MaxhostWords, VersionHelpTopicsAndQuiet) {
 }
 
 TEST(MaxhostWords, DoubleDashEndsTheOptionsOfEveryCommand) {
-    const fs::path dir = scratch("dashes");
+    const test_support::ScratchDir dir("record-dashes");
     fs::copy_file(fs::path(MAXHOST_SOURCE_DIR) / "examples" / "markers.aif", dir / "-odd.aif");
     std::ofstream(dir / "-script.txt") << "new p probe\n";
     const std::string cd = "cd " + dir.string() + " && " + maxhost;
@@ -499,7 +497,7 @@ TEST(MaxhostWords, DoubleDashEndsTheOptionsOfEveryCommand) {
 }
 
 TEST(MaxhostWords, MarkersSayWhyAFileFailed) {
-    const fs::path dir = scratch("why");
+    const test_support::ScratchDir dir("record-why");
     fs::create_directories(dir / "folder.wav");
     std::ofstream(dir / "notes.txt") << "not a sound\n";
     {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "script_session.hpp"
+#include "scratch_dir.hpp"
 
 using maxhost::ScriptRunner;
 using maxhost::vectors_for_seconds;
@@ -26,16 +27,6 @@ namespace {
 using cli_test::read_sound;
 using cli_test::Session;
 using cli_test::Sound;
-
-// A fresh folder for the files one test writes.
-fs::path scratch_dir() {
-    const auto *info = testing::UnitTest::GetInstance()->current_test_info();
-    fs::path dir = fs::temp_directory_path() /
-                   ("maxhost-cli-" + std::string(info->name()) + "-" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
 
 // 16-bit PCM written as integers, so that reading it back as floats (a
 // division by 32768) is exact.
@@ -300,7 +291,7 @@ TEST(ScriptAudio, RunAndTicksAdvanceWholeVectors) {
 }
 
 TEST(ScriptFiles, WriteGivesOneFloatChannelPerSignalOutlet) {
-    fs::path dir = scratch_dir();
+    const test_support::ScratchDir dir("maxhost-cli");
     fs::path wav = dir / "out.wav";
     Session s;
     EXPECT_EQ(s.run("new r ramp~ 3\n"
@@ -327,11 +318,10 @@ TEST(ScriptFiles, WriteGivesOneFloatChannelPerSignalOutlet) {
                 << "frame " << k << " channel " << j;
         }
     }
-    fs::remove_all(dir);
 }
 
 TEST(ScriptFiles, SignalFromAFileUsesItsFirstChannelThenZeros) {
-    fs::path dir = scratch_dir();
+    const test_support::ScratchDir dir("maxhost-cli");
     fs::path in = dir / "in.wav";
     fs::path out = dir / "out.wav";
     // 40 stereo frames of 16-bit PCM: the left channel a ramp, the right a
@@ -366,7 +356,6 @@ TEST(ScriptFiles, SignalFromAFileUsesItsFirstChannelThenZeros) {
         ASSERT_EQ(got.frames[static_cast<std::size_t>(2 * k)], fed) << "frame " << k;
         ASSERT_EQ(got.frames[static_cast<std::size_t>(2 * k + 1)], 2 * fed) << "frame " << k;
     }
-    fs::remove_all(dir);
 }
 
 void write_text(const fs::path &path, const std::string &text) {
@@ -375,7 +364,7 @@ void write_text(const fs::path &path, const std::string &text) {
 }
 
 TEST(ScriptFiles, PathDialogAndTheScriptFolderReachTheHostsSearch) {
-    fs::path dir = scratch_dir();
+    const test_support::ScratchDir dir("maxhost-cli");
     // Every name ends in .wav, the one type the probe asks for.
     write_text(dir / "script" / "a.wav", "beside the script");
     write_text(dir / "extra" / "a.wav", "on the path");
@@ -413,7 +402,6 @@ TEST(ScriptFiles, PathDialogAndTheScriptFolderReachTheHostsSearch) {
               "p 0: chose b.wav chosen\n"
               "p 0: cancelled\n"
               "p 0: cancelled\n");
-    fs::remove_all(dir);
 }
 
 TEST(ScriptBoxes, FreeAndTheEndOfTheScriptReleaseBoxes) {

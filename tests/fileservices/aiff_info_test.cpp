@@ -53,7 +53,7 @@ std::vector<AiffMarker> markers_of(const char *chunk, int32_t size) {
 class SndfileInfo : public ::testing::Test {
 protected:
     headless::Host host;
-    TempDir tmp;
+    ScratchDir tmp{"svc"};
     t_sndfileinfo info{};
 
     void SetUp() override { info.sampleRate = -1; }

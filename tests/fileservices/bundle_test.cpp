@@ -29,20 +29,20 @@ TEST(BundleVersion, APluginFindsTheVersionItsBuildStampedAndNothingElse) {
 }
 
 TEST(BundleVersion, WithoutAnInfoFileThePluginFallsBack) {
-    TempDir tmp;
+    ScratchDir tmp{"svc"};
     std::error_code ec;
     fsys::copy_file(fsys::path(MAXHOST_PLUGIN_DIR) / "svc_bundle_probe.so", tmp.path / "svc_bundle_probe.so",
                     ec);
     ASSERT_FALSE(ec) << ec.message();
     headless::Host host;
-    host.add_plugin_dir(tmp.str());
+    host.add_plugin_dir(tmp.string());
     ASSERT_TRUE(host.load_class("svc_bundle_probe"));
     EXPECT_TRUE(posted(host, "bundle_probe (unknown version!)"));
 
     // A broken info file is reported, and falls back the same way.
     tmp.write("svc_bundle_probe.info", Bytes{'C', 'F', 'B', 'u', 'n', 'd', 'l', 'e', 'V', '\n'});
     headless::Host again;
-    again.add_plugin_dir(tmp.str());
+    again.add_plugin_dir(tmp.string());
     ASSERT_TRUE(again.load_class("svc_bundle_probe"));
     EXPECT_TRUE(posted(again, "bundle_probe (unknown version!)"));
     EXPECT_TRUE(posted(

@@ -1,4 +1,4 @@
-// Fixtures for the file-service tests: a temporary folder, the current
+// Fixtures for the file-service tests: the scratch folder, the current
 // folder switched for a test, real files from other programs when present,
 // and the file writers every test shares.
 #pragma once
@@ -14,11 +14,13 @@
 #include <vector>
 
 #include "file_writers.hpp"
+#include "scratch_dir.hpp"
 
 namespace svc_test {
 
 namespace fsys = std::filesystem;
 using namespace writers;
+using test_support::ScratchDir;
 
 // Where a real file made by another program is, in the repository.
 inline std::optional<fsys::path> sample(const std::string &name) {
@@ -34,27 +36,6 @@ inline std::optional<fsys::path> sample(const std::string &name) {
     auto var##_opt = ::svc_test::sample(name);                     \
     if (!var##_opt) FAIL() << "sample " << (name) << " not found"; \
     const ::svc_test::fsys::path var = *var##_opt
-
-// A fresh folder under the system's temporary folder, removed afterwards.
-struct TempDir {
-    fsys::path path;
-    TempDir() {
-        std::string tmpl = (fsys::temp_directory_path() / "svc-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp");
-        path = tmpl;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fsys::remove_all(path, ec);
-    }
-    std::string str() const { return path.string(); }
-    fsys::path write(const std::string &rel, const std::vector<uint8_t> &bytes) const {
-        fsys::path p = path / rel;
-        fsys::create_directories(p.parent_path());
-        EXPECT_TRUE(write_file(p.string(), bytes)) << p;
-        return p;
-    }
-};
 
 // Switches the current folder for a test's duration.
 struct InFolder {

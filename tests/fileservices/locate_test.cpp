@@ -40,7 +40,7 @@ struct Found {
 class Locate : public ::testing::Test {
 protected:
     headless::Host host;
-    TempDir tmp;
+    ScratchDir tmp{"svc"};
 
     Found locate(const std::string &name, const t_fourcc *types = kTypes, short n = 4) {
         char buf[MAX_FILENAME_CHARS + 64];
@@ -75,7 +75,7 @@ TEST_F(Locate, PathsNameTheirFileDirectlyAndComeBackAsFolderAndName) {
     EXPECT_EQ(rel.path, abs.path) << "one folder, one path id";
 
     // A path is not searched for along the search path.
-    host.add_search_dir(tmp.str());
+    host.add_search_dir(tmp.string());
     EXPECT_NE(locate("elsewhere/one.wav").result, 0);
     EXPECT_NE(locate((tmp.path / "sub/").string()).result, 0);
 }
@@ -126,7 +126,7 @@ TEST_F(Locate, AFileOfAnUnlistedTypeIsPassedOverForOneFurtherOn) {
 }
 
 TEST_F(Locate, TypeComesFromContentThenFinderTypeThenExtension) {
-    host.add_search_dir(tmp.str());
+    host.add_search_dir(tmp.string());
     struct Case {
         const char *name;
         Bytes content;
@@ -165,7 +165,7 @@ TEST_F(Locate, TypeComesFromContentThenFinderTypeThenExtension) {
 }
 
 TEST_F(Locate, ABrokenOrBlankSidecarLeavesTheExtensionToDecide) {
-    host.add_search_dir(tmp.str());
+    host.add_search_dir(tmp.string());
     tmp.write("a.wav", headerless());
     Bytes broken = apple_double({{9, finder_info("Sd2f")}});
     broken[33] = 0xF0;  // the Finder info entry now runs past the end
@@ -178,7 +178,7 @@ TEST_F(Locate, ABrokenOrBlankSidecarLeavesTheExtensionToDecide) {
 }
 
 TEST_F(Locate, FailureLeavesEveryOutArgumentAsItWas) {
-    host.add_search_dir(tmp.str());
+    host.add_search_dir(tmp.string());
     tmp.write("text.txt", headerless());
     fsys::create_directories(tmp.path / "folder.wav");  // a folder is no file
     for (const char *name : {"missing.wav", "text.txt", "folder.wav", ""}) {
@@ -192,7 +192,7 @@ TEST_F(Locate, FailureLeavesEveryOutArgumentAsItWas) {
 }
 
 TEST_F(Locate, NamesLongerThan255CharactersAreRefusedNeverCut) {
-    host.add_search_dir(tmp.str());
+    host.add_search_dir(tmp.string());
     const std::string longest = std::string(251, 'n') + ".wav";  // 255 characters
     tmp.write(longest, wave_bytes());
     Found ok = locate(longest);

@@ -67,7 +67,7 @@ std::string contents(Handle h) { return std::string(*h, static_cast<std::size_t>
 class ResFork : public ::testing::Test {
 protected:
     headless::Host host;
-    TempDir tmp;
+    ScratchDir tmp{"svc"};
 
     // The folder's path id, as the locating step hands it out.
     short path_of(const std::string &name) {
@@ -340,7 +340,7 @@ TEST_F(ResFork, AHandleNeverDisposedShowsWhenItsBoxGoes) {
 }
 
 TEST(ResForkTeardown, AHostGoingWithAForkStillOpenFreesEachHandleOnce) {
-    TempDir tmp;
+    ScratchDir tmp{"svc"};
     tmp.write("z.sd2", Bytes(10, 0));
     tmp.write("z.sd2.rsrc", sd2_fork());
     auto host = std::make_unique<headless::Host>();

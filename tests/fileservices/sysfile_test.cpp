@@ -21,7 +21,7 @@ const t_fourcc kWaveOnly[1] = {FOUR_CHAR_CODE('W', 'A', 'V', 'E')};
 class SysFile : public ::testing::Test {
 protected:
     headless::Host host;
-    TempDir tmp;
+    ScratchDir tmp{"svc"};
     t_filehandle fh = nullptr;
 
     void TearDown() override {
