@@ -69,43 +69,64 @@ TEST(BrindleNtostr, DecimalDigitsOfUnsignedNumbers) {
     }
 }
 
-TEST(BrindleAiffWalk, NullChunkAndShortChunkSendZero) {
+// The count and names each MARK chunk gives.  Lengths 1, 2 and 0 step by
+// 8, 10 and 8 bytes; a 200-character name is read whole and the marker
+// after it found.
+TEST(BrindleAiffWalk, WhatEachChunkGives) {
+    using Names = std::vector<std::string>;
+    const std::string long_name(200, 'q');
+    Bytes short_header;
+    short_header.text("MARK").u32be(2).u8(0);  // the count's second byte missing
+    Bytes long_name_chunk;
+    long_name_chunk.text("MARK").u32be(0).u16be(2);
+    long_name_chunk.u16be(1).u32be(5).u8(3).text("abc");
+    long_name_chunk.u16be(2).u32be(6).u8(200).text("short");
+    struct Case {
+        const char *what;
+        Bytes chunk;
+        int32_t count;
+        Names names;
+    };
+    const Bytes unnamed = mark_chunk({{7, 0, ""}, {0, 0, ""}, {65535, 0, ""}});
+    const Bytes every_length =
+        mark_chunk({{1, 100, "a"}, {2, 200, "bc"}, {3, 300, ""}, {4, 400, long_name}, {5, 500, "end"}});
+    const Case cases[] = {
+        {"a header cut in the count", short_header, 0, {}},
+        {"names of every length", every_length, 5, {"a", "bc", "3", long_name, "end"}},
+        {"unnamed markers named by their id", unnamed, 3, {"7", "0", "65535"}},
+        // A name of non-zero length whose first character is a NUL is the
+        // empty symbol, not the id.
+        {"a name starting with a NUL", mark_chunk({{9, 0, std::string("\0x", 2)}}), 1, {""}},
+        {"a name longer than the chunk ends the walk", long_name_chunk, 2, {"abc"}},
+        {"a count promising more markers",
+         mark_chunk({{1, 10, "a"}, {2, 20, "b"}}, 40000),
+         40000,
+         {"a", "b"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        auto r = walk_aiff(c.chunk);
+        EXPECT_EQ(r.counts, std::vector<int32_t>{c.count});
+        EXPECT_EQ(r.names(), c.names);
+    }
+    // No chunk at all.
     Recorder r;
     int32_t peak = 0;
     brindle_aiff_walk(brindle_bytes{nullptr, 0}, 44100, &peak, r.sink());
     EXPECT_EQ(r.counts, std::vector<int32_t>{0});
     EXPECT_TRUE(r.markers.empty());
-
-    Bytes header;
-    header.text("MARK").u32be(2).u8(0);  // the count's second byte missing
-    r = walk_aiff(header);
-    EXPECT_EQ(r.counts, std::vector<int32_t>{0});
 }
 
-TEST(BrindleAiffWalk, NamesOfEveryLengthStepToTheNextMarker) {
-    // Lengths 1, 2 and 0 step by 8, 10 and 8 bytes; a 200-character name
-    // is read whole and the marker after it found.
+TEST(BrindleAiffWalk, PositionsAndTimesAsStored) {
     const std::string long_name(200, 'q');
-    auto chunk =
-        mark_chunk({{1, 100, "a"}, {2, 200, "bc"}, {3, 300, ""}, {4, 400, long_name}, {5, 500, "end"}});
-    auto r = walk_aiff(chunk);
-    EXPECT_EQ(r.counts, std::vector<int32_t>{5});
-    EXPECT_EQ(r.names(), (std::vector<std::string>{"a", "bc", "3", long_name, "end"}));
+    auto r = walk_aiff(
+        mark_chunk({{1, 100, "a"}, {2, 200, "bc"}, {3, 300, ""}, {4, 400, long_name}, {5, 500, ""}}));
     EXPECT_EQ(r.positions(), (std::vector<uint32_t>{100, 200, 300, 400, 500}));
     for (const auto &m : r.markers) {
         EXPECT_FALSE(m.time.is_signed);
         EXPECT_EQ(m.time.arith, BRINDLE_SINGLE);
         EXPECT_EQ(m.time.rate, 44100);
     }
-}
-
-TEST(BrindleAiffWalk, UnnamedMarkersAreNamedByTheirId) {
-    auto r = walk_aiff(mark_chunk({{7, 0, ""}, {0, 0, ""}, {65535, 0, ""}}));
-    EXPECT_EQ(r.names(), (std::vector<std::string>{"7", "0", "65535"}));
-    // A name of non-zero length whose first character is a NUL is the
-    // empty symbol, not the id.
-    r = walk_aiff(mark_chunk({{9, 0, std::string("\0x", 2)}}));
-    EXPECT_EQ(r.names(), std::vector<std::string>{""});
 }
 
 TEST(BrindleAiffWalk, PeakModeDropsOneTrailingBlank) {
@@ -123,35 +144,19 @@ TEST(BrindleAiffWalk, PeakModeIsReadForEveryMarker) {
     EXPECT_EQ(r.names(), (std::vector<std::string>{"a ", "b"}));
 }
 
-TEST(BrindleAiffWalk, AWalkThatRunsOutOfDataStopsAfterTheLastWholeMarker) {
-    const auto full = mark_chunk({{1, 10, "first"}, {2, 20, "second"}, {3, 30, "third"}});
-    // The count promises more markers than the chunk holds.
-    auto lying = mark_chunk({{1, 10, "first"}, {2, 20, "second"}}, 40000);
-    auto r = walk_aiff(lying);
-    EXPECT_EQ(r.counts, std::vector<int32_t>{40000});
-    EXPECT_EQ(r.names(), (std::vector<std::string>{"first", "second"}));
-
+TEST(BrindleAiffWalk, EveryCutStopsAfterTheLastWholeMarker) {
     // Every cut of the chunk: markers that fit go out whole, no others.
+    const auto full = mark_chunk({{1, 10, "first"}, {2, 20, "second"}, {3, 30, "third"}});
     for (std::size_t cut = 10; cut < full.size(); ++cut) {
         Bytes part;
         part.assign(full.begin(), full.begin() + static_cast<long>(cut));
-        r = walk_aiff(part);
+        auto r = walk_aiff(part);
         EXPECT_EQ(r.counts, std::vector<int32_t>{3});
         // Header 10, then 7 + 5, 7 + 6 (+ pad), 7 + 5 bytes: a marker goes
         // out once its name is in, its pad byte not needed.
         const std::size_t whole = cut >= 10 + 12 + 13 ? 2 : cut >= 10 + 12 ? 1 : 0;
         EXPECT_EQ(r.markers.size(), whole) << "cut at " << cut;
     }
-}
-
-TEST(BrindleAiffWalk, ANameLongerThanTheChunkEndsTheWalk) {
-    Bytes chunk;
-    chunk.text("MARK").u32be(0).u16be(2);
-    chunk.u16be(1).u32be(5).u8(3).text("abc");
-    chunk.u16be(2).u32be(6).u8(200).text("short");
-    auto r = walk_aiff(chunk);
-    EXPECT_EQ(r.counts, std::vector<int32_t>{2});
-    EXPECT_EQ(r.names(), std::vector<std::string>{"abc"});
 }
 
 TEST(BrindleSd2Rate, TextToWholeSamplesPerSecond) {
@@ -202,35 +207,37 @@ TEST(BrindleSd2Walk, MarkersNamesAndTimes) {
     EXPECT_EQ(r.markers[6].time.position, 11u);
 }
 
-TEST(BrindleSd2Walk, CountsAreSentUnchanged) {
-    auto r = walk_sd2(sdml_data({{1, 1, "a"}}, -3));
-    EXPECT_EQ(r.counts, std::vector<int32_t>{-3});
-    EXPECT_TRUE(r.markers.empty());
-    r = walk_sd2(sdml_data({}, 0));
-    EXPECT_EQ(r.counts, std::vector<int32_t>{0});
-    Bytes header;
-    header.zeros(7);
-    r = walk_sd2(header);
-    EXPECT_EQ(r.counts, std::vector<int32_t>{0});
-}
-
-TEST(BrindleSd2Walk, AWalkThatRunsOutOfDataStops) {
-    // A count larger than the resource holds.
-    auto r = walk_sd2(sdml_data({{1, 1, "a"}, {2, 2, "b"}}, 300));
-    EXPECT_EQ(r.counts, std::vector<int32_t>{300});
-    EXPECT_EQ(r.names(), (std::vector<std::string>{"a", "b"}));
-    // A negative length, and a length past the end.
-    Sd2Marker negative{3, 3, "c"};
+// The count, sent unchanged, and the names each sdml resource gives when
+// it runs out of data or holds none.
+TEST(BrindleSd2Walk, WhatEachResourceGives) {
+    using Names = std::vector<std::string>;
+    Sd2Marker negative{3, 3, "c"}, past{3, 3, "c"};
     negative.length = -20;
-    r = walk_sd2(sdml_data({{1, 1, "a"}, negative, {4, 4, "d"}}));
-    EXPECT_EQ(r.names(), std::vector<std::string>{"a"});
-    Sd2Marker past{3, 3, "c"};
     past.length = 100000;
-    r = walk_sd2(sdml_data({{1, 1, "a"}, past}));
-    EXPECT_EQ(r.names(), std::vector<std::string>{"a"});
-    // A marker header cut short.
     auto cut = sdml_data({{1, 1, "a"}, {2, 2, "b"}});
     cut.resize(cut.size() - 3);
-    r = walk_sd2(cut);
-    EXPECT_EQ(r.names(), std::vector<std::string>{"a"});
+    struct Case {
+        const char *what;
+        Bytes list;
+        int32_t count;
+        Names names;
+    };
+    const Case cases[] = {
+        {"a negative count", sdml_data({{1, 1, "a"}}, -3), -3, {}},
+        {"no markers", sdml_data({}, 0), 0, {}},
+        {"a header too short for the count", Bytes{}.zeros(7), 0, {}},
+        {"a count larger than the resource holds",
+         sdml_data({{1, 1, "a"}, {2, 2, "b"}}, 300),
+         300,
+         {"a", "b"}},
+        {"a negative length", sdml_data({{1, 1, "a"}, negative, {4, 4, "d"}}), 3, {"a"}},
+        {"a length past the end", sdml_data({{1, 1, "a"}, past}), 2, {"a"}},
+        {"a marker header cut short", cut, 2, {"a"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        auto r = walk_sd2(c.list);
+        EXPECT_EQ(r.counts, std::vector<int32_t>{c.count});
+        EXPECT_EQ(r.names(), c.names);
+    }
 }

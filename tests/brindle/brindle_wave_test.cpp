@@ -281,85 +281,68 @@ TEST(BrindleWaveBuild, LabelsInTheirOrderThenLoops) {
     EXPECT_TRUE(r.orphans.empty());
 }
 
-TEST(BrindleWaveBuild, CountsWithAndWithoutEachPart) {
-    const Bytes cue = cue_data({{1, 1}, {2, 2}});
-    const Bytes list = adtl_data({{1, "a"}, {2, "b"}});
-    const Bytes loops = smpl_data({{1, 2}, {3, 4}, {5, 6}});
-    EXPECT_EQ(build(none, none, none).counts, std::vector<int32_t>{0});
-    EXPECT_TRUE(build(none, none, none).markers.empty());
-    auto r = build(cue, none, loops);
-    EXPECT_EQ(r.counts, std::vector<int32_t>{6});
-    EXPECT_EQ(r.markers.size(), 6u);
-    r = build(none, list, loops);
-    EXPECT_EQ(r.counts, std::vector<int32_t>{6});
-    r = build(cue, list, none);
-    EXPECT_EQ(r.counts, std::vector<int32_t>{2});
-    EXPECT_EQ(r.names(), (std::vector<std::string>{"a", "b"}));
-    // Negative counts: no labels, no loops.
-    r = build(cue_data({{1, 1}}, -1), list, smpl_data({{1, 2}}, -5));
-    EXPECT_EQ(r.counts, std::vector<int32_t>{-1});
-    EXPECT_TRUE(r.markers.empty());
-    // A negative cue count skips the labels only: the loops still follow.
-    r = build(cue_data({{1, 1}}, -1), list, smpl_data({{7, 8}}));
-    EXPECT_EQ(r.counts, std::vector<int32_t>{1});
-    EXPECT_EQ(r.names(), (std::vector<std::string>{"beg loop", "end loop"}));
-}
-
-TEST(BrindleWaveBuild, CountArithmeticWrapsLikeThirtyTwoBits) {
-    // m + 2n overflows 32 bits; the block holds far fewer entries.
-    const Bytes cue = cue_data({{1, 10}}, 0);
-    auto r = build(cue, adtl_data({}), smpl_data({{7, 8}}, 0x7FFFFFFF));
-    EXPECT_EQ(r.counts, std::vector<int32_t>{-2});
-    EXPECT_EQ(r.names(), (std::vector<std::string>{"beg loop", "end loop"}));
-    r = build(none, none, smpl_data({{7, 8}}, 0x40000000));
-    EXPECT_EQ(r.counts, std::vector<int32_t>{INT32_MIN});
-}
-
-TEST(BrindleWaveBuild, LabelsWithoutACuePoint) {
-    // The orphan is reported and still counts as one of the m labels.
-    auto r = build(cue_data({{1, 10}, {2, 20}}), adtl_data({{9, "nine"}, {2, "two"}, {1, "one"}}), none);
-    EXPECT_EQ(r.orphans, std::vector<uint32_t>{9});
-    EXPECT_EQ(r.names(), std::vector<std::string>{"two"});
-    // The first of two cue points with one id gives the position.
-    r = build(cue_data({{4, 40}, {4, 44}}), adtl_data({{4, "four"}, {4, "again"}}), none);
-    EXPECT_EQ(r.positions(), (std::vector<uint32_t>{40, 40}));
-}
-
-TEST(BrindleWaveBuild, LongLabelsAreCut) {
+// What the builder sends for each set of blocks: the count, the names in
+// order, the positions where they matter, and the labels without a cue
+// point (reported, and still counted as one of the m labels).
+TEST(BrindleWaveBuild, WhatEachSetOfBlocksGives) {
+    using Names = std::vector<std::string>;
+    const Bytes cue = cue_data({{1, 1}, {2, 2}}), list = adtl_data({{1, "a"}, {2, "b"}}),
+                three_loops = smpl_data({{1, 2}, {3, 4}, {5, 6}}), loop = smpl_data({{1, 2}});
+    const Names loop_names{"beg loop", "end loop"},
+        two_loop_names{"beg loop", "end loop", "beg loop", "end loop"},
+        three_loop_names{"beg loop", "end loop", "beg loop", "end loop", "beg loop", "end loop"};
     const std::string long_text(400, 'L');
-    auto r = build(cue_data({{1, 1}, {2, 2}}), adtl_data({{1, long_text}, {2, "next"}}), none);
-    EXPECT_EQ(r.names(), (std::vector<std::string>{long_text.substr(0, 255), "next"}));
-    // A text that runs to the end of the block without its NUL.
-    Bytes list = Bytes{}.text("adtl").text("labl").u32le(99).u32le(1).text("unended");
-    r = build(cue_data({{1, 5}}), list, none);
-    EXPECT_EQ(r.names(), std::vector<std::string>{"unended"});
-}
-
-TEST(BrindleWaveBuild, PassesThatRunOutOfDataStopAndTheLoopsStillRun) {
-    const Bytes loops = smpl_data({{1, 2}});
-    // Fewer labels than cue points.
-    auto r = build(cue_data({{1, 1}, {2, 2}, {3, 3}}), adtl_data({{1, "only"}}), loops);
-    EXPECT_EQ(r.counts, std::vector<int32_t>{5});
-    EXPECT_EQ(r.names(), (std::vector<std::string>{"only", "beg loop", "end loop"}));
-    // No adtl list at all.
-    r = build(cue_data({{1, 1}}), Bytes{}.text("INFO").append(labl_chunk({1, "x"})), loops);
-    EXPECT_EQ(r.names(), (std::vector<std::string>{"beg loop", "end loop"}));
-    // m promises more cue points than the block holds: labels of the cue
-    // points that are there still match.
-    r = build(cue_data({{1, 1}, {2, 2}}, 1000), adtl_data({{2, "b"}, {3, "c"}}), loops);
-    EXPECT_EQ(r.counts, std::vector<int32_t>{1002});
-    EXPECT_EQ(r.names(), (std::vector<std::string>{"b", "beg loop", "end loop"}));
-    EXPECT_EQ(r.orphans, std::vector<uint32_t>{3});
-    // n promises more loops than the block holds.
-    r = build(none, none, smpl_data({{1, 2}, {3, 4}}, 50));
-    EXPECT_EQ(r.counts, std::vector<int32_t>{100});
-    EXPECT_EQ(r.positions(), (std::vector<uint32_t>{1, 2, 3, 4}));
-    // A labl too near the block's end to hold its id.
-    r = build(cue_data({{1, 1}}), Bytes{}.text("adtl").text("labl").u32le(0).u8(1), loops);
-    EXPECT_EQ(r.names(), (std::vector<std::string>{"beg loop", "end loop"}));
-    // A smpl chunk too short to give a count.
-    r = build(none, none, Bytes{}.zeros(30));
-    EXPECT_EQ(r.counts, std::vector<int32_t>{0});
+    struct Case {
+        const char *what;
+        Bytes cue, list, smpl;
+        int32_t count;
+        Names names;
+        std::vector<uint32_t> positions = {};  // not checked when empty
+        std::vector<uint32_t> orphans = {};
+    };
+    const Bytes c12 = cue_data({{1, 10}, {2, 20}}), c44 = cue_data({{4, 40}, {4, 44}});
+    const Bytes c123 = cue_data({{1, 1}, {2, 2}, {3, 3}}), c12_of_1000 = cue_data({{1, 1}, {2, 2}}, 1000);
+    const Bytes one_cue = cue_data({{1, 1}}), no_cue = cue_data({{1, 1}}, -1);
+    const Bytes orphan = adtl_data({{9, "n"}, {2, "two"}, {1, "one"}}), only = adtl_data({{1, "only"}});
+    const Bytes long_list = adtl_data({{1, long_text}, {2, "b"}}), bc = adtl_data({{2, "b"}, {3, "c"}});
+    const Bytes unended = Bytes{}.text("adtl").text("labl").u32le(99).u32le(1).text("unended");
+    const Bytes short_labl = Bytes{}.text("adtl").text("labl").u32le(0).u8(1);
+    const Bytes info = Bytes{}.text("INFO").append(labl_chunk({1, "x"}));
+    const Case cases[] = {
+        {"nothing", none, none, none, 0, {}},
+        {"cue points and loops", cue, none, three_loops, 6, three_loop_names},
+        {"labels and loops", none, list, three_loops, 6, three_loop_names},
+        {"cue points and labels", cue, list, none, 2, {"a", "b"}},
+        {"negative counts", no_cue, list, smpl_data({{1, 2}}, -5), -1, {}},
+        {"a negative cue count skips the labels", no_cue, list, loop, 1, loop_names},
+        // m + 2n overflows 32 bits; the block holds far fewer entries.
+        {"m + 2n wraps", cue_data({{1, 10}}, 0), adtl_data({}), smpl_data({{7, 8}}, 0x7FFFFFFF), -2,
+         loop_names},
+        {"2n wraps", none, none, smpl_data({{7, 8}}, 0x40000000), INT32_MIN, loop_names},
+        {"a label without a cue point", c12, orphan, none, 2, {"two"}, {20}, {9}},
+        // The first of two cue points with one id gives the position.
+        {"one id twice", c44, adtl_data({{4, "four"}, {4, "again"}}), none, 2, {"four", "again"}, {40, 40}},
+        {"long labels are cut", cue, long_list, none, 2, {long_text.substr(0, 255), "b"}},
+        {"a text without its NUL", cue_data({{1, 5}}), unended, none, 1, {"unended"}},
+        // Passes that run out of data stop, and the loops still run.
+        {"fewer labels than cue points", c123, only, loop, 5, {"only", "beg loop", "end loop"}},
+        {"no adtl list", one_cue, info, loop, 3, loop_names},
+        // Labels of the cue points that are there still match.
+        {"m past the block", c12_of_1000, bc, loop, 1002, {"b", "beg loop", "end loop"}, {}, {3}},
+        {"n past the block", none, none, smpl_data({{1, 2}, {3, 4}}, 50), 100, two_loop_names, {1, 2, 3, 4}},
+        {"a labl too near the block's end to hold its id", one_cue, short_labl, loop, 3, loop_names},
+        {"a smpl chunk too short to give a count", none, none, Bytes{}.zeros(30), 0, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        auto r = build(c.cue, c.list, c.smpl);
+        EXPECT_EQ(r.counts, std::vector<int32_t>{c.count});
+        EXPECT_EQ(r.names(), c.names);
+        if (!c.positions.empty()) {
+            EXPECT_EQ(r.positions(), c.positions);
+        }
+        EXPECT_EQ(r.orphans, c.orphans);
+    }
 }
 
 TEST(BrindleWaveBuild, ATableTooLargeSendsOnlyTheCount) {
