@@ -180,86 +180,76 @@ TEST_F(SndfileInfo, ReadsLibaudiofileAifcWithItsOddCommChunk) {
     free_copy();
 }
 
-TEST_F(SndfileInfo, AFileWithoutMarkersGivesANullCopy) {
-    const auto p =
-        tmp.write("none.aif", form_file("AIFF", {iff_chunk("COMM", comm_data(1, 8, 8, extended_rate(8000))),
-                                                 iff_chunk("SSND", Bytes(16, 0))}));
-    ASSERT_EQ(query(p), 0);
-    EXPECT_EQ(info.sampleRate, 8000);
-    EXPECT_EQ(info.markerChunk, nullptr);
-    EXPECT_EQ(info.markerChunkSize, 0);
-    EXPECT_EQ(host.blocks_held(), 0u);
-}
-
-TEST_F(SndfileInfo, ChunksAreFoundWhereverTheyAreAndPaddingIsHonoured) {
+// Hand-made files the call reads: the rate found, and the MARK chunk copied
+// as the file has it (none without one), whatever its count promises, for
+// the copy's reader stops after the last whole marker and refusing the
+// chunk would lose the markers that are there.
+TEST_F(SndfileInfo, WhatEachFileGives) {
+    const auto comm = [](uint32_t rate) {
+        return iff_chunk("COMM", comm_data(1, 8, 8, extended_rate(rate)));
+    };
     const Bytes marks = mark_data({{1, 5, "x"}, {2, 6, "yz"}});
     // An odd-sized chunk first, MARK before COMM, sound data cut short with
     // a FORM size that still counts all of it.
-    Bytes f = form_file("AIFF", {iff_chunk("ANNO", Bytes{'o', 'd', 'd'}), iff_chunk("MARK", marks),
-                                 iff_chunk("COMM", comm_data(1, 8, 8, extended_rate(44100))),
-                                 iff_chunk("SSND", Bytes(100, 0))});
-    f.resize(f.size() - 60);
-    const auto p = tmp.write("order.aif", f);
-    ASSERT_EQ(query(p), 0);
-    EXPECT_EQ(info.sampleRate, 44100);
-    ASSERT_NE(info.markerChunk, nullptr);
-    EXPECT_EQ(info.markerChunkSize, static_cast<int32_t>(8 + marks.size()));
-    EXPECT_EQ(std::memcmp(info.markerChunk + 8, marks.data(), marks.size()), 0);
-    free_copy();
-}
-
-TEST_F(SndfileInfo, ALastMarkerWithoutItsPadByteIsKept) {
+    Bytes unordered = form_file("AIFF", {iff_chunk("ANNO", Bytes{'o', 'd', 'd'}), iff_chunk("MARK", marks),
+                                         comm(44100), iff_chunk("SSND", Bytes(100, 0))});
+    unordered.resize(unordered.size() - 60);
     // Two markers, the last with an even-length name whose pad byte the
     // writer left out; the chunk's size says so.
-    Bytes m;
-    m.u16be(2).u16be(1).u32be(10).pstring_even("one").u16be(2).u32be(20).u8(2).text("ab");
-    const auto p =
-        tmp.write("nopad.aif", form_file("AIFF", {iff_chunk("COMM", comm_data(1, 8, 8, extended_rate(8000))),
-                                                  iff_chunk("MARK", m)}));
-    ASSERT_EQ(query(p), 0);
-    EXPECT_EQ(info.sampleRate, 8000);
-    ASSERT_NE(info.markerChunk, nullptr);
-    EXPECT_EQ(info.markerChunkSize, static_cast<int32_t>(8 + m.size()));
-    free_copy();
-}
-
-TEST_F(SndfileInfo, AMarkerChunkIsCopiedAsTheFileHasItWhateverItsCountPromises) {
-    // The copy's reader stops after the last whole marker: refusing the
-    // chunk would lose the markers that are there.
+    Bytes no_pad;
+    no_pad.u16be(2).u16be(1).u32be(10).pstring_even("one").u16be(2).u32be(20).u8(2).text("ab");
     Bytes lying_count;
     lying_count.u16be(5).u16be(1).u32be(0).pstring_even("m");
     Bytes long_name;
     long_name.u16be(1).u16be(1).u32be(0).u8(40).text("short");
-    for (const Bytes *m : {&lying_count, &long_name}) {
-        const auto p = tmp.write(
-            "lying.aif", form_file("AIFF", {iff_chunk("COMM", comm_data(1, 8, 8, extended_rate(8000))),
-                                            iff_chunk("MARK", *m)}));
-        ASSERT_EQ(query(p), 0);
-        EXPECT_EQ(info.sampleRate, 8000);
+    // The largest chunk a getbytes block holds: one marker whose name fills
+    // what the chunk has over, then blanks.
+    Bytes largest;
+    largest.u16be(1).u16be(1).u32be(0).pstring_even(std::string(200, 'n'));
+    largest.zeros(32767 - 8 - largest.size());
+    struct Case {
+        const char *what;
+        Bytes file;
+        int32_t rate;
+        Bytes marks;  // none copied when empty
+    };
+    const Case cases[] = {
+        {"no markers", form_file("AIFF", {comm(8000), iff_chunk("SSND", Bytes(16, 0))}), 8000, {}},
+        {"chunks in any order, padding honoured", unordered, 44100, marks},
+        {"a last marker without its pad byte", form_file("AIFF", {comm(8000), iff_chunk("MARK", no_pad)}),
+         8000, no_pad},
+        {"a count promising more markers", form_file("AIFF", {comm(8000), iff_chunk("MARK", lying_count)}),
+         8000, lying_count},
+        {"a name longer than the chunk", form_file("AIFF", {comm(8000), iff_chunk("MARK", long_name)}), 8000,
+         long_name},
+        {"the largest chunk a block holds", form_file("AIFF", {comm(44100), iff_chunk("MARK", largest)}),
+         44100, largest},
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        info = t_sndfileinfo{};
+        info.sampleRate = -1;
+        ASSERT_EQ(query(tmp.write("f" + std::to_string(n++) + ".aif", c.file)), 0);
+        EXPECT_EQ(info.sampleRate, c.rate);
+        if (c.marks.empty()) {
+            EXPECT_EQ(info.markerChunk, nullptr);
+            EXPECT_EQ(info.markerChunkSize, 0);
+            EXPECT_EQ(host.blocks_held(), 0u);
+            continue;
+        }
         ASSERT_NE(info.markerChunk, nullptr);
-        ASSERT_EQ(info.markerChunkSize, static_cast<int32_t>(8 + m->size()));
+        ASSERT_EQ(info.markerChunkSize, static_cast<int32_t>(8 + c.marks.size()));
         const auto *copy = reinterpret_cast<const uint8_t *>(info.markerChunk);
-        EXPECT_TRUE(std::equal(m->begin(), m->end(), copy + 8));
+        EXPECT_TRUE(std::equal(c.marks.begin(), c.marks.end(), copy + 8));
         free_copy();
     }
-}
-
-TEST_F(SndfileInfo, TheLargestMarkerChunkAGetbytesBlockHoldsIsCopiedAndOneByteMoreIsRefused) {
-    auto with_marks_of = [](std::size_t data_size) {
-        // One marker whose name fills what the chunk has over, then blanks.
-        Bytes m;
-        m.u16be(1).u16be(1).u32be(0).pstring_even(std::string(200, 'n'));
-        m.zeros(data_size - m.size());
-        return form_file(
-            "AIFF", {iff_chunk("COMM", comm_data(1, 0, 16, extended_rate(44100))), iff_chunk("MARK", m)});
-    };
-    ASSERT_EQ(query(tmp.write("fits.aif", with_marks_of(32767 - 8))), 0);
-    EXPECT_EQ(info.markerChunkSize, 32767);
-    free_copy();
-
+    // One byte more than a block holds is refused.
+    Bytes too_large = largest;
+    too_large.u8(0);
     info = t_sndfileinfo{};
     info.sampleRate = -1;
-    EXPECT_NE(query(tmp.write("big.aif", with_marks_of(32768 - 8))), 0);
+    EXPECT_NE(query(tmp.write("big.aif", form_file("AIFF", {comm(44100), iff_chunk("MARK", too_large)}))), 0);
     expect_failed();
 }
 
