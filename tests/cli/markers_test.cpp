@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -46,11 +45,6 @@ std::vector<std::string> keys(const Json &object) {
     std::vector<std::string> out;
     for (const auto &member : object.items()) out.push_back(member.key());
     return out;
-}
-
-Bytes read_bytes(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
 // A labelled WAVE file: one cue point and label per marker, ids from 1.
@@ -94,7 +88,7 @@ TEST(MarkerExamples, CommittedFilesAreWhatTheGeneratorWrites) {
     const auto files = example_files();
     ASSERT_EQ(files.size(), 4u);
     for (const auto &[name, bytes] : files)
-        EXPECT_TRUE(read_bytes(examples_dir / name) == bytes)
+        EXPECT_TRUE(test_support::read_file(examples_dir / name) == std::string(bytes.begin(), bytes.end()))
             << name << " differs from make_examples' output";
 }
 

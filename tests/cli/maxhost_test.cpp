@@ -184,9 +184,8 @@ TEST(MaxhostCommandLine, ObjectHelpIsTheSavedText) {
     const Result all = shell(maxhost + " --help 2>/dev/null");
     std::string objects;
     for (const std::string object : {"tessel~", "brindle~"}) {
-        std::ifstream in(fs::path(MAXHOST_HELP_COPIES) / (object + ".txt"), std::ios::binary);
-        ASSERT_TRUE(in) << object;
-        const std::string saved{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        const std::string saved = test_support::read_file(fs::path(MAXHOST_HELP_COPIES) / (object + ".txt"));
+        ASSERT_FALSE(saved.empty()) << object;
         const Result r = shell(maxhost + " help " + object + " 2>&1");
         EXPECT_EQ(r.status, 0) << object;
         EXPECT_EQ(r.output, saved) << object;

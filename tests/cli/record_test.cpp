@@ -190,13 +190,6 @@ TEST(Record, MemoryIsKeptOnlyWhereAWriteCanAskForIt) {
 
 // --- recordings that end badly ----------------------------------------------------------------
 
-std::string read_text(const fs::path &p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void write_text(const fs::path &p, const std::string &text) { std::ofstream(p, std::ios::binary) << text; }
-
 // The frames a sound file's header states, 0 while it cannot be read.
 sf_count_t frames_in_header(const fs::path &p) {
     SF_INFO info{};
@@ -229,7 +222,7 @@ TEST(RecordEnds, ASignalFinishesTheFileAndEndsMaxhostByIt) {
     };
     for (const Case &c : cases) {
         const fs::path file = dir / c.file;
-        write_text(dir / "s.txt", endless_script(file));
+        dir.write("s.txt", endless_script(file));
         const pid_t pid = cli_test::spawn(
             {MAXHOST_EXE, "--quiet", "run", "--bits", c.bits, (dir / "s.txt").string()}, dir / "out.txt");
         ASSERT_GT(pid, 0);
@@ -256,7 +249,7 @@ TEST(RecordEnds, ASignalFinishesTheFileAndEndsMaxhostByIt) {
         EXPECT_TRUE(std::any_of(got.frames.end() - std::min<std::ptrdiff_t>(128, got.frames.size()),
                                 got.frames.end(), [](float x) { return x != 0.0f; }))
             << c.file;
-        const std::string out = read_text(dir / "out.txt");
+        const std::string out = test_support::read_file(dir / "out.txt");
         EXPECT_NE(out.find(":6: stopped by SIG"), std::string::npos) << c.file << ": " << out;
     }
 }
@@ -314,7 +307,7 @@ TEST(RecordEnds, AnAiffFileStopsWholeAtItsSizeLimit) {
                     ASSERT_NEAR(got.frames[static_cast<std::size_t>(k * 3 + j)],
                                 (k < 80 ? 0.25f : -0.25f) * static_cast<float>(j + 1), 1.0f / 32768)
                         << file << " frame " << k;
-            const std::string bytes = read_text(file);
+            const std::string bytes = test_support::read_file(file);
             ASSERT_GE(bytes.size(), 8u);
             std::uint64_t form = 0;
             for (int k = 4; k < 8; ++k) form = form << 8 | static_cast<unsigned char>(bytes[k]);
@@ -331,11 +324,11 @@ TEST(RecordEnds, AnAiffFileStopsWholeAtItsSizeLimit) {
 TEST(RecordEnds, AFileSizeLimitIsAFailedWriteThatIsReported) {
     const test_support::ScratchDir dir("record-ulimit");
     auto run = [&](const fs::path &file, const char *bits, const std::string &blocks) {
-        write_text(dir / "s.txt",
-                   "new s tessel~ 8 2\nsignal s 0 0.5\n"
-                   "send s 1 440. 0.3 , 2 661. 0.2 , 3 1234. 0.1 , 4 3001. 0.1\n"
-                   "record s " +
-                       file.string() + "\ndsp 44100 64\nrun 1\n");
+        dir.write("s.txt",
+                  "new s tessel~ 8 2\nsignal s 0 0.5\n"
+                  "send s 1 440. 0.3 , 2 661. 0.2 , 3 1234. 0.1 , 4 3001. 0.1\n"
+                  "record s " +
+                      file.string() + "\ndsp 44100 64\nrun 1\n");
         // bash counts the limit in blocks of 1024 bytes.
         return cli_test::shell("bash -c 'ulimit -f " + blocks + " && exec " + maxhost +
                                " --quiet run --bits " + bits + " " + (dir / "s.txt").string() + "' 2>&1");

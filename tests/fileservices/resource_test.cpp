@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 #include <string>
 
 #include "Resources.h"
@@ -265,19 +264,15 @@ TEST_F(ResFork, ForksAndSidecarsWrittenByOtherPrograms) {
     REQUIRE_SAMPLE(empty, "rsrcfork__empty.rsrc");
     REQUIRE_SAMPLE(clipping, "rsrcfork__unicode.textClipping.rsrc");
     REQUIRE_SAMPLE(sidecar, "libarchive__macosx_appledouble_._file");
-    auto bytes_of = [](const fsys::path &p) {
-        std::ifstream in(p, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), {});
-    };
     // Each one beside a file of ours, under the name it takes there.
     tmp.write("t.sd2", Bytes(10, 0));
-    tmp.write("t.sd2.rsrc", bytes_of(testfile));
+    fsys::copy_file(testfile, tmp / "t.sd2.rsrc");
     tmp.write("e.sd2", Bytes(10, 0));
-    tmp.write("e.sd2.rsrc", bytes_of(empty));
+    fsys::copy_file(empty, tmp / "e.sd2.rsrc");
     tmp.write("u.sd2", Bytes(10, 0));
-    tmp.write("u.sd2.rsrc", bytes_of(clipping));
+    fsys::copy_file(clipping, tmp / "u.sd2.rsrc");
     tmp.write("s.sd2", Bytes(10, 0));
-    tmp.write("._s.sd2", bytes_of(sidecar));
+    fsys::copy_file(sidecar, tmp / "._s.sd2");
     const short path = path_of("t.sd2");
 
     short ref = 0;

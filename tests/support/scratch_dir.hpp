@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -54,5 +55,11 @@ struct ScratchDir {
         return write(rel, std::vector<uint8_t>(text.begin(), text.end()));
     }
 };
+
+// A whole file as it is on disk; empty when it cannot be read.
+inline std::string read_file(const std::filesystem::path &p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 }  // namespace test_support
