@@ -124,6 +124,27 @@ git ls-files '*.cpp' '*.hpp' '*.h' '*.c' ':!third_party' | xargs clang-format-14
 # Windows Pd runs them.
 phase "Max externals: cross build and Wine"
 await_background "$deps_pid" "$deps_log" "installing mingw-w64, Wine, lld and Zig"
+# The Max adapter in the stand-in and the bank's paths built by Zig's clang
+# and libc++ for this machine (the compiler of the macOS externals), with
+# its renders compared to the ones g++'s build made above.  It runs in the
+# background from here to the end, at a lower priority: it takes what the
+# phases between leave of the two cores (configures, Wine, the fuzzers,
+# which run for a set time).  Ended with its session if the run fails.
+zig_log=build/zig-linux.log
+phase "Linux build by Zig's clang: started in the background"
+setsid nice -n 10 bash -c '
+  set -euo pipefail
+  cmake -S . -B build-zig --toolchain cmake/zig-linux-x86_64.cmake -G Ninja -DMAXHOST_WERROR=ON \
+    -DMAXHOST_ZIG_CACHE_DIR="$PWD/build-max-mac/zig-cache" "$@" >/dev/null
+  cmake --build build-zig -j2 --target compiler_tests
+  (cd build-zig && ctest --output-on-failure -j2 -L compilers)
+  for file in bridge wide; do
+    build/tests/max/max_wavcmp build/tests/max/render/headless/$file.wav \
+      build-zig/tests/max/render/bridge/$file.wav
+  done' zig-linux "${launcher[@]}" >"$zig_log" 2>&1 &
+zig_pid=$!
+trap 'pkill -TERM -s "$zig_pid" 2>/dev/null || true' EXIT
+
 cmake -S . -B build-max --toolchain cmake/mingw-w64-x86_64.cmake -G Ninja -DMAXHOST_WERROR=ON \
   "${launcher[@]}" >/dev/null
 cmake --build build-max -j2
@@ -171,27 +192,9 @@ phase "AVX-512 path on an emulated processor: started in the background"
 setsid tests/avx512-emulated/run.sh >"$avx_log" 2>&1 &
 avx_pid=$!
 
-# The Max adapter in the stand-in and the bank's paths built by Zig's clang
-# and libc++ for this machine (the compiler of the macOS externals), with
-# its renders compared to the ones g++'s build made above.  In the
-# background beside the fuzzers too: they take a core for a set time
-# whatever they get of it.
-zig_log=build/zig-linux.log
-phase "Linux build by Zig's clang: started in the background"
-setsid bash -c '
-  set -euo pipefail
-  cmake -S . -B build-zig --toolchain cmake/zig-linux-x86_64.cmake -G Ninja -DMAXHOST_WERROR=ON \
-    -DMAXHOST_ZIG_CACHE_DIR="$PWD/build-max-mac/zig-cache" "$@" >/dev/null
-  cmake --build build-zig -j2 --target compiler_tests
-  (cd build-zig && ctest --output-on-failure -j2 -L compilers)
-  for file in bridge wide; do
-    build/tests/max/max_wavcmp build/tests/max/render/headless/$file.wav \
-      build-zig/tests/max/render/bridge/$file.wav
-  done' zig-linux "${launcher[@]}" >"$zig_log" 2>&1 &
-zig_pid=$!
-# If a later phase fails, neither is left running.  Each runs in a session
-# of its own (setsid), and the emulator's timeout and pseudo-terminal put
-# Bochs in other process groups of that session: the whole session is ended.
+# If a later phase fails, the emulator is not left running.  It runs in a
+# session of its own (setsid), and its timeout and pseudo-terminal put Bochs
+# in other process groups of that session: the whole session is ended.
 trap 'pkill -TERM -s "$avx_pid" 2>/dev/null || true; pkill -TERM -s "$zig_pid" 2>/dev/null || true' EXIT
 
 phase "fuzz harnesses: one minute each"
