@@ -25,7 +25,7 @@ Usage: ./test.sh [--full]
            (build-max/), the macOS Max externals cross-built with Zig and
            checked (build-max-mac/), in both the Pd externals for that
            system built, checked and packed, ThreadSanitizer build of the threaded tests
-           (build-tsan/), each fuzz harness for a minute from its seeds in
+           (build-tsan/), each fuzz harness for 45 seconds from its seeds in
            fuzz/corpus/ (build-fuzz/), a WAVE file past 4 GiB written and read
            back (needs some 5 GiB free in build/), on a processor without
            AVX-512, the AVX-512 path on an emulated one (build-avx512/), the
@@ -169,24 +169,12 @@ python3 host/max/macos/combine_package.py build-max/max-package/tessel-brindle \
   build-max-mac/max-package/tessel-brindle build-max-package
 echo "macOS externals: $((SECONDS - mac_start)) s"
 
-# Only what the tests labelled "threads" need is built: target threads_tests.
-phase "ThreadSanitizer build and threaded tests"
-cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMAXHOST_TSAN=ON -DMAXHOST_WERROR=ON \
-  "${launcher[@]}" >/dev/null
-cmake --build build-tsan -j2 --target threads_tests
-(cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest -L threads --output-on-failure)
-
-# The parsers' fuzz harnesses, built with clang's libFuzzer under ASan+UBSan.
-phase "fuzz harnesses: build"
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DMAXHOST_TESTS=OFF -DMAXHOST_FUZZ=ON -DMAXHOST_WERROR=ON "${launcher[@]}" >/dev/null
-cmake --build build-fuzz -j2 --target fuzzers
-
 # The AVX-512 path of tessel~'s bank, which no test above runs on a
 # processor without AVX-512: its tests on an emulated one.  The emulator
-# takes one core for some four minutes, so it runs in the background beside
-# the fuzzers, which run for a set time, one at a time; its log is shown
-# and its status counted when they are done.
+# takes one core for some five minutes, so it runs in the background beside
+# the ThreadSanitizer and fuzz builds and the fuzzers, which run for a set
+# time, one at a time; its log is shown and its status counted when they
+# are done.
 avx_log=build/avx512-emulated.log
 phase "AVX-512 path on an emulated processor: started in the background"
 setsid tests/avx512-emulated/run.sh >"$avx_log" 2>&1 &
@@ -197,7 +185,20 @@ avx_pid=$!
 # in other process groups of that session: the whole session is ended.
 trap 'pkill -TERM -s "$avx_pid" 2>/dev/null || true; pkill -TERM -s "$zig_pid" 2>/dev/null || true' EXIT
 
-phase "fuzz harnesses: one minute each"
+# Only what the tests labelled "threads" need is built: target threads_tests.
+phase "ThreadSanitizer build and threaded tests"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMAXHOST_TSAN=ON -DMAXHOST_WERROR=ON \
+  "${launcher[@]}" >/dev/null
+cmake --build build-tsan -j2 --target threads_tests
+(cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest -L threads --output-on-failure)
+
+# The parsers' fuzz harnesses, built with clang's libFuzzer under ASan+UBSan.
+phase "fuzz harnesses: build"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DMAXHOST_TESTS=OFF -DMAXHOST_FUZZ=ON -DMAXHOST_FUZZ_SECONDS=45 -DMAXHOST_WERROR=ON "${launcher[@]}" >/dev/null
+cmake --build build-fuzz -j2 --target fuzzers
+
+phase "fuzz harnesses: 45 seconds each"
 (cd build-fuzz && ctest --output-on-failure -L fuzz)
 
 phase "WAVE file past 4 GiB"
