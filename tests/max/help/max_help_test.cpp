@@ -300,44 +300,44 @@ using ArgCheck = std::function<std::string(const std::vector<std::string> &)>;
 
 // One argument of a message as its object's reference states it: "float",
 // "int?" (optional), "int:1..PARTIALS" (a range), "int:0|1" (the values).
-struct ArgSpec {
+struct ArgRule {
     std::string type;
     bool optional = false;
     std::optional<std::pair<double, double>> range;
     std::vector<std::string> values;
 };
 
-ArgSpec arg_spec(const std::string &word, int partials) {
-    ArgSpec spec;
+ArgRule arg_rule(const std::string &word, int partials) {
+    ArgRule rule;
     const size_t colon = word.find(':');
-    spec.type = word.substr(0, colon);
-    if (spec.type.ends_with('?')) {
-        spec.optional = true;
-        spec.type.pop_back();
+    rule.type = word.substr(0, colon);
+    if (rule.type.ends_with('?')) {
+        rule.optional = true;
+        rule.type.pop_back();
     }
-    if (colon == std::string::npos) return spec;
+    if (colon == std::string::npos) return rule;
     const std::string rest = word.substr(colon + 1);
     const auto bound = [&](const std::string &b) { return b == "PARTIALS" ? partials : std::stod(b); };
     if (const size_t dots = rest.find(".."); dots != std::string::npos) {
-        spec.range = std::pair(bound(rest.substr(0, dots)), bound(rest.substr(dots + 2)));
+        rule.range = std::pair(bound(rest.substr(0, dots)), bound(rest.substr(dots + 2)));
     } else {
         std::istringstream in(rest);
-        for (std::string v; std::getline(in, v, '|');) spec.values.push_back(v);
+        for (std::string v; std::getline(in, v, '|');) rule.values.push_back(v);
     }
-    return spec;
+    return rule;
 }
 
 // A message box's words as the object takes them.  A method declared with
 // a number takes an int or a float; a list's atoms keep their types
 // (tessel~ ignores a list whose frequency is an integer).
-ArgCheck check_args(const std::string &selector, const std::vector<ArgSpec> &specs) {
-    return [selector, specs](const std::vector<std::string> &a) -> std::string {
+ArgCheck check_args(const std::string &selector, const std::vector<ArgRule> &rules) {
+    return [selector, rules](const std::vector<std::string> &a) -> std::string {
         size_t required = 0;
-        for (const ArgSpec &s : specs) required += !s.optional;
-        if (a.size() < required || a.size() > specs.size())
-            return "takes " + std::to_string(required) + " to " + std::to_string(specs.size()) + " arguments";
+        for (const ArgRule &s : rules) required += !s.optional;
+        if (a.size() < required || a.size() > rules.size())
+            return "takes " + std::to_string(required) + " to " + std::to_string(rules.size()) + " arguments";
         for (size_t k = 0; k < a.size(); ++k) {
-            const ArgSpec &s = specs[k];
+            const ArgRule &s = rules[k];
             const Atom kind = atom_kind(a[k]);
             if (kind == Atom::Dollar) continue;
             const std::string which = "argument " + std::to_string(k + 1) + " ";
@@ -362,9 +362,9 @@ std::map<std::string, ArgCheck> messages_taken(const std::string &object, int pa
     for (std::string line; std::getline(in, line);) {
         const auto w = words(line);
         if (w.empty()) continue;
-        std::vector<ArgSpec> specs;
-        for (size_t k = 1; k < w.size(); ++k) specs.push_back(arg_spec(w[k], partials));
-        taken[w[0]] = check_args(w[0], specs);
+        std::vector<ArgRule> rules;
+        for (size_t k = 1; k < w.size(); ++k) rules.push_back(arg_rule(w[k], partials));
+        taken[w[0]] = check_args(w[0], rules);
     }
     return taken;
 }
