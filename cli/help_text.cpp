@@ -242,7 +242,9 @@ struct ObjectHelp {
     std::string_view name;
     const char *text;
 };
+const ObjectHelp kObjects[] = {
 #include "object_help.inc"
+};
 
 }  // namespace
 

@@ -84,11 +84,14 @@ def help_text(o):
 
 
 def write_help(out, objects):
+    # Only the rows: the array is defined in cli/help_text.cpp, so that no
+    # global carries this file's path in the build folder (AddressSanitizer
+    # records each global's file, and an installed maxhost must not name the
+    # build).
     text = "// Made by docs/reference/reference.py from docs/reference/*.json: edit those.\n"
-    text += "const ObjectHelp kObjects[] = {\n"
     for o in objects:
         text += f'    {{"{o["name"]}", R"ref({help_text(o)})ref"}},\n'
-    Path(out).write_text(text + "};\n")
+    Path(out).write_text(text)
 
 
 def readme_tables(o):
