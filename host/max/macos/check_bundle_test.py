@@ -114,6 +114,16 @@ class CheckBundle(unittest.TestCase):
                  ("identifier", "version", "flat-names", "framework", "libsystem")))))
         return check_bundle.check_bundle(self.bundle, args)
 
+    # Each case on a fresh copy of the bundle: the checker must name the fault.
+    def assert_each_named(self, cases, apply):
+        for what, change, expected in cases:
+            with self.subTest(what):
+                self.tearDown()
+                self.setUp()
+                apply(change)
+                problems = self.problems()
+                self.assertTrue(any(expected in p for p in problems), f"{expected!r} not in {problems}")
+
     def test_the_built_bundle_passes_and_a_broken_one_is_removed(self):
         self.assertEqual(self.problems(), [])
         ok = subprocess.run([sys.executable, CHECKER, self.bundle, *OPTIONS], capture_output=True)
@@ -140,13 +150,7 @@ class CheckBundle(unittest.TestCase):
             ("another library", rename(b"/usr/lib/libSystem.B.dylib", b"/usr/lib/libSystem.C.dylib"),
              "loads /usr/lib/libSystem.C.dylib"),
         ]
-        for what, change, expected in cases:
-            with self.subTest(what):
-                self.tearDown()
-                self.setUp()
-                edit(self.bundle, change)
-                problems = self.problems()
-                self.assertTrue(any(expected in p for p in problems), f"{expected!r} not in {problems}")
+        self.assert_each_named(cases, lambda change: edit(self.bundle, change))
 
     def test_bundle_information_faults_are_named(self):
         def pkginfo_newline(bundle):
@@ -165,13 +169,7 @@ class CheckBundle(unittest.TestCase):
              "CFBundleShortVersionString is '0.9'"),
             ("another package type", plist_key("CFBundlePackageType", "APPL"), "CFBundlePackageType is 'APPL'"),
         ]
-        for what, change, expected in cases:
-            with self.subTest(what):
-                self.tearDown()
-                self.setUp()
-                change(self.bundle)
-                problems = self.problems()
-                self.assertTrue(any(expected in p for p in problems), f"{expected!r} not in {problems}")
+        self.assert_each_named(cases, lambda change: change(self.bundle))
 
     def test_an_executable_other_than_the_bundles_name(self):
         plist_key("CFBundleExecutable", "tessel")(self.bundle)
