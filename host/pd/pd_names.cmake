@@ -1,3 +1,14 @@
+# Pd's headers, when installed (puredata-dev), and with them the option to
+# build the Pd externals.  m_pd.h is the same for every system and
+# processor, so a cross build takes the build machine's (only that folder,
+# never the rest of its /usr/include).
+find_path(MAXHOST_PD_INCLUDE_DIR m_pd.h PATH_SUFFIXES pd NO_CMAKE_FIND_ROOT_PATH)
+if(MAXHOST_PD_INCLUDE_DIR)
+  option(MAXHOST_PD "Build tessel~ and brindle~ as Pure Data externals" ON)
+else()
+  option(MAXHOST_PD "Build tessel~ and brindle~ as Pure Data externals" OFF)
+endif()
+
 # pdmax_declared_names(OUT_FILE HEADERS...): writes to OUT_FILE, one per
 # line, every name Pd's HEADERS declare with EXTERN, functions and
 # variables alike: the names Pd exports to externals (pd.dll exports

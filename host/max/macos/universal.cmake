@@ -19,13 +19,6 @@ include(ExternalProject)
 include(${PROJECT_SOURCE_DIR}/host/pd/deken.cmake)
 include(${PROJECT_SOURCE_DIR}/host/pd/pd_names.cmake)
 
-find_path(MAXHOST_PD_INCLUDE_DIR m_pd.h PATH_SUFFIXES pd)
-if(MAXHOST_PD_INCLUDE_DIR)
-  option(MAXHOST_PD "Build tessel~ and brindle~ as Pure Data externals" ON)
-else()
-  option(MAXHOST_PD "Build tessel~ and brindle~ as Pure Data externals" OFF)
-endif()
-
 include(${PROJECT_SOURCE_DIR}/cmake/zig.cmake)
 execute_process(COMMAND ${MAXHOST_ZIG} env OUTPUT_VARIABLE zig_env RESULT_VARIABLE rc)
 string(JSON zig_lib ERROR_VARIABLE err GET "${zig_env}" lib_dir)
